@@ -1,0 +1,70 @@
+#include "app/catalog_choice.h"
+
+#include "app/product_hint.h"
+#include "app/site.h"
+#include "app/version_order.h"
+
+#include <cstdio>
+
+namespace tw::app {
+
+ReplyVerdict judge_catalog_reply(const catalog::CatalogReply& reply)
+{
+    if (reply.status == 401 && reply.pass_sent)
+        return ReplyVerdict::pass_ended;
+    if (reply.status == 0)
+        return ReplyVerdict::unreachable;
+    if (reply.status == 200)
+        return ReplyVerdict::catalog;
+    return ReplyVerdict::unexpected;
+}
+
+bool installer_out_of_date(const catalog::Catalog& catalog)
+{
+    return !catalog.minimumInstallerVersion.empty() &&
+           compare_versions(installer_version, catalog.minimumInstallerVersion) < 0;
+}
+
+int product_to_open(const catalog::Catalog& catalog, std::string_view remembered_slug,
+                    std::string_view product_hint)
+{
+    const auto& products = catalog.products;
+    if (!remembered_slug.empty()) {
+        for (size_t i = 0; i < products.size(); ++i) {
+            if (products[i].slug == remembered_slug)
+                return static_cast<int>(i);
+        }
+    }
+    if (!product_hint.empty()) {
+        for (size_t i = 0; i < products.size(); ++i) {
+            if (normalize_product_key(products[i].slug) == product_hint ||
+                normalize_product_key(products[i].name) == product_hint)
+                return static_cast<int>(i);
+        }
+    }
+    return products.size() == 1 ? 0 : -1;
+}
+
+int initial_channel(const catalog::CatalogProduct& product)
+{
+    for (const auto& build : product.builds) {
+        if (!build.beta)
+            return 0;
+    }
+    return product.betaAvailable ? 1 : 0;
+}
+
+std::string size_text(std::uint64_t size_bytes)
+{
+    // sizeBytes is unsigned in the catalog, but a negative document value wraps to a huge one;
+    // the row reads it as signed, so such a size shows nothing.
+    const auto size = static_cast<std::int64_t>(size_bytes);
+    char text[32] = {};
+    if (size >= 1'048'576)
+        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(size) / 1'048'576.0);
+    else if (size >= 1)
+        std::snprintf(text, sizeof text, "%lld KB", static_cast<long long>((size + 1023) / 1024));
+    return text;
+}
+
+}  // namespace tw::app

@@ -1,0 +1,15 @@
+# Cross build for 64-bit Windows with MinGW-w64 (posix thread model).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(TWI_MINGW_PREFIX x86_64-w64-mingw32)
+find_program(CMAKE_C_COMPILER NAMES ${TWI_MINGW_PREFIX}-gcc-posix ${TWI_MINGW_PREFIX}-gcc REQUIRED)
+find_program(CMAKE_CXX_COMPILER NAMES ${TWI_MINGW_PREFIX}-g++-posix ${TWI_MINGW_PREFIX}-g++ REQUIRED)
+find_program(CMAKE_RC_COMPILER NAMES ${TWI_MINGW_PREFIX}-windres REQUIRED)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TWI_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# nlohmann/json is header-only and lives in the host's /usr/share/cmake.
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH)
