@@ -1,0 +1,220 @@
+#include "app/catalog_screen.h"
+
+#include "app/catalog_choice.h"
+#include "app/messages.h"
+#include "app/site.h"
+#include "app/status.h"
+#include "app/ui/window_ui.h"
+#include "app/workers.h"
+#include "client/platform/text.h"
+
+#include <string>
+
+namespace tw::app {
+namespace {
+
+using client::platform::widen;
+
+constexpr wchar_t looking_up_text[] = L"Looking up what's available\u2026";
+constexpr wchar_t unreachable_text[] =
+    L"Tarnwick can't be reached. Check the connection, then reopen the Installer.";
+constexpr wchar_t unexpected_text[] = L"Tarnwick didn't answer as expected. Try again in a few minutes.";
+constexpr wchar_t pass_ended_text[] = L"Your beta sign-in has ended. Sign in again for beta builds.";
+constexpr wchar_t beta_note_default[] = L"Beta builds need a tester sign-in.";
+
+struct CatalogLoad {
+    HWND window = nullptr;
+    std::string site_origin;
+    std::shared_ptr<client::Transport> transport;
+    std::string pass;
+    bool pass_sent = false;
+};
+
+void catalog_worker(std::unique_ptr<CatalogLoad> load)
+{
+    auto reply = std::make_unique<catalog::CatalogReply>(
+        catalog::fetch_catalog(*load->transport, load->site_origin, user_agent(), load->pass, load->pass_sent));
+    post_record(load->window, msg_catalog_reply, std::move(reply));
+}
+
+bool pass_is_current(const InstallerApp& app)
+{
+    return !app.download_pass.empty() && GetTickCount64() < app.pass_expires_at;
+}
+
+void offer_new_installer(InstallerApp& app)
+{
+    app.catalog->products.clear();
+    app.self_update_offered = app.catalog->installer.has_value();
+    SetWindowTextW(app.install_button, app.self_update_offered ? L"Get the new Installer" : L"Install");
+    show_products(app);
+    if (app.self_update_offered) {
+        set_status(app, L"This Installer is out of date. Get the new one to continue.", status_attention);
+        SetFocus(app.install_button);
+    } else {
+        set_status(app, L"This Installer is out of date. Download the new one from " + widen(app.site_host) + L".",
+                   status_attention);
+    }
+}
+
+void fill_product_list(const InstallerApp& app)
+{
+    for (const auto& product : app.catalog->products)
+        SendMessageW(app.product_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(product.name).c_str()));
+    SendMessageW(app.product_list, LB_SETCURSEL, 0, 0);
+}
+
+int beta_gate_for(const InstallerApp& app)
+{
+    if (app.signing_in.load())
+        return gate_waiting;
+    if (pass_is_current(app))
+        return gate_signed_in;
+    const auto* product = selected_product(app);
+    return product && product->betasNeedSignIn ? gate_sign_in_needed : gate_none;
+}
+
+void focus_version_screen(const InstallerApp& app)
+{
+    if (!app.shown_builds.empty())
+        SetFocus(app.version_list);
+    else
+        SetFocus(app.channel == channel_beta ? app.beta_button : app.official_button);
+}
+
+}  // namespace
+
+std::string current_pass(const InstallerApp& app)
+{
+    return pass_is_current(app) ? app.download_pass : std::string();
+}
+
+void load_catalog(InstallerApp& app)
+{
+    auto load = std::make_unique<CatalogLoad>();
+    load->window = app.window;
+    load->site_origin = app.site_origin;
+    load->transport = app.transport;
+    load->pass = current_pass(app);
+    load->pass_sent = !load->pass.empty();
+    set_status(app, looking_up_text, status_information);
+    if (!start_worker<CatalogLoad, catalog_worker>(std::move(load)))
+        set_status(app, worker_failed_text, status_attention);
+}
+
+void handle_catalog_reply(InstallerApp& app, std::unique_ptr<catalog::CatalogReply> reply)
+{
+    switch (judge_catalog_reply(*reply)) {
+    case ReplyVerdict::pass_ended:
+        app.download_pass.clear();
+        load_catalog(app);
+        set_status(app, pass_ended_text, status_attention);
+        return;
+    case ReplyVerdict::unreachable:
+        set_status(app, unreachable_text, status_attention);
+        return;
+    case ReplyVerdict::catalog:
+        if (auto parsed = catalog::parse_catalog(reply->body)) {
+            apply_catalog(app, std::move(*parsed));
+            return;
+        }
+        break;
+    case ReplyVerdict::unexpected:
+        break;
+    }
+    set_status(app, unexpected_text, status_attention);
+}
+
+void apply_catalog(InstallerApp& app, catalog::Catalog catalog)
+{
+    const std::string remembered_slug = app.screen == screen_versions ? app.selected_slug : std::string();
+    const int previous_channel = app.channel;
+
+    // The version list points into the old catalog: empty it before that catalog goes.
+    app.shown_builds.clear();
+    SendMessageW(app.version_list, LB_RESETCONTENT, 0, 0);
+    app.catalog = std::move(catalog);
+    SendMessageW(app.product_list, LB_RESETCONTENT, 0, 0);
+    app.selected_product = -1;
+
+    if (installer_out_of_date(*app.catalog)) {
+        offer_new_installer(app);
+        return;
+    }
+    fill_product_list(app);
+
+    const int chosen = product_to_open(*app.catalog, remembered_slug, app.product_hint);
+    if (chosen < 0) {
+        show_products(app);
+        return;
+    }
+    open_product(app, chosen);
+    if (!remembered_slug.empty() && previous_channel == channel_beta && selected_product(app)->betaAvailable)
+        select_channel(app, channel_beta);
+}
+
+void show_products(InstallerApp& app)
+{
+    app.screen = screen_products;
+    app.beta_gate = gate_none;
+    const bool nothing_to_install = app.catalog && app.catalog->products.empty();
+    set_status(app, nothing_to_install ? L"There's nothing to install yet." : L"Choose a product.",
+               status_information);
+    ui::layout(app);
+    update_controls(app);
+    SetFocus(app.product_list);
+}
+
+void open_product(InstallerApp& app, int index)
+{
+    if (!app.catalog || index < 0 || static_cast<size_t>(index) >= app.catalog->products.size())
+        return;
+    app.selected_product = index;
+    const auto& product = app.catalog->products[static_cast<size_t>(index)];
+    app.selected_slug = product.slug;
+    app.screen = screen_versions;
+    select_channel(app, initial_channel(product));
+    focus_version_screen(app);
+}
+
+void select_channel(InstallerApp& app, int channel)
+{
+    app.channel = channel;
+    if (channel == channel_beta) {
+        app.beta_gate = beta_gate_for(app);
+        if (app.beta_gate == gate_sign_in_needed)
+            SetWindowTextW(app.beta_note, beta_note_default);
+    } else {
+        app.beta_gate = gate_none;
+    }
+    fill_versions(app);
+    if (!app.busy.load()) {
+        const wchar_t* text = L"";
+        if (!app.shown_builds.empty())
+            text = app.beta_gate == gate_signed_in ? L"Signed in for beta builds." : L"Choose a version.";
+        set_status(app, text, status_information);
+    }
+    ui::layout(app);
+    update_controls(app);
+}
+
+void fill_versions(InstallerApp& app)
+{
+    SendMessageW(app.version_list, LB_RESETCONTENT, 0, 0);
+    app.shown_builds.clear();
+    if (const auto* product = selected_product(app)) {
+        const bool want_beta = app.channel == channel_beta;
+        for (const auto& build : product->builds) {
+            if (build.beta != want_beta)
+                continue;
+            std::wstring row = widen(build.version);
+            if (app.shown_builds.empty())
+                row += L" (latest)";
+            SendMessageW(app.version_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+            app.shown_builds.push_back(&build);
+        }
+    }
+    SendMessageW(app.version_list, LB_SETCURSEL, app.shown_builds.empty() ? static_cast<WPARAM>(-1) : 0, 0);
+}
+
+}  // namespace tw::app

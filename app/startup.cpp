@@ -1,0 +1,88 @@
+#include "app/startup.h"
+
+#include "app/main_window.h"
+#include "app/product_hint.h"
+#include "app/site.h"
+#include "client/platform/winhttp_transport.h"
+
+#include <commctrl.h>
+#include <gdiplus.h>
+
+#include <string>
+
+#ifndef TWI_SITE_ORIGIN
+#define TWI_SITE_ORIGIN ""
+#endif
+
+namespace tw::app {
+namespace {
+
+// Keeps GDI+ running for the life of the message loop.
+class GdiplusSession {
+public:
+    GdiplusSession()
+    {
+        Gdiplus::GdiplusStartupInput input;
+        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok)
+            token_ = 0;
+    }
+    ~GdiplusSession()
+    {
+        if (token_)
+            Gdiplus::GdiplusShutdown(token_);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+std::wstring own_path()
+{
+    wchar_t path[260] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, 260);
+    return std::wstring(path, length < 260 ? length : 0);
+}
+
+void init_common_controls()
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+int run_message_loop(HWND window)
+{
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(window, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+int run_installer(HINSTANCE instance, int show_command)
+{
+    init_common_controls();
+    const GdiplusSession gdiplus;
+
+    InstallerApp& app = the_app();
+    app.site_origin = TWI_SITE_ORIGIN;
+    app.site_host = site_host_of(app.site_origin);
+    app.transport = client::platform::make_winhttp_transport();
+    app.product_hint = product_hint_from_path(own_path());
+
+    if (!register_window_class(instance))
+        return 1;
+    HWND window = create_main_window(instance);
+    if (!window)
+        return 1;
+    ShowWindow(window, show_command);
+    return run_message_loop(window);
+}
+
+}  // namespace tw::app
