@@ -1,0 +1,736 @@
+// twi-driver: drives the Installer's window from a second process for the end-to-end tests.
+//
+// It reads one command per line from standard input and answers each with one line of JSON on
+// standard output: {"ok":true,"value":...} or {"ok":false,"error":"..."}. Words are separated by
+// blanks; a word may be a JSON string literal ("like \"this\" or \u2026") to carry blanks or
+// non-ASCII text. Test tooling only; never part of the product.
+//
+//   twi-driver [--class NAME]        (default class "TarnwickInstaller")
+
+#include "driver_capture.h"
+
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using twi::driver::CaptureArea;
+using Args = std::vector<std::wstring>;
+
+constexpr UINT send_timeout_ms = 5000;
+constexpr int default_wait_ms = 10000;
+constexpr DWORD poll_ms = 50;
+
+struct Reply {
+    bool ok = false;
+    std::string body;  // a JSON value when ok, else the error text
+};
+
+Reply success(std::string json) { return {true, std::move(json)}; }
+Reply failure(std::string text) { return {false, std::move(text)}; }
+
+// --- JSON ------------------------------------------------------------------------------------
+
+std::string json_string(std::wstring_view text)
+{
+    std::string out = "\"";
+    for (const wchar_t c : text) {
+        if (c == L'"' || c == L'\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        }
+    }
+    return out + "\"";
+}
+
+std::string json_string(std::string_view ascii) { return json_string(std::wstring(ascii.begin(), ascii.end())); }
+std::string json_int(long long value) { return std::to_string(value); }
+std::string json_bool(bool value) { return value ? "true" : "false"; }
+
+std::string json_object(std::initializer_list<std::pair<const char*, std::string>> members)
+{
+    std::string out = "{";
+    for (const auto& [name, value] : members) {
+        if (out.size() > 1) out += ',';
+        out += json_string(std::string_view(name)) + ':' + value;
+    }
+    return out + "}";
+}
+
+std::string json_array(const std::vector<std::string>& values)
+{
+    std::string out = "[";
+    for (const auto& value : values) {
+        if (out.size() > 1) out += ',';
+        out += value;
+    }
+    return out + "]";
+}
+
+// --- reading commands ------------------------------------------------------------------------
+
+std::wstring utf8_to_wide(std::string_view text)
+{
+    if (text.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
+    return out;
+}
+
+// Reads a JSON string literal starting at line[i] == '"'; advances i past it.
+std::optional<std::wstring> read_quoted(const std::wstring& line, std::size_t& i)
+{
+    std::wstring out;
+    for (++i; i < line.size(); ++i) {
+        const wchar_t c = line[i];
+        if (c == L'"') {
+            ++i;
+            return out;
+        }
+        if (c != L'\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= line.size()) return std::nullopt;
+        switch (line[i]) {
+        case L'n': out += L'\n'; break;
+        case L't': out += L'\t'; break;
+        case L'r': out += L'\r'; break;
+        case L'u': {
+            if (i + 4 >= line.size()) return std::nullopt;
+            out += static_cast<wchar_t>(std::wcstoul(line.substr(i + 1, 4).c_str(), nullptr, 16));
+            i += 4;
+            break;
+        }
+        default: out += line[i]; break;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<Args> split_words(const std::wstring& line)
+{
+    Args words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (iswspace(line[i])) {
+            ++i;
+        } else if (line[i] == L'"') {
+            auto word = read_quoted(line, i);
+            if (!word) return std::nullopt;
+            words.push_back(std::move(*word));
+        } else {
+            const std::size_t start = i;
+            while (i < line.size() && !iswspace(line[i])) ++i;
+            words.push_back(line.substr(start, i - start));
+        }
+    }
+    return words;
+}
+
+std::optional<long> to_int(const std::wstring& word)
+{
+    if (word.empty()) return std::nullopt;
+    wchar_t* end = nullptr;
+    const long value = std::wcstol(word.c_str(), &end, 0);
+    if (*end != L'\0') return std::nullopt;
+    return value;
+}
+
+std::optional<UINT> to_virtual_key(const std::wstring& word)
+{
+    static const std::pair<const wchar_t*, UINT> names[] = {
+        {L"enter", VK_RETURN}, {L"return", VK_RETURN}, {L"esc", VK_ESCAPE}, {L"escape", VK_ESCAPE},
+        {L"tab", VK_TAB},      {L"space", VK_SPACE},   {L"up", VK_UP},      {L"down", VK_DOWN},
+        {L"left", VK_LEFT},    {L"right", VK_RIGHT},   {L"home", VK_HOME},  {L"end", VK_END},
+    };
+    for (const auto& [name, key] : names)
+        if (_wcsicmp(word.c_str(), name) == 0) return key;
+    if (auto number = to_int(word); number && *number > 0 && *number < 256) return static_cast<UINT>(*number);
+    return std::nullopt;
+}
+
+// --- talking to windows of another process ---------------------------------------------------
+
+std::optional<LRESULT> send(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, send_timeout_ms, &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring window_text(HWND window)
+{
+    const auto length = send(window, WM_GETTEXTLENGTH, 0, 0);
+    if (!length || *length <= 0) return {};
+    std::wstring text(static_cast<std::size_t>(*length) + 1, L'\0');
+    const auto copied = send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied ? static_cast<std::size_t>(*copied) : 0);
+    return text;
+}
+
+std::wstring class_name(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::string json_rect(const RECT& r)
+{
+    return json_object({{"x", json_int(r.left)}, {"y", json_int(r.top)},
+                        {"w", json_int(r.right - r.left)}, {"h", json_int(r.bottom - r.top)}});
+}
+
+std::string narrow_ascii(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+class Deadline {
+public:
+    explicit Deadline(long ms) : end_(GetTickCount64() + static_cast<ULONGLONG>(ms < 0 ? 0 : ms)) {}
+    bool passed() const { return GetTickCount64() >= end_; }
+
+private:
+    ULONGLONG end_;
+};
+
+class ProcessHandle {
+public:
+    explicit ProcessHandle(DWORD pid) : handle_(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {}
+    ~ProcessHandle() { if (handle_) CloseHandle(handle_); }
+    ProcessHandle(const ProcessHandle&) = delete;
+    ProcessHandle& operator=(const ProcessHandle&) = delete;
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// Shares this thread's input state with the target's for as long as it lives, which is what
+// SetFocus on another thread's window needs.
+class SharedInput {
+public:
+    explicit SharedInput(DWORD target) : self_(GetCurrentThreadId()), target_(target),
+                                         attached_(AttachThreadInput(self_, target_, TRUE) != FALSE) {}
+    ~SharedInput() { if (attached_) AttachThreadInput(self_, target_, FALSE); }
+    SharedInput(const SharedInput&) = delete;
+    SharedInput& operator=(const SharedInput&) = delete;
+    bool attached() const { return attached_; }
+
+private:
+    DWORD self_;
+    DWORD target_;
+    bool attached_;
+};
+
+// --- the driver ------------------------------------------------------------------------------
+
+class Driver {
+public:
+    explicit Driver(std::wstring window_class) : window_class_(std::move(window_class)) {}
+
+    Reply run(const std::wstring& name, const Args& args);
+
+private:
+    using Handler = Reply (Driver::*)(const Args&);
+    struct Command {
+        const wchar_t* name;
+        std::size_t min_args;
+        bool needs_window;
+        Handler handler;
+    };
+    static const Command commands_[];
+
+    std::wstring window_class_;
+    HWND main_ = nullptr;
+    DWORD pid_ = 0;
+    DWORD tid_ = 0;
+
+    HWND find_main() const;
+    void attach(HWND window);
+    bool ensure_window();
+    std::optional<HWND> control(const std::wstring& id_word, Reply& error) const;
+    void let_input_settle() const;
+    void let_paint_settle() const;
+    int focused_id() const;
+
+    Reply wait_window(const Args& args);
+    Reply title(const Args&) { return success(json_string(window_text(main_))); }
+    Reply window_class(const Args&) { return success(json_string(class_name(main_))); }
+    Reply pid(const Args&) { return success(json_int(pid_)); }
+    Reply windows(const Args&);
+    Reply text(const Args& args);
+    Reply visible(const Args& args);
+    Reply enabled(const Args& args);
+    Reply rows(const Args& args);
+    Reply cursel(const Args& args);
+    Reply select(const Args& args);
+    Reply click(const Args& args);
+    Reply click_row(const Args& args);
+    Reply key(const Args& args);
+    Reply focus(const Args& args);
+    Reply focused(const Args&) { return success(json_int(focused_id())); }
+    Reply children(const Args&);
+    Reply rect(const Args& args);
+    Reply client_rect(const Args&);
+    Reply window_rect(const Args&);
+    Reply pixel(const Args& args);
+    Reply screenshot(const Args& args);
+    Reply wait_text(const Args& args);
+    Reply wait_gone(const Args& args);
+    Reply close(const Args&);
+    Reply dpi(const Args&);
+};
+
+const Driver::Command Driver::commands_[] = {
+    {L"wait-window", 0, false, &Driver::wait_window},
+    {L"title", 0, true, &Driver::title},
+    {L"class", 0, true, &Driver::window_class},
+    {L"pid", 0, true, &Driver::pid},
+    {L"windows", 0, true, &Driver::windows},
+    {L"text", 1, true, &Driver::text},
+    {L"visible", 1, true, &Driver::visible},
+    {L"enabled", 1, true, &Driver::enabled},
+    {L"rows", 1, true, &Driver::rows},
+    {L"cursel", 1, true, &Driver::cursel},
+    {L"select", 2, true, &Driver::select},
+    {L"click", 1, true, &Driver::click},
+    {L"click-row", 2, true, &Driver::click_row},
+    {L"key", 2, true, &Driver::key},
+    {L"focus", 1, true, &Driver::focus},
+    {L"focused", 0, true, &Driver::focused},
+    {L"children", 0, true, &Driver::children},
+    {L"rect", 1, true, &Driver::rect},
+    {L"client-rect", 0, true, &Driver::client_rect},
+    {L"window-rect", 0, true, &Driver::window_rect},
+    {L"pixel", 2, true, &Driver::pixel},
+    {L"screenshot", 1, true, &Driver::screenshot},
+    {L"wait-text", 3, true, &Driver::wait_text},
+    {L"wait-gone", 0, false, &Driver::wait_gone},
+    {L"close", 0, true, &Driver::close},
+    {L"dpi", 0, true, &Driver::dpi},
+};
+
+Reply Driver::run(const std::wstring& name, const Args& args)
+{
+    for (const auto& command : commands_) {
+        if (name != command.name) continue;
+        if (args.size() < command.min_args) return failure("too few arguments");
+        if (command.needs_window && !ensure_window())
+            return failure("no window of class " + narrow_ascii(window_class_));
+        return (this->*command.handler)(args);
+    }
+    return failure("unknown command");
+}
+
+HWND Driver::find_main() const
+{
+    struct Search {
+        const std::wstring* wanted;
+        HWND visible = nullptr;
+        HWND any = nullptr;
+    } search{&window_class_};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(context);
+            if (class_name(window) != *s.wanted) return TRUE;
+            if (!s.any) s.any = window;
+            if (IsWindowVisible(window)) {
+                s.visible = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.visible ? search.visible : search.any;
+}
+
+void Driver::attach(HWND window)
+{
+    main_ = window;
+    tid_ = GetWindowThreadProcessId(window, &pid_);
+}
+
+bool Driver::ensure_window()
+{
+    if (main_ && IsWindow(main_)) return true;
+    const HWND found = find_main();
+    if (!found) return false;
+    attach(found);
+    return true;
+}
+
+std::optional<HWND> Driver::control(const std::wstring& id_word, Reply& error) const
+{
+    const auto id = to_int(id_word);
+    const HWND child = id ? GetDlgItem(main_, static_cast<int>(*id)) : nullptr;
+    if (!child) error = failure("no control with id " + narrow_ascii(id_word));
+    return child ? std::optional<HWND>(child) : std::nullopt;
+}
+
+// Posted input is handled by the application's own loop at its own pace; give it a moment,
+// then make sure it has come back to its loop at least twice.
+void Driver::let_input_settle() const
+{
+    ProcessHandle process(pid_);
+    if (process.get()) WaitForInputIdle(process.get(), 2000);
+    for (int i = 0; i < 2; ++i) {
+        Sleep(30);
+        send(main_, WM_NULL, 0, 0);
+    }
+}
+
+// The window surface reaches the display shortly after the application paints.
+void Driver::let_paint_settle() const
+{
+    RedrawWindow(main_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    send(main_, WM_NULL, 0, 0);
+    Sleep(150);
+}
+
+int Driver::focused_id() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(tid_, &info) || !info.hwndFocus) return -1;
+    if (info.hwndFocus == main_) return 0;
+    if (GetParent(info.hwndFocus) != main_) return -1;
+    return GetDlgCtrlID(info.hwndFocus);
+}
+
+Reply Driver::wait_window(const Args& args)
+{
+    const long ms = args.empty() ? default_wait_ms : to_int(args[0]).value_or(default_wait_ms);
+    main_ = nullptr;
+    for (Deadline deadline(ms);; Sleep(poll_ms)) {
+        const HWND found = find_main();
+        if (found && IsWindowVisible(found)) {
+            attach(found);
+            return success(json_object({{"hwnd", json_int(reinterpret_cast<std::uintptr_t>(found))},
+                                        {"pid", json_int(pid_)}}));
+        }
+        if (deadline.passed()) return failure("no visible window of class " + narrow_ascii(window_class_));
+    }
+}
+
+Reply Driver::windows(const Args&)
+{
+    struct Search {
+        DWORD pid;
+        std::vector<std::string> found;
+    } search{pid_, {}};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s.pid)
+                s.found.push_back(json_object({{"class", json_string(class_name(window))},
+                                               {"title", json_string(window_text(window))},
+                                               {"visible", json_bool(IsWindowVisible(window))}}));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return success(json_array(search.found));
+}
+
+Reply Driver::text(const Args& args)
+{
+    Reply error;
+    const auto child = control(args[0], error);
+    return child ? success(json_string(window_text(*child))) : error;
+}
+
+Reply Driver::visible(const Args& args)
+{
+    Reply error;
+    const auto child = control(args[0], error);
+    return child ? success(json_bool(IsWindowVisible(*child))) : error;
+}
+
+Reply Driver::enabled(const Args& args)
+{
+    Reply error;
+    const auto child = control(args[0], error);
+    return child ? success(json_bool(IsWindowEnabled(*child))) : error;
+}
+
+Reply Driver::rows(const Args& args)
+{
+    Reply error;
+    const auto list = control(args[0], error);
+    if (!list) return error;
+    const auto count = send(*list, LB_GETCOUNT, 0, 0);
+    if (!count || *count < 0) return failure("not a list box");
+    std::vector<std::string> rows;
+    for (LRESULT row = 0; row < *count; ++row) {
+        const auto length = send(*list, LB_GETTEXTLEN, row, 0);
+        std::wstring text(length && *length > 0 ? static_cast<std::size_t>(*length) + 1 : 1, L'\0');
+        const auto copied = send(*list, LB_GETTEXT, row, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(copied && *copied > 0 ? static_cast<std::size_t>(*copied) : 0);
+        rows.push_back(json_string(text));
+    }
+    return success(json_array(rows));
+}
+
+Reply Driver::cursel(const Args& args)
+{
+    Reply error;
+    const auto list = control(args[0], error);
+    if (!list) return error;
+    const auto row = send(*list, LB_GETCURSEL, 0, 0);
+    return row ? success(json_int(*row)) : failure("the list did not answer");
+}
+
+Reply Driver::select(const Args& args)
+{
+    Reply error;
+    const auto list = control(args[0], error);
+    const auto row = to_int(args[1]);
+    if (!list) return error;
+    if (!row) return failure("bad row");
+    send(*list, LB_SETCURSEL, static_cast<WPARAM>(*row), 0);
+    send(main_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(*list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(*list));
+    const auto now = send(*list, LB_GETCURSEL, 0, 0);
+    return success(json_int(now ? *now : -1));
+}
+
+// A click reaches the window as the button's notification; a hidden or disabled button cannot
+// be clicked, as with the mouse. "click ID bm" sends BM_CLICK instead.
+Reply Driver::click(const Args& args)
+{
+    Reply error;
+    const auto button = control(args[0], error);
+    if (!button) return error;
+    if (!IsWindowVisible(*button)) return failure("the control is hidden");
+    if (!IsWindowEnabled(*button)) return failure("the control is disabled");
+    if (args.size() > 1 && args[1] == L"bm") {
+        send(*button, BM_CLICK, 0, 0);
+    } else {
+        send(main_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(*button), BN_CLICKED), reinterpret_cast<LPARAM>(*button));
+    }
+    return success("true");
+}
+
+Reply Driver::click_row(const Args& args)
+{
+    Reply error;
+    const auto list = control(args[0], error);
+    const auto row = to_int(args[1]);
+    if (!list) return error;
+    if (!row) return failure("bad row");
+    if (!IsWindowVisible(*list)) return failure("the control is hidden");
+    if (!IsWindowEnabled(*list)) return failure("the control is disabled");
+    RECT item{};
+    const auto got = send(*list, LB_GETITEMRECT, static_cast<WPARAM>(*row), reinterpret_cast<LPARAM>(&item));
+    if (!got || *got == LB_ERR || IsRectEmpty(&item)) return failure("no such row");
+    const LPARAM point = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    send(*list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    send(*list, WM_LBUTTONUP, 0, point);
+    return success(json_rect(item));
+}
+
+Reply Driver::focus(const Args& args)
+{
+    Reply error;
+    const auto child = control(args[0], error);
+    if (!child) return error;
+    SharedInput shared(tid_);
+    if (!shared.attached()) return failure("cannot share input with the window's thread");
+    SetFocus(*child);
+    return success(json_int(focused_id()));
+}
+
+// "key ID VK" focuses the control first; "key 0 VK" types into whatever has the focus.
+Reply Driver::key(const Args& args)
+{
+    const auto vk = to_virtual_key(args[1]);
+    if (!vk) return failure("unknown key");
+    if (args[0] != L"0") {
+        if (Reply focused = focus(args); !focused.ok) return focused;
+    }
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const HWND target = GetGUIThreadInfo(tid_, &info) && info.hwndFocus ? info.hwndFocus : main_;
+    const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(*vk, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(target, WM_KEYDOWN, *vk, scan | 1);
+    PostMessageW(target, WM_KEYUP, *vk, scan | 1 | (LPARAM(1) << 30) | (LPARAM(1) << 31));
+    let_input_settle();
+    return success(json_int(focused_id()));
+}
+
+Reply Driver::children(const Args&)
+{
+    struct Walk {
+        HWND parent;
+        std::vector<std::string> found;
+    } walk{main_, {}};
+    EnumChildWindows(
+        main_,
+        [](HWND child, LPARAM context) -> BOOL {
+            auto& w = *reinterpret_cast<Walk*>(context);
+            if (GetParent(child) == w.parent)
+                w.found.push_back(json_object({{"id", json_int(GetDlgCtrlID(child))},
+                                               {"class", json_string(class_name(child))},
+                                               {"visible", json_bool(IsWindowVisible(child))},
+                                               {"enabled", json_bool(IsWindowEnabled(child))}}));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return success(json_array(walk.found));
+}
+
+Reply Driver::rect(const Args& args)
+{
+    Reply error;
+    const auto child = control(args[0], error);
+    if (!child) return error;
+    RECT r{};
+    GetWindowRect(*child, &r);
+    MapWindowPoints(HWND_DESKTOP, main_, reinterpret_cast<POINT*>(&r), 2);
+    return success(json_rect(r));
+}
+
+Reply Driver::client_rect(const Args&)
+{
+    RECT r{};
+    GetClientRect(main_, &r);
+    return success(json_rect(r));
+}
+
+Reply Driver::window_rect(const Args&)
+{
+    RECT r{};
+    GetWindowRect(main_, &r);
+    return success(json_rect(r));
+}
+
+Reply Driver::pixel(const Args& args)
+{
+    const auto x = to_int(args[0]);
+    const auto y = to_int(args[1]);
+    if (!x || !y) return failure("bad coordinates");
+    let_paint_settle();
+    const auto pixels = twi::driver::capture(main_, CaptureArea::client);
+    if (!pixels) return failure("the window could not be copied");
+    if (*x < 0 || *y < 0 || *x >= pixels->width || *y >= pixels->height) return failure("outside the client area");
+    const COLORREF c = pixels->at(static_cast<int>(*x), static_cast<int>(*y));
+    return success(json_object({{"r", json_int(GetRValue(c))}, {"g", json_int(GetGValue(c))},
+                                {"b", json_int(GetBValue(c))}}));
+}
+
+// "screenshot FILE [client|window|screen]" saves a BMP; FILE is a Windows path.
+Reply Driver::screenshot(const Args& args)
+{
+    CaptureArea area = CaptureArea::client;
+    if (args.size() > 1 && args[1] == L"window") area = CaptureArea::window;
+    if (args.size() > 1 && args[1] == L"screen") area = CaptureArea::screen;
+    let_paint_settle();
+    const auto pixels = twi::driver::capture(main_, area);
+    if (!pixels) return failure("the window could not be copied");
+    if (!twi::driver::save_bmp(*pixels, args[0])) return failure("the file could not be written");
+    return success(json_object({{"w", json_int(pixels->width)}, {"h", json_int(pixels->height)}}));
+}
+
+// "wait-text ID SUBSTRING MS": the text is everything between the id and the time.
+Reply Driver::wait_text(const Args& args)
+{
+    Reply error;
+    const auto child = control(args[0], error);
+    if (!child) return error;
+    const auto ms = to_int(args.back());
+    if (!ms) return failure("bad time");
+    std::wstring wanted;
+    for (std::size_t i = 1; i + 1 < args.size(); ++i) wanted += (i > 1 ? L" " : L"") + args[i];
+    for (Deadline deadline(*ms);; Sleep(poll_ms)) {
+        const std::wstring now = window_text(*child);
+        if (now.find(wanted) != std::wstring::npos) return success(json_string(now));
+        if (deadline.passed()) return failure("timed out; the text is " + json_string(now));
+    }
+}
+
+Reply Driver::wait_gone(const Args& args)
+{
+    const long ms = args.empty() ? default_wait_ms : to_int(args[0]).value_or(default_wait_ms);
+    for (Deadline deadline(ms); IsWindow(main_); Sleep(poll_ms))
+        if (deadline.passed()) return failure("the window is still there");
+    return success("true");
+}
+
+Reply Driver::close(const Args&)
+{
+    return PostMessageW(main_, WM_CLOSE, 0, 0) ? success("true") : failure("the window took no message");
+}
+
+Reply Driver::dpi(const Args&)
+{
+    return success(json_object({{"window", json_int(GetDpiForWindow(main_))}, {"system", json_int(GetDpiForSystem())}}));
+}
+
+// --- the loop --------------------------------------------------------------------------------
+
+void answer(const Reply& reply)
+{
+    const std::string line = reply.ok ? "{\"ok\":true,\"value\":" + reply.body + "}"
+                                      : "{\"ok\":false,\"error\":" + json_string(std::string_view(reply.body)) + "}";
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::optional<std::string> read_line()
+{
+    std::string line;
+    for (int c; (c = std::fgetc(stdin)) != EOF;) {
+        if (c == '\n') return line;
+        if (c != '\r') line += static_cast<char>(c);
+    }
+    return line.empty() ? std::nullopt : std::optional<std::string>(line);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    // Coordinates and pixels are the window's own only when this process is DPI aware too.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+
+    std::wstring window_class = L"TarnwickInstaller";
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::wstring_view(argv[i]) == L"--class") window_class = argv[++i];
+
+    Driver driver(window_class);
+    while (const auto line = read_line()) {
+        const auto words = split_words(utf8_to_wide(*line));
+        if (!words) {
+            answer(failure("unreadable command"));
+            continue;
+        }
+        if (words->empty()) continue;
+        if (words->front() == L"quit") {
+            answer(success("true"));
+            break;
+        }
+        answer(driver.run(words->front(), Args(words->begin() + 1, words->end())));
+    }
+    return 0;
+}
