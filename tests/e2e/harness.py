@@ -1,0 +1,364 @@
+"""End-to-end harness: the real Installer under Wine, the dev site on loopback, and twi-driver.
+
+Every test starts its own dev site (with the catalog scenario it needs), its own copy of
+TarnwickInstaller.exe under the file name it needs, and one driver process that it talks to line by
+line. Whatever a test starts is stopped again when the test ends, also when it fails.
+
+Run a test module directly:
+    python3 tests/e2e/test_catalog.py --build BUILD [--program EXE] [--driver EXE] [unittest options]
+or every module of this folder:
+    python3 tests/e2e/harness.py --build BUILD
+The paths may also come from TWI_E2E_BUILD, TWI_E2E_PROGRAM and TWI_E2E_DRIVER. The build folder
+must have its test environment running (scripts/test-env start, or the ctest fixture twi_env).
+"""
+
+import argparse
+import http.client
+import json
+import os
+import queue
+import shutil
+import socket
+import ssl
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.path.dirname(os.path.dirname(HERE))
+CATALOGS = os.path.join(SOURCE, "devsite", "catalogs")
+
+WINDOW_CLASS = "TarnwickInstaller"
+USER_AGENT = "tarnwick-installer/1.0.0 (windows; release)"
+
+# Control ids of the main window.
+STATUS, PRODUCTS, BACK, OFFICIAL, BETA, VERSIONS, BETA_NOTE = 101, 102, 103, 104, 105, 106, 107
+SIGN_IN, REOPEN_BROWSER, CANCEL_SIGN_IN, INSTALL, CLOSE = 108, 109, 110, 111, 112
+
+START_TIMEOUT = 30.0  # a cold Wine start on a busy machine can take a while
+STOP_TIMEOUT = 10.0
+
+
+class HarnessError(Exception):
+    pass
+
+
+class DriverError(AssertionError):
+    """A driver command was refused (no such control, disabled button, timeout...)."""
+
+
+class Config:
+    def __init__(self, build, program, driver, site_port):
+        self.build = os.path.abspath(build)
+        self.program = os.path.abspath(program)
+        self.driver = os.path.abspath(driver)
+        self.site_port = site_port
+        self.wine_run = os.path.join(self.build, "wine-run")
+        self.pki = os.path.join(self.build, "test-env", "pki")
+        self.artifacts = os.path.join(self.build, "e2e-artifacts")
+
+    @classmethod
+    def from_argv(cls, argv):
+        """Reads the harness's own options; returns the config and what is left for unittest."""
+        p = argparse.ArgumentParser(add_help=False)
+        p.add_argument("--build", default=os.environ.get("TWI_E2E_BUILD"))
+        p.add_argument("--program", default=os.environ.get("TWI_E2E_PROGRAM"))
+        p.add_argument("--driver", default=os.environ.get("TWI_E2E_DRIVER"))
+        p.add_argument("--site-port", type=int, default=int(os.environ.get("TWI_E2E_SITE_PORT", "7180")))
+        known, rest = p.parse_known_args(argv)
+        if not known.build:
+            raise HarnessError("give the build folder with --build or TWI_E2E_BUILD")
+        program = known.program or os.path.join(known.build, "app", "TarnwickInstaller.exe")
+        driver = known.driver or os.path.join(known.build, "tests", "e2e", "twi-driver.exe")
+        return cls(known.build, program, driver, known.site_port), rest
+
+    def check(self):
+        for path, what in ((self.program, "program"), (self.driver, "driver"), (self.wine_run, "wine-run script"),
+                           (os.path.join(self.pki, "server.pem"), "test PKI")):
+            if not os.path.exists(path):
+                raise HarnessError("the %s is missing: %s" % (what, path))
+        if not os.path.exists(os.path.join(self.build, "test-env", "display")):
+            raise HarnessError("the test environment of %s is not running (scripts/test-env start)" % self.build)
+
+
+def wait_for(predicate, timeout, what):
+    """Polls predicate until it returns a true value; fails the test after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    last = None
+    while True:
+        try:
+            last = predicate()
+            if last:
+                return last
+        except DriverError as e:
+            last = e
+        if time.monotonic() >= deadline:
+            raise AssertionError("timed out after %.0f s waiting for %s (last: %r)" % (timeout, what, last))
+        time.sleep(0.1)
+
+
+def port_is_open(port):
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+        s.settimeout(1.0)
+        return s.connect_ex(("127.0.0.1", port)) == 0
+
+
+class LineReader:
+    """Reads a pipe on a thread so that every read can have a deadline."""
+
+    def __init__(self, pipe):
+        self.lines = queue.Queue()
+        self.thread = threading.Thread(target=self._pump, args=(pipe,), daemon=True)
+        self.thread.start()
+
+    def _pump(self, pipe):
+        for line in iter(pipe.readline, b""):
+            self.lines.put(line.decode("utf-8", "replace").rstrip("\r\n"))
+        self.lines.put(None)
+
+    def close(self, pipe):
+        """Closes the pipe once the process behind it has ended and the reader has seen its end."""
+        self.thread.join(STOP_TIMEOUT)
+        pipe.close()
+
+    def read(self, timeout):
+        try:
+            return self.lines.get(timeout=timeout)
+        except queue.Empty:
+            return None
+
+
+def stop_process(process, timeout=STOP_TIMEOUT):
+    if process.poll() is not None:
+        return process.returncode
+    process.terminate()
+    try:
+        return process.wait(timeout)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        return process.wait(timeout)
+
+
+class DevSite:
+    """devsite/server.py with the test PKI, one catalog scenario and a request log of its own."""
+
+    def __init__(self, config, log_dir, catalog=None, catalog_status=None, extra_args=()):
+        self.config = config
+        self.port = config.site_port
+        if port_is_open(self.port):
+            raise HarnessError("something already listens on port %d; stop it first" % self.port)
+        catalog_path = catalog if catalog is None or os.path.isabs(catalog) else os.path.join(CATALOGS, catalog)
+        command = [sys.executable, os.path.join(SOURCE, "devsite", "server.py"),
+                   "--port", str(self.port),
+                   "--cert", os.path.join(config.pki, "server.pem"),
+                   "--key", os.path.join(config.pki, "server.key"),
+                   "--log", os.path.join(log_dir, "devsite.log")]
+        if catalog_path:
+            command += ["--catalog", catalog_path]
+        if catalog_status is not None:
+            command += ["--catalog-status", str(catalog_status)]
+        command += list(extra_args)
+        with open(os.path.join(log_dir, "devsite.err"), "wb") as errors:
+            self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                            stderr=errors)
+        self.reader = LineReader(self.process.stdout)
+        line = self.reader.read(START_TIMEOUT)
+        if not line or not line.startswith("devsite: serving"):
+            self.stop()
+            raise HarnessError("the dev site did not start (said %r)" % line)
+
+    def requests(self):
+        """The request log: a list of {method, path, headers: [[name, value]...], body}."""
+        context = ssl.create_default_context(cafile=os.path.join(self.config.pki, "ca.pem"))
+        connection = http.client.HTTPSConnection("127.0.0.1", self.port, context=context, timeout=10)
+        try:
+            connection.request("GET", "/_dev/requests")
+            return json.loads(connection.getresponse().read())
+        finally:
+            connection.close()
+
+    def stop(self):
+        stop_process(self.process)
+        self.reader.close(self.process.stdout)
+
+
+def driver_word(value):
+    """One word of a driver command: numbers as they are, text as a JSON string when needed."""
+    text = str(value)
+    if text and text.isascii() and not any(c.isspace() or c == '"' for c in text):
+        return text
+    return json.dumps(text)
+
+
+class Driver:
+    """twi-driver under Wine: one command out, one JSON line back."""
+
+    def __init__(self, config, log_dir):
+        with open(os.path.join(log_dir, "driver.err"), "wb") as errors:
+            self.process = subprocess.Popen([config.wine_run, config.driver], stdin=subprocess.PIPE,
+                                            stdout=subprocess.PIPE, stderr=errors)
+        self.reader = LineReader(self.process.stdout)
+
+    def call(self, *words, timeout=30.0):
+        line = " ".join(driver_word(w) for w in words) + "\n"
+        try:
+            self.process.stdin.write(line.encode())
+            self.process.stdin.flush()
+        except OSError as e:
+            raise HarnessError("the driver is gone: %s" % e)
+        answer = self.reader.read(timeout + START_TIMEOUT)
+        if answer is None:
+            raise HarnessError("the driver gave no answer to %r" % line.strip())
+        reply = json.loads(answer)
+        if not reply["ok"]:
+            raise DriverError("%s: %s" % (line.strip(), reply["error"]))
+        return reply["value"]
+
+    # Commands with a deadline in milliseconds get the same deadline here, plus slack.
+    def wait_window(self, seconds=START_TIMEOUT):
+        return self.call("wait-window", int(seconds * 1000), timeout=seconds)
+
+    def wait_text(self, control, substring, seconds=20.0):
+        return self.call("wait-text", control, substring, int(seconds * 1000), timeout=seconds)
+
+    def wait_gone(self, seconds=STOP_TIMEOUT):
+        return self.call("wait-gone", int(seconds * 1000), timeout=seconds)
+
+    def text(self, control):
+        return self.call("text", control)
+
+    def visible(self, control):
+        return self.call("visible", control)
+
+    def enabled(self, control):
+        return self.call("enabled", control)
+
+    def rows(self, control):
+        return self.call("rows", control)
+
+    def cursel(self, control):
+        return self.call("cursel", control)
+
+    def rect(self, control):
+        return self.call("rect", control)
+
+    def stop(self):
+        if self.process.poll() is None:
+            try:
+                self.process.stdin.write(b"quit\n")
+                self.process.stdin.close()
+                self.process.wait(STOP_TIMEOUT)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        stop_process(self.process)
+        self.reader.close(self.process.stdout)
+
+
+class Program:
+    """A copy of TarnwickInstaller.exe under a chosen file name, running under Wine."""
+
+    def __init__(self, config, work_dir, file_name):
+        self.path = os.path.join(work_dir, file_name)
+        shutil.copyfile(config.program, self.path)
+        with open(os.path.join(work_dir, "program.out"), "wb") as output:
+            self.process = subprocess.Popen([config.wine_run, self.path], stdin=subprocess.DEVNULL,
+                                            stdout=output, stderr=subprocess.STDOUT, cwd=work_dir)
+
+    def wait(self, timeout=STOP_TIMEOUT):
+        return self.process.wait(timeout)
+
+    def stop(self):
+        stop_process(self.process)
+
+
+class InstallerTestCase(unittest.TestCase):
+    """Base class: start() brings up site, program and driver; cleanups take them down."""
+
+    config = None  # set by main()
+
+    def start(self, catalog="single-product.json", catalog_status=None, site=True,
+              file_name="TarnwickInstaller.exe", site_args=()):
+        self.work_dir = tempfile.mkdtemp(prefix="twi-e2e-")
+        self.addCleanup(shutil.rmtree, self.work_dir, True)
+        self.site = None
+        if site:
+            self.site = DevSite(self.config, self.work_dir, catalog, catalog_status, site_args)
+            self.addCleanup(self.site.stop)
+        elif port_is_open(self.config.site_port):
+            raise HarnessError("port %d must be free for this test" % self.config.site_port)
+        self.program = Program(self.config, self.work_dir, file_name)
+        self.addCleanup(self.program.stop)
+        self.driver = Driver(self.config, self.work_dir)
+        self.addCleanup(self.driver.stop)
+        self.addCleanup(self._close_if_open)
+        self.addCleanup(self._screenshot_if_failed)
+        self.driver.wait_window()
+        return self.driver
+
+    def _screenshot_if_failed(self):
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        failed = result is not None and any(test is self for test, _ in result.failures + result.errors)
+        if not failed or self.program.process.poll() is not None:
+            return
+        try:
+            self.screenshot("FAILED-" + self.id().split(".", 1)[-1])
+        except (HarnessError, DriverError, OSError):
+            pass
+
+    def _close_if_open(self):
+        if self.program.process.poll() is None:
+            try:
+                self.driver.call("close", timeout=5)
+                self.program.wait(STOP_TIMEOUT)
+            except (HarnessError, DriverError, subprocess.TimeoutExpired):
+                pass
+
+    def close_window(self):
+        """Sends WM_CLOSE and returns the program's exit code."""
+        self.driver.call("close")
+        self.driver.wait_gone()
+        return self.program.wait(STOP_TIMEOUT)
+
+    def wait_status(self, text, seconds=20.0):
+        """Waits until the status line reads exactly text."""
+        self.driver.wait_text(STATUS, text, seconds)
+        self.assertEqual(self.driver.text(STATUS), text)
+
+    def wait_until(self, predicate, what, seconds=10.0):
+        return wait_for(predicate, seconds, what)
+
+    def screenshot(self, name):
+        """Saves the client area into <build>/e2e-artifacts/name.png (BMP when ImageMagick is missing)."""
+        os.makedirs(self.config.artifacts, exist_ok=True)
+        bmp = os.path.join(self.config.artifacts, name + ".bmp")
+        self.driver.call("screenshot", "Z:" + bmp.replace("/", "\\"))
+        converter = shutil.which("convert")
+        if converter and subprocess.run([converter, bmp, bmp[:-4] + ".png"]).returncode == 0:
+            os.remove(bmp)
+
+
+def main(argv=None, module="__main__"):
+    """Runs the tests of module (or, from harness.py itself, of every test_*.py here)."""
+    argv = sys.argv[1:] if argv is None else argv
+    try:
+        config, rest = Config.from_argv(argv)
+        config.check()
+    except HarnessError as e:
+        print("e2e: %s" % e, file=sys.stderr)
+        return 2
+    # Test modules import this file as "harness", also when it runs as the main script.
+    import harness
+    harness.InstallerTestCase.config = config
+    if module == "__main__" and os.path.abspath(sys.argv[0]) == os.path.abspath(__file__):
+        suite = unittest.defaultTestLoader.discover(HERE, pattern="test_*.py", top_level_dir=HERE)
+        result = unittest.TextTestRunner(verbosity=2).run(suite)
+        return 0 if result.wasSuccessful() else 1
+    program = unittest.main(module=module, argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
