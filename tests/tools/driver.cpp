@@ -6,6 +6,24 @@
 // non-ASCII text. Test tooling only; never part of the product.
 //
 //   twi-driver [--class NAME]        (default class "TarnwickInstaller")
+//
+// Commands (ID is a control id of the main window; MS a time limit in milliseconds):
+//   wait-window [MS]       attach to the visible top-level window of the class
+//   title, class, pid      the main window's title, class name and process id
+//   windows                top-level windows of that process: class, title, visible
+//   children               child controls: id, class, visible, enabled
+//   text|visible|enabled ID
+//   rows ID, cursel ID     a list box's strings and current selection
+//   select ID ROW          set the selection and notify the window as the list would
+//   click ID [bm]          the button's click notification (or BM_CLICK); refused when hidden or disabled
+//   click-row ID ROW       mouse down and up in the middle of a list row
+//   focus ID, focused      move the keyboard focus; the focused control's id (0 the window, -1 none)
+//   key ID|0 KEY           focus ID (0: leave the focus) and post key down and up; KEY is a name
+//                          (enter, esc, tab, space, up, down, left, right, home, end) or a number
+//   rect ID, client-rect, window-rect
+//   pixel X Y              colour at client coordinates
+//   screenshot FILE [client|window|screen]   a 24-bit BMP; FILE is a Windows path
+//   wait-text ID TEXT MS, wait-gone [MS], close, dpi, quit
 
 #include "driver_capture.h"
 
