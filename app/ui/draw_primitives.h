@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <string_view>
+#include <type_traits>
 
 namespace tw::app::ui {
 
