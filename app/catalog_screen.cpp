@@ -162,7 +162,8 @@ void show_products(InstallerApp& app)
                status_information);
     ui::layout(app);
     update_controls(app);
-    SetFocus(app.product_list);
+    // With nothing to list the list is hidden; focus on it would outline an empty frame.
+    SetFocus(IsWindowVisible(app.product_list) ? app.product_list : app.close_button);
 }
 
 void open_product(InstallerApp& app, int index)
