@@ -1,0 +1,456 @@
+#include "client/platform/winhttp_transport.h"
+
+#include "client/http_rules.h"
+#include "client/platform/text.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tw::client::platform {
+namespace {
+
+using MonotonicClock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_HANDLES | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
+                                 WINHTTP_CALLBACK_FLAG_DATA_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
+                                 WINHTTP_CALLBACK_FLAG_REQUEST_ERROR |
+                                 WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE;
+static_assert(kNotifications == 0x006E0C00);
+
+constexpr DWORD kSecureProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+constexpr milliseconds kWaitSlice{50};
+constexpr milliseconds kCloseGrace{2000};
+
+// Shared between the calling thread and WinHTTP's callback threads; every field under `mutex`.
+struct Context {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool done = false;
+    std::uint32_t last_status = 0;
+    std::uint32_t error = 0;
+    std::uint32_t bytes = 0;
+    bool closed = false;
+    std::string body;
+    std::vector<char> buffer = std::vector<char>(kReceiveBufferSize);
+};
+
+// WinHTTP's own reference to the context: its address is the request's context value, and it
+// is deleted only when WinHTTP says the request handle is going away, since WinHTTP may still
+// write into the buffer after `send` has given up on a step.
+struct ContextHolder {
+    std::shared_ptr<Context> context;
+};
+
+class InternetHandle {
+public:
+    InternetHandle() = default;
+    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
+    ~InternetHandle() { reset(); }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+
+    HINTERNET get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    void reset()
+    {
+        if (handle_)
+            WinHttpCloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+private:
+    HINTERNET handle_ = nullptr;
+};
+
+void record_closing(ContextHolder* holder)
+{
+    const std::shared_ptr<Context> context = std::move(holder->context);
+    delete holder;
+    {
+        const std::lock_guard lock(context->mutex);
+        context->closed = true;
+    }
+    context->changed.notify_all();
+}
+
+void record_step(Context& context, DWORD status, void* info, DWORD info_length)
+{
+    {
+        const std::lock_guard lock(context.mutex);
+        context.last_status = status;
+        context.error = 0;
+        if (status == WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE)
+            context.bytes = info ? *static_cast<const DWORD*>(info) : 0;
+        else if (status == WINHTTP_CALLBACK_STATUS_READ_COMPLETE)
+            context.bytes = info_length;
+        else if (status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR)
+            context.error = info ? static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError
+                                 : ERROR_WINHTTP_INTERNAL_ERROR;
+        context.done = true;
+    }
+    context.changed.notify_all();
+}
+
+void CALLBACK on_status(HINTERNET, DWORD_PTR context_value, DWORD status, LPVOID info, DWORD info_length)
+{
+    if (context_value == 0)
+        return;  // session and connection handles carry no context
+    auto* holder = reinterpret_cast<ContextHolder*>(context_value);
+    try {
+        if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING)
+            record_closing(holder);
+        else
+            record_step(*holder->context, status, info, info_length);
+    } catch (...) {
+        // Nothing may unwind into WinHTTP; the waiting side runs into its deadline instead.
+    }
+}
+
+// Runs on every way out once the context is registered: the request handle goes first, and the
+// connection and session only after WinHTTP has let go of the request (or two seconds passed).
+class RequestGuard {
+public:
+    RequestGuard(InternetHandle& request, std::shared_ptr<Context> context)
+        : request_(request), context_(std::move(context))
+    {
+    }
+    ~RequestGuard()
+    {
+        request_.reset();
+        try {
+            std::unique_lock lock(context_->mutex);
+            context_->changed.wait_for(lock, kCloseGrace, [this] { return context_->closed; });
+        } catch (...) {
+        }
+    }
+    RequestGuard(const RequestGuard&) = delete;
+    RequestGuard& operator=(const RequestGuard&) = delete;
+
+private:
+    InternetHandle& request_;
+    std::shared_ptr<Context> context_;
+};
+
+// Starts nothing itself: each asynchronous WinHTTP call is made by the caller between `begin`
+// and `wait`, so only one is ever outstanding.
+class StepWaiter {
+public:
+    StepWaiter(Context& context, MonotonicClock::time_point deadline, const std::atomic<bool>* cancel)
+        : context_(context), deadline_(deadline), cancel_(cancel)
+    {
+    }
+
+    void begin()
+    {
+        const std::lock_guard lock(context_.mutex);
+        context_.done = false;
+        context_.error = 0;
+    }
+
+    // Empty when the step completed without error; otherwise the failure text.
+    std::string wait(const char* step, BOOL started)
+    {
+        if (!started) {
+            const DWORD error = GetLastError();
+            return waited_step_failure_text(step, error, deadline_spent());
+        }
+        std::unique_lock lock(context_.mutex);
+        while (!context_.done) {
+            if (cancel_ && cancel_->load())
+                return "cancelled";
+            const milliseconds remaining = remaining_ms();
+            if (remaining.count() < 1)
+                return "deadline exceeded";
+            context_.changed.wait_for(lock, std::min(remaining, kWaitSlice));
+        }
+        if (context_.error != 0)
+            return waited_step_failure_text(step, context_.error, deadline_spent());
+        return {};
+    }
+
+    std::uint32_t bytes()
+    {
+        const std::lock_guard lock(context_.mutex);
+        return context_.bytes;
+    }
+
+private:
+    milliseconds remaining_ms() const
+    {
+        return std::chrono::duration_cast<milliseconds>(deadline_ - MonotonicClock::now());
+    }
+    bool deadline_spent() const { return remaining_ms().count() < 1; }
+
+    Context& context_;
+    MonotonicClock::time_point deadline_;
+    const std::atomic<bool>* cancel_;
+};
+
+struct Target {
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring path;
+    std::string error;
+};
+
+Target crack_target(const std::string& url)
+{
+    Target target;
+    const std::wstring wide_url = widen(with_root_path(url));
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUserNameLength = parts.dwPasswordLength =
+        parts.dwUrlPathLength = parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    if (wide_url.empty() || !WinHttpCrackUrl(wide_url.c_str(), 0, 0, &parts) || !parts.lpszHostName ||
+        parts.dwHostNameLength == 0) {
+        target.error = "the URL did not parse";
+        return target;
+    }
+    if (parts.dwUserNameLength != 0 || parts.dwPasswordLength != 0) {
+        target.error = "URL credentials are not supported";
+        return target;
+    }
+    target.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    target.port = parts.nPort;
+    const wchar_t* path_start = parts.lpszUrlPath ? parts.lpszUrlPath
+                                : parts.lpszExtraInfo ? parts.lpszExtraInfo
+                                                      : wide_url.c_str() + wide_url.size();
+    const std::wstring_view path_onwards(path_start, wide_url.c_str() + wide_url.size() - path_start);
+    target.path = widen(request_target(narrow(path_onwards)));
+    return target;
+}
+
+// The UTF-16 header lines, or an empty list with `valid` false when one cannot be sent.
+struct WideHeaders {
+    std::vector<std::wstring> lines;
+    std::wstring agent;
+    bool carries_authorization = false;
+    bool valid = false;
+};
+
+WideHeaders widen_headers(const HeaderList& headers)
+{
+    WideHeaders wide;
+    const PreparedHeaders prepared = prepare_request_headers(headers);
+    if (!prepared.valid)
+        return wide;
+    for (const std::string& line : prepared.lines) {
+        wide.lines.push_back(widen(line));
+        if (wide.lines.back().empty())
+            return wide;
+    }
+    wide.agent = widen(prepared.agent);
+    wide.carries_authorization = prepared.carries_authorization;
+    wide.valid = true;
+    return wide;
+}
+
+bool set_dword_option(HINTERNET handle, DWORD option, DWORD value)
+{
+    return WinHttpSetOption(handle, option, &value, sizeof value) != FALSE;
+}
+
+// A bearer must not follow the request to whichever host a redirect names, and WinHTTP
+// re-sends added headers on a redirect: such a request gets its 3xx back unfollowed.
+bool set_redirect_policy(HINTERNET request, bool carries_authorization)
+{
+    set_dword_option(request, WINHTTP_OPTION_REDIRECT_POLICY,
+                     WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP);
+    if (!carries_authorization)
+        return true;
+    return set_dword_option(request, WINHTTP_OPTION_REDIRECT_POLICY, WINHTTP_OPTION_REDIRECT_POLICY_NEVER);
+}
+
+bool add_header_lines(HINTERNET request, const std::vector<std::wstring>& lines)
+{
+    for (const std::wstring& line : lines) {
+        DWORD flags = WINHTTP_ADDREQ_FLAG_ADD;
+        if (header_line_replaces(narrow(line)))
+            flags |= WINHTTP_ADDREQ_FLAG_REPLACE;
+        if (!WinHttpAddRequestHeaders(request, line.c_str(), static_cast<DWORD>(-1), flags))
+            return false;
+    }
+    return true;
+}
+
+std::string failed_step(const char* step)
+{
+    return step_failure_text(step, GetLastError());
+}
+
+struct StatusAndHeaders {
+    std::int32_t status = 0;
+    HeaderList headers;
+    std::string error;
+};
+
+StatusAndHeaders query_status_and_headers(HINTERNET request)
+{
+    StatusAndHeaders result;
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+        result.error = failed_step("WinHttpQueryHeaders(status)");
+        return result;
+    }
+    size = 0;
+    if (WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                            WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX) ||
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < 2) {
+        result.error = failed_step("WinHttpQueryHeaders(headers)");
+        return result;
+    }
+    std::vector<wchar_t> raw(size / sizeof(wchar_t) + 1, L'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
+                             raw.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
+        result.error = failed_step("WinHttpQueryHeaders(headers)");
+        return result;
+    }
+    const std::size_t length = std::min<std::size_t>(size / sizeof(wchar_t), raw.size());
+    result.status = static_cast<std::int32_t>(status);
+    result.headers = parse_raw_headers(narrow(std::wstring_view(raw.data(), length)));
+    return result;
+}
+
+// Appends to `body` until the server has nothing more or the cap is reached; empty on success.
+std::string read_body(HINTERNET request, Context& context, StepWaiter& waiter, std::string& body)
+{
+    while (body.size() < kResponseBodyCap) {
+        waiter.begin();
+        std::string error = waiter.wait("WinHttpQueryDataAvailable", WinHttpQueryDataAvailable(request, nullptr));
+        if (!error.empty())
+            return error;
+        const std::size_t available = waiter.bytes();
+        if (available == 0)
+            return {};
+        const std::size_t wanted =
+            std::min({available, context.buffer.size(), kResponseBodyCap - body.size()});
+        waiter.begin();
+        error = waiter.wait("WinHttpReadData", WinHttpReadData(request, context.buffer.data(),
+                                                               static_cast<DWORD>(wanted), nullptr));
+        if (!error.empty())
+            return error;
+        const std::size_t read = std::min<std::size_t>(waiter.bytes(), wanted);
+        if (read == 0)
+            return {};
+        body.append(context.buffer.data(), read);
+    }
+    return {};
+}
+
+HttpResponse exchange(const HttpRequest& request)
+{
+    if (std::string refusal = check_method_scheme_and_body(request); !refusal.empty())
+        return failed_exchange(std::move(refusal));
+    const bool secure = url_scheme(request.url) == UrlScheme::https;
+    const bool post = request.method == "POST";
+    const std::int32_t timeout_ms = effective_timeout_ms(request.timeout_ms);
+    const auto deadline = MonotonicClock::now() + milliseconds(timeout_ms);
+
+    Target target = crack_target(request.url);
+    if (!target.error.empty())
+        return failed_exchange(std::move(target.error));
+    const WideHeaders headers = widen_headers(request.headers);
+    if (!headers.valid)
+        return failed_exchange("invalid request header");
+
+    const DWORD access = is_loopback_host(narrow(target.host)) ? WINHTTP_ACCESS_TYPE_NO_PROXY
+                                                                : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
+    const InternetHandle session(WinHttpOpen(headers.agent.c_str(), access, WINHTTP_NO_PROXY_NAME,
+                                             WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+    if (!session)
+        return failed_exchange(failed_step("WinHttpOpen"));
+    WinHttpSetTimeouts(session.get(), timeout_ms, timeout_ms, timeout_ms, timeout_ms);
+    // WinHTTP waits for response headers under a limit of its own (90 s by default); left
+    // there, a silent server could hold the request, its socket and a thread long after the call.
+    set_dword_option(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(timeout_ms));
+    if (secure)
+        set_dword_option(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, kSecureProtocols);
+    if (WinHttpSetStatusCallback(session.get(), on_status, kNotifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK)
+        return failed_exchange(failed_step("WinHttpSetStatusCallback"));
+
+    const InternetHandle connection(WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
+    if (!connection)
+        return failed_exchange(failed_step("WinHttpConnect"));
+    InternetHandle handle(WinHttpOpenRequest(connection.get(), post ? L"POST" : L"GET", target.path.c_str(),
+                                             nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                             secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!handle)
+        return failed_exchange(failed_step("WinHttpOpenRequest"));
+
+    const auto context = std::make_shared<Context>();
+    if (post)
+        context->body = request.body;
+    auto* holder = new ContextHolder{context};
+    DWORD_PTR holder_value = reinterpret_cast<DWORD_PTR>(holder);
+    if (!WinHttpSetOption(handle.get(), WINHTTP_OPTION_CONTEXT_VALUE, &holder_value, sizeof holder_value)) {
+        std::string error = failed_step("WinHttpSetOption");
+        delete holder;
+        return failed_exchange(std::move(error));
+    }
+    const RequestGuard guard(handle, context);
+    const HINTERNET req = handle.get();
+
+    if (!set_redirect_policy(req, headers.carries_authorization))
+        return failed_exchange(failed_step("WinHttpSetOption"));
+    if (!add_header_lines(req, headers.lines))
+        return failed_exchange("invalid request header");
+
+    StepWaiter waiter(*context, deadline, request.cancel);
+    waiter.begin();
+    const auto body_length = static_cast<DWORD>(context->body.size());
+    std::string error = waiter.wait(
+        "WinHttpSendRequest",
+        WinHttpSendRequest(req, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                           context->body.empty() ? WINHTTP_NO_REQUEST_DATA : context->body.data(), body_length,
+                           body_length, holder_value));
+    if (!error.empty())
+        return failed_exchange(std::move(error));
+    waiter.begin();
+    error = waiter.wait("WinHttpReceiveResponse", WinHttpReceiveResponse(req, nullptr));
+    if (!error.empty())
+        return failed_exchange(std::move(error));
+
+    StatusAndHeaders head = query_status_and_headers(req);
+    if (!head.error.empty())
+        return failed_exchange(std::move(head.error));
+    HttpResponse response;
+    error = read_body(req, *context, waiter, response.body);
+    if (!error.empty())
+        return failed_exchange(std::move(error));
+    response.status = head.status;
+    response.headers = std::move(head.headers);
+    return response;
+}
+
+class WinHttpTransport final : public Transport {
+public:
+    HttpResponse send(const HttpRequest& request) override
+    {
+        try {
+            return exchange(request);
+        } catch (...) {
+            return failed_exchange("transport failed (internal error)");
+        }
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<Transport> make_winhttp_transport()
+{
+    return std::make_shared<WinHttpTransport>();
+}
+
+}  // namespace tw::client::platform
