@@ -349,48 +349,113 @@ std::string read_body(HINTERNET request, Context& context, StepWaiter& waiter, s
     return {};
 }
 
-HttpResponse exchange(const HttpRequest& request)
+// Everything decided before any network activity; `error` set when the request is refused.
+struct Plan {
+    bool secure = false;
+    bool post = false;
+    std::int32_t timeout_ms = kDefaultTimeoutMs;
+    MonotonicClock::time_point deadline;
+    Target target;
+    WideHeaders headers;
+    std::string error;
+};
+
+Plan plan_exchange(const HttpRequest& request)
 {
-    if (std::string refusal = check_method_scheme_and_body(request); !refusal.empty())
-        return failed_exchange(std::move(refusal));
-    const bool secure = url_scheme(request.url) == UrlScheme::https;
-    const bool post = request.method == "POST";
-    const std::int32_t timeout_ms = effective_timeout_ms(request.timeout_ms);
-    const auto deadline = MonotonicClock::now() + milliseconds(timeout_ms);
+    Plan plan;
+    plan.error = check_method_scheme_and_body(request);
+    if (!plan.error.empty())
+        return plan;
+    plan.secure = url_scheme(request.url) == UrlScheme::https;
+    plan.post = request.method == "POST";
+    plan.timeout_ms = effective_timeout_ms(request.timeout_ms);
+    plan.deadline = MonotonicClock::now() + milliseconds(plan.timeout_ms);
+    plan.target = crack_target(request.url);
+    if (!plan.target.error.empty()) {
+        plan.error = plan.target.error;
+        return plan;
+    }
+    plan.headers = widen_headers(request.headers);
+    if (!plan.headers.valid)
+        plan.error = "invalid request header";
+    return plan;
+}
 
-    Target target = crack_target(request.url);
-    if (!target.error.empty())
-        return failed_exchange(std::move(target.error));
-    const WideHeaders headers = widen_headers(request.headers);
-    if (!headers.valid)
-        return failed_exchange("invalid request header");
-
-    const DWORD access = is_loopback_host(narrow(target.host)) ? WINHTTP_ACCESS_TYPE_NO_PROXY
-                                                                : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
-    const InternetHandle session(WinHttpOpen(headers.agent.c_str(), access, WINHTTP_NO_PROXY_NAME,
-                                             WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+// A null handle on failure, with the last error still WinHttpOpen's.
+HINTERNET open_session(const Plan& plan)
+{
+    const DWORD access = is_loopback_host(narrow(plan.target.host)) ? WINHTTP_ACCESS_TYPE_NO_PROXY
+                                                                     : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
+    const HINTERNET session = WinHttpOpen(plan.headers.agent.c_str(), access, WINHTTP_NO_PROXY_NAME,
+                                          WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
     if (!session)
-        return failed_exchange(failed_step("WinHttpOpen"));
-    WinHttpSetTimeouts(session.get(), timeout_ms, timeout_ms, timeout_ms, timeout_ms);
+        return nullptr;
+    const int limit = plan.timeout_ms;
+    WinHttpSetTimeouts(session, limit, limit, limit, limit);
     // WinHTTP waits for response headers under a limit of its own (90 s by default); left
     // there, a silent server could hold the request, its socket and a thread long after the call.
-    set_dword_option(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(timeout_ms));
-    if (secure)
-        set_dword_option(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, kSecureProtocols);
+    set_dword_option(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(limit));
+    if (plan.secure)
+        set_dword_option(session, WINHTTP_OPTION_SECURE_PROTOCOLS, kSecureProtocols);
+    return session;
+}
+
+HINTERNET open_request(HINTERNET connection, const Plan& plan)
+{
+    return WinHttpOpenRequest(connection, plan.post ? L"POST" : L"GET", plan.target.path.c_str(), nullptr,
+                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                              plan.secure ? WINHTTP_FLAG_SECURE : 0);
+}
+
+// Send, receive, status, headers and body, one asynchronous step at a time.
+HttpResponse drive_request(HINTERNET request, Context& context, DWORD_PTR context_value, StepWaiter& waiter)
+{
+    waiter.begin();
+    const auto body_length = static_cast<DWORD>(context.body.size());
+    std::string error = waiter.wait(
+        "WinHttpSendRequest",
+        WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                           context.body.empty() ? WINHTTP_NO_REQUEST_DATA : context.body.data(), body_length,
+                           body_length, context_value));
+    if (!error.empty())
+        return failed_exchange(std::move(error));
+    waiter.begin();
+    error = waiter.wait("WinHttpReceiveResponse", WinHttpReceiveResponse(request, nullptr));
+    if (!error.empty())
+        return failed_exchange(std::move(error));
+
+    StatusAndHeaders head = query_status_and_headers(request);
+    if (!head.error.empty())
+        return failed_exchange(std::move(head.error));
+    HttpResponse response;
+    error = read_body(request, context, waiter, response.body);
+    if (!error.empty())
+        return failed_exchange(std::move(error));
+    response.status = head.status;
+    response.headers = std::move(head.headers);
+    return response;
+}
+
+HttpResponse exchange(const HttpRequest& request)
+{
+    const Plan plan = plan_exchange(request);
+    if (!plan.error.empty())
+        return failed_exchange(plan.error);
+
+    const InternetHandle session(open_session(plan));
+    if (!session)
+        return failed_exchange(failed_step("WinHttpOpen"));
     if (WinHttpSetStatusCallback(session.get(), on_status, kNotifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK)
         return failed_exchange(failed_step("WinHttpSetStatusCallback"));
-
-    const InternetHandle connection(WinHttpConnect(session.get(), target.host.c_str(), target.port, 0));
+    const InternetHandle connection(WinHttpConnect(session.get(), plan.target.host.c_str(), plan.target.port, 0));
     if (!connection)
         return failed_exchange(failed_step("WinHttpConnect"));
-    InternetHandle handle(WinHttpOpenRequest(connection.get(), post ? L"POST" : L"GET", target.path.c_str(),
-                                             nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                             secure ? WINHTTP_FLAG_SECURE : 0));
+    InternetHandle handle(open_request(connection.get(), plan));
     if (!handle)
         return failed_exchange(failed_step("WinHttpOpenRequest"));
 
     const auto context = std::make_shared<Context>();
-    if (post)
+    if (plan.post)
         context->body = request.body;
     auto* holder = new ContextHolder{context};
     DWORD_PTR holder_value = reinterpret_cast<DWORD_PTR>(holder);
@@ -400,38 +465,13 @@ HttpResponse exchange(const HttpRequest& request)
         return failed_exchange(std::move(error));
     }
     const RequestGuard guard(handle, context);
-    const HINTERNET req = handle.get();
 
-    if (!set_redirect_policy(req, headers.carries_authorization))
+    if (!set_redirect_policy(handle.get(), plan.headers.carries_authorization))
         return failed_exchange(failed_step("WinHttpSetOption"));
-    if (!add_header_lines(req, headers.lines))
+    if (!add_header_lines(handle.get(), plan.headers.lines))
         return failed_exchange("invalid request header");
-
-    StepWaiter waiter(*context, deadline, request.cancel);
-    waiter.begin();
-    const auto body_length = static_cast<DWORD>(context->body.size());
-    std::string error = waiter.wait(
-        "WinHttpSendRequest",
-        WinHttpSendRequest(req, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                           context->body.empty() ? WINHTTP_NO_REQUEST_DATA : context->body.data(), body_length,
-                           body_length, holder_value));
-    if (!error.empty())
-        return failed_exchange(std::move(error));
-    waiter.begin();
-    error = waiter.wait("WinHttpReceiveResponse", WinHttpReceiveResponse(req, nullptr));
-    if (!error.empty())
-        return failed_exchange(std::move(error));
-
-    StatusAndHeaders head = query_status_and_headers(req);
-    if (!head.error.empty())
-        return failed_exchange(std::move(head.error));
-    HttpResponse response;
-    error = read_body(req, *context, waiter, response.body);
-    if (!error.empty())
-        return failed_exchange(std::move(error));
-    response.status = head.status;
-    response.headers = std::move(head.headers);
-    return response;
+    StepWaiter waiter(*context, plan.deadline, request.cancel);
+    return drive_request(handle.get(), *context, holder_value, waiter);
 }
 
 class WinHttpTransport final : public Transport {

@@ -5,7 +5,7 @@ The request path chooses the behaviour; every request that reaches a handler is 
 
   /echo (and any unknown path)   200, JSON of what was received: server, method, path, headers, body
   /status?code=N                 N with a small JSON body
-  /big?bytes=N                   N bytes of pattern_byte(i) with a Content-Length
+  /big?bytes=N[&chunk=M]         N bytes of pattern_byte(i) with a Content-Length, in writes of M
   /blank-headers                 headers whose values carry blanks and tabs around them
   /redirect?to=URL[&code=N]      N (302) with Location: URL
   /silent                        reads the request and never answers
@@ -119,7 +119,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_body(code, json.dumps({"error": {"code": "NOT_FOUND", "status": code}}).encode())
 
     def answer_big(self, query, received):
-        self.send_body(200, pattern(int(query.get("bytes", "0"))), "application/octet-stream")
+        body = pattern(int(query.get("bytes", "0")))
+        chunk = int(query.get("chunk", "0"))
+        if chunk <= 0:
+            return self.send_body(200, body, "application/octet-stream")
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        try:
+            for start in range(0, len(body), chunk):
+                self.wfile.write(body[start:start + chunk])
+                self.wfile.flush()
+        except OSError:
+            pass  # the client stopped reading at its cap
 
     def answer_blank_headers(self, query, received):
         self.send_body(200, b"{}", extra=[("Retry-After", "  30 \t"), ("X-Mixed-CASE", "\t Value  With Inner  ")])

@@ -281,6 +281,15 @@ TEST_F(ResponseRecord, BodyIsCutAtOneMebibyteWithoutError)
     EXPECT_TRUE(response.body == pattern(kBodyCap)) << "the first 1,048,576 bytes differ from what was sent";
 }
 
+TEST_F(ResponseRecord, CapHoldsWhenReadsDoNotLandOnIt)
+{
+    // Odd-sized writes make the amounts available at each read fall anywhere.
+    const HttpResponse response = send(get(http_url("/big?bytes=3000000&chunk=7919")));
+    EXPECT_EQ(response.error, "");
+    ASSERT_EQ(response.body.size(), kBodyCap);
+    EXPECT_TRUE(response.body == pattern(kBodyCap));
+}
+
 TEST_F(ResponseRecord, BodyOfManyReadsArrivesWholeAndInOrder)
 {
     const std::size_t size = 5 * 65'536 + 123;
