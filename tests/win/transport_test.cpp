@@ -323,8 +323,7 @@ TEST_F(Redirects, HttpsToHttpIsRefused)
 {
     const HttpResponse response = send(get(https_url("/redirect?to=" + http_localhost_url("/echo"))));
     EXPECT_EQ(response.status, 0);
-    EXPECT_THAT(response.error, ::testing::EndsWith("(Win32 error 12156, redirect refused)"));
-    EXPECT_THAT(response.error, ::testing::StartsWith("WinHttp"));
+    EXPECT_EQ(response.error, "WinHttpReceiveResponse failed (Win32 error 12156, redirect refused)");
 }
 
 TEST_F(Redirects, OtherRedirectsAreFollowedWithTheAddedHeaders)
@@ -383,8 +382,16 @@ TEST_F(TimeLimits, ServerThatNeverAnswersEndsAtTheDeadline)
     const double elapsed = seconds_since(start);
     EXPECT_EQ(response.error, "deadline exceeded");
     EXPECT_EQ(response.status, 0);
-    EXPECT_GE(elapsed, 0.95);
     EXPECT_LT(elapsed, 5.0);
+}
+
+TEST_F(TimeLimits, ReplyWithinTheBudgetIsNotCutShort)
+{
+    HttpRequest request = get(http_url("/slow-head?ms=400"));
+    request.timeout_ms = 1500;
+    const HttpResponse response = send(request);
+    EXPECT_EQ(response.error, "");
+    EXPECT_EQ(response.status, 200);
 }
 
 TEST_F(TimeLimits, SilentTlsServerEndsAtTheDeadlineToo)
