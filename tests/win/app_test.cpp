@@ -2,9 +2,10 @@
 #include "app/catalog_screen.h"
 #include "app/installer_app.h"
 #include "app/main_window.h"
-#include "app/status.h"
 #include "app/messages.h"
+#include "app/status.h"
 #include "app/workers.h"
+#include "client/http.h"
 
 #include <gtest/gtest.h>
 
@@ -262,14 +263,73 @@ TEST_F(MainWindow, AReloadKeepsTheOpenProductAndAFailedOneKeepsTheLists)
     EXPECT_EQ(SendMessageW(app.version_list, LB_GETCOUNT, 0, 0), 1);
 }
 
-TEST_F(MainWindow, AnEndedPassIsDroppedAndTheCatalogAskedForAgain)
+// Answers every request with "no answer" and keeps what it was asked.
+class RecordingTransport : public client::Transport {
+public:
+    client::HttpResponse send(const client::HttpRequest& request) override
+    {
+        requests.push_back(request);
+        return client::failed_exchange("cannot connect");
+    }
+    std::vector<client::HttpRequest> requests;
+};
+
+bool has_header(const client::HttpRequest& request, const std::string& name)
 {
-    set_thread_launcher([](ThreadEntry, void*) { return true; });  // the reload must not really run
+    for (const auto& header : request.headers) {
+        if (header.first == name)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(MainWindow, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
+{
+    // The reload runs on this thread, so its request is seen at once and its reply waits in the queue.
+    set_thread_launcher([](ThreadEntry entry, void* argument) {
+        entry(argument);
+        return true;
+    });
+    const auto transport = std::make_shared<RecordingTransport>();
+    app.transport = transport;
     app.site_origin = "https://localhost:1";
     app.download_pass = "twdp_pass";
-    deliver_catalog(401, "", true);
+    app.pass_expires_at = GetTickCount64() + 60'000;
+
+    auto reply = std::make_unique<catalog::CatalogReply>();
+    reply->status = 401;
+    reply->pass_sent = true;
+    SendMessageW(window, msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
+
     EXPECT_TRUE(app.download_pass.empty());
     EXPECT_EQ(app.status_text, L"Your beta sign-in has ended. Sign in again for beta builds.");
+    ASSERT_EQ(transport->requests.size(), 1u);
+    EXPECT_FALSE(has_header(transport->requests[0], "Authorization"));
+
+    pump_messages();
+    EXPECT_EQ(app.status_text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+}
+
+TEST_F(MainWindow, ACurrentPassRidesOnTheCatalogRequest)
+{
+    set_thread_launcher([](ThreadEntry entry, void* argument) {
+        entry(argument);
+        return true;
+    });
+    const auto transport = std::make_shared<RecordingTransport>();
+    app.transport = transport;
+    app.site_origin = "https://localhost:1";
+    app.download_pass = "twdp_pass";
+    app.pass_expires_at = GetTickCount64() + 60'000;
+    load_catalog(app);
+    app.pass_expires_at = GetTickCount64();  // expired: kept, but no longer sent
+    load_catalog(app);
+    pump_messages();
+
+    ASSERT_EQ(transport->requests.size(), 2u);
+    EXPECT_EQ(transport->requests[0].headers.back(),
+              (std::pair<std::string, std::string>("Authorization", "Bearer twdp_pass")));
+    EXPECT_FALSE(has_header(transport->requests[1], "Authorization"));
 }
 
 }  // namespace
