@@ -128,6 +128,40 @@ TEST_F(MainWindow, EnterOpensAProductOnTheListAndInstallsOnTheVersionScreen)
     EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(111, DC_HASDEFID));
 }
 
+int icon_width(HICON icon)
+{
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info))
+        return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+TEST_F(MainWindow, WindowIconsAreDrawnForTheWindowDpiAndRedrawnWhenItChanges)
+{
+    const auto window_icon_width = [this](WPARAM kind) {
+        return icon_width(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, kind, 0)));
+    };
+    EXPECT_EQ(window_icon_width(ICON_BIG), GetSystemMetricsForDpi(SM_CXICON, app.dpi));
+    EXPECT_EQ(window_icon_width(ICON_SMALL), GetSystemMetricsForDpi(SM_CXSMICON, app.dpi));
+
+    RECT suggested;
+    GetWindowRect(window, &suggested);
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(app.dpi, 144);
+    EXPECT_EQ(window_icon_width(ICON_BIG), GetSystemMetricsForDpi(SM_CXICON, 144));
+    EXPECT_EQ(window_icon_width(ICON_SMALL), GetSystemMetricsForDpi(SM_CXSMICON, 144));
+    EXPECT_EQ(window_icon_width(ICON_SMALL), 24);
+
+    // The layout follows: 560 units of client width at 144 DPI.
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_EQ(client.right, 840);
+}
+
 // --- Closing while work runs -------------------------------------------------------------
 
 TEST_F(MainWindow, ClosingWithNothingRunningDestroysTheWindow)
