@@ -317,18 +317,28 @@ bool has_header(const client::HttpRequest& request, const std::string& name)
     return false;
 }
 
-TEST_F(MainWindow, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
+// Catalog loads run on this thread, so a request is seen at once and its reply waits in the
+// queue; the site never answers. A current pass is stored.
+class CatalogLoads : public MainWindow {
+protected:
+    std::shared_ptr<RecordingTransport> load_on_this_thread_with_a_pass()
+    {
+        set_thread_launcher([](ThreadEntry entry, void* argument) {
+            entry(argument);
+            return true;
+        });
+        auto transport = std::make_shared<RecordingTransport>();
+        app.transport = transport;
+        app.site_origin = "https://localhost:1";
+        app.download_pass = "twdp_pass";
+        app.pass_expires_at = GetTickCount64() + 60'000;
+        return transport;
+    }
+};
+
+TEST_F(CatalogLoads, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
 {
-    // The reload runs on this thread, so its request is seen at once and its reply waits in the queue.
-    set_thread_launcher([](ThreadEntry entry, void* argument) {
-        entry(argument);
-        return true;
-    });
-    const auto transport = std::make_shared<RecordingTransport>();
-    app.transport = transport;
-    app.site_origin = "https://localhost:1";
-    app.download_pass = "twdp_pass";
-    app.pass_expires_at = GetTickCount64() + 60'000;
+    const auto transport = load_on_this_thread_with_a_pass();
 
     auto reply = std::make_unique<catalog::CatalogReply>();
     reply->status = 401;
@@ -344,17 +354,9 @@ TEST_F(MainWindow, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
     EXPECT_EQ(app.status_text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
 }
 
-TEST_F(MainWindow, ACurrentPassRidesOnTheCatalogRequest)
+TEST_F(CatalogLoads, ACurrentPassRidesOnTheCatalogRequest)
 {
-    set_thread_launcher([](ThreadEntry entry, void* argument) {
-        entry(argument);
-        return true;
-    });
-    const auto transport = std::make_shared<RecordingTransport>();
-    app.transport = transport;
-    app.site_origin = "https://localhost:1";
-    app.download_pass = "twdp_pass";
-    app.pass_expires_at = GetTickCount64() + 60'000;
+    const auto transport = load_on_this_thread_with_a_pass();
     load_catalog(app);
     app.pass_expires_at = GetTickCount64();  // expired: kept, but no longer sent
     load_catalog(app);
