@@ -20,7 +20,6 @@ constexpr wchar_t unreachable_text[] =
     L"Tarnwick can't be reached. Check the connection, then reopen the Installer.";
 constexpr wchar_t unexpected_text[] = L"Tarnwick didn't answer as expected. Try again in a few minutes.";
 constexpr wchar_t pass_ended_text[] = L"Your beta sign-in has ended. Sign in again for beta builds.";
-constexpr wchar_t beta_note_default[] = L"Beta builds need a tester sign-in.";
 
 struct CatalogLoad {
     HWND window = nullptr;
@@ -184,7 +183,7 @@ void select_channel(InstallerApp& app, int channel)
     if (channel == channel_beta) {
         app.beta_gate = beta_gate_for(app);
         if (app.beta_gate == gate_sign_in_needed)
-            SetWindowTextW(app.beta_note, beta_note_default);
+            SetWindowTextW(app.beta_note, beta_sign_in_needed_text);
     } else {
         app.beta_gate = gate_none;
     }

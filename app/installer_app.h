@@ -32,6 +32,9 @@ enum ControlId : int {
     id_open_product = 113,  // the default button id on the product screen: no control carries it
 };
 
+// The beta note's text whenever no sign-in is waiting; the prompt in an empty Beta list says it too.
+inline constexpr wchar_t beta_sign_in_needed_text[] = L"Beta builds need a tester sign-in.";
+
 enum StatusKind : int { status_information = 0, status_attention = 1, status_success = 2 };
 enum Screen : int { screen_products = 0, screen_versions = 1 };
 enum Channel : int { channel_official = 0, channel_beta = 1 };

@@ -75,8 +75,7 @@ void create_controls(InstallerApp& app, HWND window)
     app.official_button = create_button(window, L"Official", id_official_button);
     app.beta_button = create_button(window, L"Beta", id_beta_button);
     app.version_list = create_list(window, id_version_list);
-    app.beta_note = create_child(window, L"STATIC", L"Beta builds need a tester sign-in.", WS_CHILD | SS_NOPREFIX,
-                                 id_beta_note);
+    app.beta_note = create_child(window, L"STATIC", beta_sign_in_needed_text, WS_CHILD | SS_NOPREFIX, id_beta_note);
     app.sign_in_button = create_button(window, L"Sign in for beta builds", id_sign_in_button);
     app.reopen_browser_button = create_button(window, L"Open the browser again", id_reopen_browser_button);
     app.cancel_sign_in_button = create_button(window, L"Cancel", id_cancel_sign_in_button);

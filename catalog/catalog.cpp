@@ -100,19 +100,27 @@ std::optional<CatalogBuild> read_build(const json& object)
     return build;
 }
 
-std::vector<CatalogBuild> read_builds(const json& product)
+// The records an array holds, in order; elements that are not objects, or fail their reader,
+// are dropped without a trace.
+template <class Record>
+std::vector<Record> read_valid(const json& list, std::optional<Record> (*read)(const json&))
 {
-    std::vector<CatalogBuild> builds;
-    const json* list = member(product, "builds");
-    if (list == nullptr || !list->is_array())
-        return builds;
-    for (const json& element : *list) {
+    std::vector<Record> records;
+    for (const json& element : list) {
         if (!element.is_object())
             continue;
-        if (auto build = read_build(element))
-            builds.push_back(std::move(*build));
+        if (auto record = read(element))
+            records.push_back(std::move(*record));
     }
-    return builds;
+    return records;
+}
+
+std::vector<CatalogBuild> read_builds(const json& product)
+{
+    const json* list = member(product, "builds");
+    if (list == nullptr || !list->is_array())
+        return {};
+    return read_valid(*list, read_build);
 }
 
 bool has_beta_build(const CatalogProduct& product)
@@ -153,12 +161,7 @@ std::optional<Catalog> read_catalog(const json& document)
     if (catalog.publisher.empty())
         return std::nullopt;
     catalog.installer = read_installer(document);
-    for (const json& element : *products) {
-        if (!element.is_object())
-            continue;
-        if (auto product = read_product(element))
-            catalog.products.push_back(std::move(*product));
-    }
+    catalog.products = read_valid(*products, read_product);
     return catalog;
 }
 

@@ -103,6 +103,13 @@ SIZE measure_text(HDC dc, std::wstring_view text, HFONT font)
     return {width_of(rect), height_of(rect)};
 }
 
+std::wstring window_text(HWND window)
+{
+    wchar_t buffer[256] = {};
+    const int length = window ? GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer))) : 0;
+    return std::wstring(buffer, static_cast<size_t>(std::max(length, 0)));
+}
+
 int width_of(const RECT& rect) { return rect.right - rect.left; }
 int height_of(const RECT& rect) { return rect.bottom - rect.top; }
 

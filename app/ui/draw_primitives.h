@@ -8,6 +8,7 @@
 #include <gdiplus.h>
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
@@ -65,6 +66,7 @@ void stroke_round_rect(HDC dc, const RECT& rect, int radius, float pen_width, Co
 // Single text calls: transparent background, the font selected only for the call.
 void draw_text(HDC dc, std::wstring_view text, RECT rect, HFONT font, Colour colour, UINT flags);
 SIZE measure_text(HDC dc, std::wstring_view text, HFONT font);
+std::wstring window_text(HWND window);  // at most 255 characters
 
 int width_of(const RECT& rect);
 int height_of(const RECT& rect);

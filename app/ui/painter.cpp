@@ -10,19 +10,11 @@
 namespace tw::app::ui {
 namespace {
 
-constexpr std::wstring_view sign_in_needed_text = L"Beta builds need a tester sign-in.";
 constexpr std::wstring_view no_official_text = L"No official releases available";
 constexpr wchar_t beta_glyph = L'\uE72E';
 constexpr wchar_t official_glyph = L'\uE7B8';
 
 bool is_empty(const RECT& rect) { return rect.right <= rect.left || rect.bottom <= rect.top; }
-
-std::wstring window_text(HWND window)
-{
-    wchar_t buffer[256] = {};
-    const int length = window ? GetWindowTextW(window, buffer, static_cast<int>(std::size(buffer))) : 0;
-    return std::wstring(buffer, static_cast<size_t>(std::max(length, 0)));
-}
 
 void paint_header(const InstallerApp& app, HDC dc, const RECT& client)
 {
@@ -60,9 +52,7 @@ void paint_empty_state(const InstallerApp& app, HDC dc)
     SelectClipRgn(dc, clip.get());
 
     if (app.channel == channel_beta) {
-        const std::wstring message =
-            app.beta_gate == gate_waiting ? window_text(app.beta_note) : std::wstring(sign_in_needed_text);
-        draw_prompt_panel(dc, panel, beta_glyph, message, app.fonts.icon, app.fonts.subtitle, app.body_font_px,
+        draw_prompt_panel(dc, panel, beta_glyph, beta_prompt_message(app), app.fonts.icon, app.fonts.subtitle, app.body_font_px,
                           app.prompt_extra, app.dpi);
     } else {
         draw_prompt_panel(dc, panel, official_glyph, no_official_text, app.fonts.icon, app.fonts.subtitle,

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 namespace tw::app::ui {
@@ -44,6 +45,9 @@ struct PromptGeometry {
     RECT text{};
     RECT extra{};  // empty when extra is 0
 };
+// The message of the sign-in prompt in the empty Beta list: the beta note while a sign-in waits.
+std::wstring beta_prompt_message(const InstallerApp& app);
+
 PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view message, HFONT font, int body_font_px,
                               int extra, int dpi);
 void draw_prompt_panel(HDC dc, const RECT& panel, wchar_t glyph, std::wstring_view message, HFONT icon_font,

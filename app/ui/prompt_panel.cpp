@@ -4,6 +4,11 @@
 #include <algorithm>
 
 namespace tw::app::ui {
+
+std::wstring beta_prompt_message(const InstallerApp& app)
+{
+    return app.beta_gate == gate_waiting ? window_text(app.beta_note) : std::wstring(beta_sign_in_needed_text);
+}
 namespace {
 
 using Gdiplus::GpGraphics;

@@ -45,22 +45,12 @@ void apply(HWND control, const Placement& pixels)
                  SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
-std::wstring prompt_message(const InstallerApp& app, bool waiting)
-{
-    if (waiting && app.beta_note) {
-        wchar_t buffer[256] = {};
-        const int length = GetWindowTextW(app.beta_note, buffer, static_cast<int>(std::size(buffer)));
-        return std::wstring(buffer, static_cast<size_t>(std::max(length, 0)));
-    }
-    return L"Beta builds need a tester sign-in.";
-}
-
 // The prompt in the empty list is measured with the painter's own routine, so the code and
 // the buttons land exactly in the room it leaves under the text.
 PromptControls place_prompt(const InstallerApp& app, bool waiting)
 {
     HDC dc = GetDC(app.window);
-    const PromptGeometry geometry = measure_prompt(dc, app.list_rect, prompt_message(app, waiting),
+    const PromptGeometry geometry = measure_prompt(dc, app.list_rect, beta_prompt_message(app),
                                                    app.fonts.subtitle, app.body_font_px, app.prompt_extra, app.dpi);
     ReleaseDC(app.window, dc);
     return place_prompt_controls(from_rect(geometry.extra), waiting, app.dpi);
