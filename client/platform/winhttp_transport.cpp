@@ -1,6 +1,7 @@
 #include "client/platform/winhttp_transport.h"
 
 #include "client/http_rules.h"
+#include "client/platform/internet_handle.h"
 #include "client/platform/text.h"
 
 #include <windows.h>
@@ -49,27 +50,6 @@ struct Context {
 // write into the buffer after `send` has given up on a step.
 struct ContextHolder {
     std::shared_ptr<Context> context;
-};
-
-class InternetHandle {
-public:
-    InternetHandle() = default;
-    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-    ~InternetHandle() { reset(); }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-
-    HINTERNET get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void reset()
-    {
-        if (handle_)
-            WinHttpCloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    HINTERNET handle_ = nullptr;
 };
 
 void record_closing(ContextHolder* holder)

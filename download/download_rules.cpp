@@ -1,0 +1,73 @@
+#include "download/download_rules.h"
+
+#include "client/http_rules.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <limits>
+
+namespace tw::download {
+
+bool is_followed_redirect(std::uint32_t status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string redirect_target(bool secure, std::string_view host, std::uint16_t port, std::string_view location)
+{
+    if (!location.starts_with('/'))
+        return std::string(location);
+    std::string next = secure ? "https://" : "http://";
+    next.append(host);
+    if (port != (secure ? 443 : 80)) {
+        next.push_back(':');
+        next.append(std::to_string(port));
+    }
+    next.append(location);
+    return next;
+}
+
+std::int64_t parse_content_length(std::string_view text)
+{
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t'))
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-'))
+        negative = text[at++] == '-';
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    std::int64_t value = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        const int digit = text[at] - '0';
+        value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+    }
+    return negative ? -value : value;
+}
+
+bool sends_pass(std::string_view host, std::string_view site_host, std::string_view pass)
+{
+    const bool printable = std::all_of(pass.begin(), pass.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte >= 0x20 && byte != 0x7F;
+    });
+    return !pass.empty() && printable && client::equals_ascii_ci(host, site_host);
+}
+
+std::string error_code_of(std::string_view body)
+{
+    try {
+        const auto document = nlohmann::json::parse(body, nullptr, false);
+        if (!document.is_object())
+            return {};
+        const auto error = document.find("error");
+        if (error == document.end() || !error->is_object())
+            return {};
+        const auto code = error->find("code");
+        return code != error->end() && code->is_string() ? code->get<std::string>() : std::string{};
+    } catch (...) {
+        return {};  // only allocation can fail here
+    }
+}
+
+}  // namespace tw::download

@@ -1,0 +1,34 @@
+#pragma once
+// The downloader's decisions that need no network: which answers are redirects and where they
+// lead, who may receive the download pass, and how the length and error answers are read.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tw::download {
+
+inline constexpr int kMaxRedirects = 5;
+inline constexpr std::size_t kFileBufferSize = 262'144;
+inline constexpr std::size_t kErrorBodyChunk = 4096;
+inline constexpr std::size_t kErrorBodyLimit = 65'536;
+
+bool is_followed_redirect(std::uint32_t status);
+
+// The next address for a Location answer. A "/"-led location stays on the connection's scheme,
+// host and port (a default port is left out); anything else is taken as it stands, for the
+// address policy to judge.
+std::string redirect_target(bool secure, std::string_view host, std::uint16_t port, std::string_view location);
+
+// Leading blanks and a sign allowed, digits up to the first other character; 0 when there are
+// none. A length too large for 64 bits reads as the largest, which no body can match.
+std::int64_t parse_content_length(std::string_view text);
+
+// The pass goes to the site host itself and nowhere else, not even its "downloads." host. A pass
+// that could break the request head is never sent.
+bool sends_pass(std::string_view host, std::string_view site_host, std::string_view pass);
+
+// The service error body's error.code when it is a string; empty for anything else.
+std::string error_code_of(std::string_view body);
+
+}  // namespace tw::download

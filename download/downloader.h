@@ -1,0 +1,40 @@
+#pragma once
+// Fetches one setup program from the site into a fresh staging folder and hands it back held
+// open, so that nothing can change it between the checks and the run.
+
+#include "download/file_handle.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tw::download {
+
+struct DownloadRequest {
+    std::string url;        // UTF-8
+    std::string site_host;  // the site origin's host
+    std::string user_agent;
+    std::string pass;       // empty: no pass to send
+    std::wstring file_name; // made safe before use
+};
+
+struct DownloadResult {
+    bool ok = false;          // saved whole, of the announced length, and held open
+    FileHandle file;          // read access, shared for reading only; valid only when ok
+    std::wstring path;        // the saved file's path, known once a 200 answer arrived
+    std::uint32_t status = 0; // of the last response received
+    std::string error_code;   // the service's error code from an error body
+    bool cancelled = false;
+    std::wstring message;     // the downloader's own account of a failure
+};
+
+// Called after every written chunk with (bytes written, bytes announced or 0).
+using DownloadProgress = std::function<void(std::int64_t written, std::int64_t expected)>;
+
+// Never throws for network or file failures. A failed or cancelled download leaves nothing on
+// disk but the shared staging parent folder. `cancel` may be null.
+DownloadResult download_file(const DownloadRequest& request, const DownloadProgress& progress,
+                             const std::atomic<bool>* cancel);
+
+}  // namespace tw::download

@@ -1,0 +1,116 @@
+#!/usr/bin/env python3
+"""Runs one command while the dev site is up, and returns its exit code.
+
+  run_with_devsite.py --pki DIR --work DIR [--limit SECONDS] -- COMMAND...
+
+The dev site serves https://localhost:PORT with DIR/server.pem (from the trusted test CA), a
+downloads folder and a catalog of the work folder's own. The command finds the port in
+TWI_TEST_SITE_PORT.
+
+Tests of a real-looking site need names that lead to this machine: where the system lets us, the
+command runs in a mount namespace of its own whose /etc/hosts adds "tarnwick.test" and
+"downloads.tarnwick.test" for 127.0.0.1 (nothing else changes, and no other process sees it), and
+TWI_TEST_NAMED_HOSTS is 1; otherwise it is 0 and those tests skip.
+"""
+
+import argparse
+import json
+import os
+import pathlib
+import subprocess
+import sys
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parents[2]
+NAMED_HOSTS = ("tarnwick.test", "downloads.tarnwick.test")
+START_LIMIT_S = 20.0
+
+# One product whose beta build is behind the sign-in, so the site guards its download.
+CATALOG = {
+    "publisher": "Tarnwick Software Ltd",
+    "minimumInstallerVersion": "1.0.0",
+    "products": [{
+        "slug": "guarded",
+        "name": "Guarded",
+        "betasNeedSignIn": True,
+        "builds": [{
+            "version": "2.0.0-beta.1",
+            "fileName": "guarded-beta.bin",
+            "downloadUrl": "https://localhost/downloads/guarded-beta.bin",
+            "sha256": "0" * 64,
+            "sizeBytes": 4096,
+        }],
+    }],
+}
+
+
+def prepare(work):
+    downloads = work / "downloads"
+    downloads.mkdir(parents=True, exist_ok=True)
+    (downloads / "guarded-beta.bin").write_bytes(bytes(i % 251 for i in range(4096)))
+    catalog = work / "catalog.json"
+    catalog.write_text(json.dumps(CATALOG, indent=2))
+    hosts = work / "hosts"
+    hosts.write_text(pathlib.Path("/etc/hosts").read_text() + "\n127.0.0.1 " + " ".join(NAMED_HOSTS) + "\n")
+    return downloads, catalog, hosts
+
+
+def start_site(pki, work, downloads, catalog):
+    site = subprocess.Popen(
+        [sys.executable, str(ROOT / "devsite" / "server.py"), "--port", "0", "--bind", "127.0.0.1",
+         "--cert", str(pki / "server.pem"), "--key", str(pki / "server.key"),
+         "--downloads", str(downloads), "--catalog", str(catalog), "--log", str(work / "site.log")],
+        stdout=subprocess.PIPE, text=True)
+    deadline = time.monotonic() + START_LIMIT_S
+    line = ""
+    while time.monotonic() < deadline and not line:
+        line = site.stdout.readline().strip()
+    if not line.startswith("devsite: serving https://localhost:"):
+        site.kill()
+        raise SystemExit("run_with_devsite: the dev site did not start")
+    return site, line.rsplit(":", 1)[1]
+
+
+def in_own_hosts(hosts, command):
+    """The command wrapped so that it sees `hosts` as /etc/hosts, or None where that is refused."""
+    wrapped = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+               'mount --bind "$0" /etc/hosts && exec "$@"', str(hosts)]
+    try:
+        probe = subprocess.run(wrapped + ["true"], timeout=10, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    return wrapped + command if probe.returncode == 0 else None
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--pki", required=True, type=pathlib.Path)
+    parser.add_argument("--work", required=True, type=pathlib.Path)
+    parser.add_argument("--limit", type=float, default=540.0)
+    parser.add_argument("command", nargs=argparse.REMAINDER)
+    args = parser.parse_args()
+    command = args.command[1:] if args.command[:1] == ["--"] else args.command
+    if not command:
+        parser.error("no command to run")
+
+    downloads, catalog, hosts = prepare(args.work)
+    site, port = start_site(args.pki, args.work, downloads, catalog)
+    try:
+        wrapped = in_own_hosts(hosts, command)
+        env = dict(os.environ, TWI_TEST_SITE_PORT=port, TWI_TEST_NAMED_HOSTS="1" if wrapped else "0")
+        try:
+            return subprocess.run(wrapped or command, env=env, timeout=args.limit).returncode
+        except subprocess.TimeoutExpired:
+            print(f"run_with_devsite: the command ran past {args.limit:.0f} s and was stopped", file=sys.stderr)
+            return 1
+    finally:
+        site.terminate()
+        try:
+            site.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            site.kill()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

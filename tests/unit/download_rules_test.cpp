@@ -1,0 +1,126 @@
+// Staged file names and the downloader's decisions that need no network.
+#include "download/download_rules.h"
+#include "download/file_names.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+using namespace tw::download;
+
+TEST(FileNames, RefusedCharactersGoAndEmptyNamesGetAStandIn)
+{
+    const struct {
+        std::wstring name;
+        std::wstring safe;
+    } cases[] = {
+        {L"Studio Pro 4.2.1 setup.x64.exe", L"Studio Pro 4.2.1 setup.x64.exe"},
+        {L"a/b\\c:d.exe", L"abcd.exe"},
+        {L"..\\..\\Windows\\evil.exe", L"....Windowsevil.exe"},
+        {L"<>:\"|?*setup.exe", L"setup.exe"},
+        {L"tab\there\nline\x1f.exe", L"tabhereline.exe"},
+        {L"caf\u00e9 \u03b2\u0113ta.exe", L"caf\u00e9 \u03b2\u0113ta.exe"},
+        {L"", L"installer.exe"},
+        {L"\\/:*?", L"installer.exe"},
+        {L".", L"installer.exe"},
+        {L"..", L"installer.exe"},
+        {L"./.", L"installer.exe"},  // judged after the refused characters are gone
+        {L"...", L"..."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sanitise_file_name(c.name), c.safe);
+}
+
+TEST(FileNames, ParentsAndJoins)
+{
+    EXPECT_EQ(parent_folder(L"C:\\Temp\\TarnwickInstaller\\{G}\\setup.exe"), L"C:\\Temp\\TarnwickInstaller\\{G}");
+    EXPECT_EQ(parent_folder(L"C:/Temp//{G}//setup.exe"), L"C:/Temp//{G}");
+    EXPECT_EQ(parent_folder(L"setup.exe"), L"");
+    EXPECT_EQ(join_path(L"C:\\Temp\\", L"TarnwickInstaller"), L"C:\\Temp\\TarnwickInstaller");
+    EXPECT_EQ(join_path(L"C:\\Temp", L"TarnwickInstaller"), L"C:\\Temp\\TarnwickInstaller");
+    EXPECT_EQ(join_path(L"C:/Temp/", L"x"), L"C:/Temp/x");
+}
+
+TEST(Redirects, FollowedStatusesAndWhereTheyLead)
+{
+    for (const std::uint32_t status : {301u, 302u, 303u, 307u, 308u})
+        EXPECT_TRUE(is_followed_redirect(status)) << status;
+    for (const std::uint32_t status : {0u, 200u, 300u, 304u, 305u, 306u, 309u})
+        EXPECT_FALSE(is_followed_redirect(status)) << status;
+
+    const struct {
+        bool secure;
+        std::uint16_t port;
+        const char* location;
+        const char* next;
+    } cases[] = {
+        {true, 443, "/files/b.exe", "https://tarnwick.test/files/b.exe"},
+        {true, 8443, "/files/b.exe", "https://tarnwick.test:8443/files/b.exe"},
+        {false, 80, "/files/b.exe?x=1", "http://tarnwick.test/files/b.exe?x=1"},
+        {false, 443, "/b", "http://tarnwick.test:443/b"},
+        {true, 80, "/b", "https://tarnwick.test:80/b"},
+        {true, 443, "files/b.exe", "files/b.exe"},  // not resolved: the policy refuses it
+        {true, 443, "https://downloads.tarnwick.test/b", "https://downloads.tarnwick.test/b"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(redirect_target(c.secure, "tarnwick.test", c.port, c.location), c.next) << c.location;
+}
+
+TEST(ContentLength, ReadLikeANumberUpToItsFirstOtherCharacter)
+{
+    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    const struct {
+        const char* text;
+        std::int64_t length;
+    } cases[] = {
+        {"1000", 1000},   {"  \t42", 42},    {"+7", 7},        {"-5", -5},
+        {"12abc", 12},    {"", 0},           {"abc", 0},       {"9223372036854775807", kMax},
+        {"99999999999999999999999", kMax}, {"4294967296", 4294967296},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parse_content_length(c.text), c.length) << c.text;
+}
+
+TEST(Pass, GoesToTheSiteHostItselfOnly)
+{
+    const struct {
+        const char* host;
+        const char* pass;
+        bool sent;
+    } cases[] = {
+        {"tarnwick.test", "twdp_abc", true},
+        {"TARNWICK.Test", "twdp_abc", true},
+        {"downloads.tarnwick.test", "twdp_abc", false},
+        {"tarnwick.test.evil", "twdp_abc", false},
+        {"tarnwick.test", "", false},
+        {"tarnwick.test", "twdp_a\r\nX-Injected: 1", false},
+        {"tarnwick.test", "twdp_\x7f", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(sends_pass(c.host, "tarnwick.test", c.pass), c.sent) << c.host << " " << c.pass;
+}
+
+TEST(ErrorBody, OnlyAStringCodeInsideAnErrorObjectCounts)
+{
+    const struct {
+        const char* body;
+        const char* code;
+    } cases[] = {
+        {R"({"error":{"code":"RATE_LIMITED","retryAfterSec":30}})", "RATE_LIMITED"},
+        {R"({"error":{"code":"rate_limited"}})", "rate_limited"},
+        {R"({"error":{"code":"SOMETHING_NEW","message":"x"}})", "SOMETHING_NEW"},
+        {R"({"error":{"code":429}})", ""},
+        {R"({"error":"RATE_LIMITED"})", ""},
+        {R"({"code":"RATE_LIMITED"})", ""},
+        {R"([{"error":{"code":"RATE_LIMITED"}}])", ""},
+        {"<html><body>Too many requests</body></html>", ""},
+        {R"({"error":{"code":"RATE_LIMITED"})", ""},  // cut short
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(error_code_of(c.body), c.code) << c.body;
+}
+
+}  // namespace

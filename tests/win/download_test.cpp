@@ -1,0 +1,398 @@
+// The downloader against the dev site (devsite/server.py), started by
+// tests/servers/run_with_devsite.py, whose request log shows what reached the site and where.
+#include "client/platform/winhttp_transport.h"
+#include "download/downloader.h"
+#include "download/file_names.h"
+#include "download/staging.h"
+
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tw::download::discard_download;
+using tw::download::download_file;
+using tw::download::DownloadProgress;
+using tw::download::DownloadRequest;
+using tw::download::DownloadResult;
+using ::testing::AnyOf;
+using ::testing::Each;
+using ::testing::Eq;
+using Json = nlohmann::json;
+
+constexpr char kUserAgent[] = "tarnwick-installer/1.0.0 (windows; release)";
+constexpr wchar_t kForeign[] = L"The download pointed somewhere other than Tarnwick's own addresses.";
+
+std::string site_port()
+{
+    const char* value = std::getenv("TWI_TEST_SITE_PORT");
+    return value ? value : "";
+}
+
+std::string site_url(const std::string& target, const std::string& host = "localhost")
+{
+    return "https://" + host + ":" + site_port() + target;
+}
+
+bool named_hosts()
+{
+    const char* value = std::getenv("TWI_TEST_NAMED_HOSTS");
+    return value && std::string(value) == "1";
+}
+
+tw::client::HttpResponse site_call(const std::string& method, const std::string& target)
+{
+    static const auto transport = tw::client::platform::make_winhttp_transport();
+    tw::client::HttpRequest request;
+    request.method = method;
+    request.url = site_url(target);
+    return transport->send(request);
+}
+
+std::string granted_pass(int lifetime_s)
+{
+    const Json answer = Json::parse(site_call("POST", "/_dev/pass?lifetime=" + std::to_string(lifetime_s)).body,
+                                    nullptr, false);
+    return answer.is_object() ? answer.value("pass", "") : "";
+}
+
+struct Seen {
+    std::string path;
+    std::string host;
+    std::string authorization;
+};
+
+// What reached the site since the test began (the log's own reads are not in it).
+std::vector<Seen> seen()
+{
+    std::vector<Seen> requests;
+    const Json log = Json::parse(site_call("GET", "/_dev/requests").body, nullptr, false);
+    for (const Json& entry : log.is_array() ? log : Json::array()) {
+        Seen request{entry.value("path", "")};
+        for (const Json& header : entry.value("headers", Json::array())) {
+            const std::string name = header.at(0).get<std::string>();
+            if (_stricmp(name.c_str(), "Host") == 0)
+                request.host = header.at(1).get<std::string>();
+            if (_stricmp(name.c_str(), "Authorization") == 0)
+                request.authorization = header.at(1).get<std::string>();
+        }
+        requests.push_back(request);
+    }
+    return requests;
+}
+
+std::wstring staging_parent()
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    return tw::download::join_path(temp, L"TarnwickInstaller");
+}
+
+std::set<std::wstring> staging_folders()
+{
+    std::set<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = FindFirstFileW((staging_parent() + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (std::wstring name = found.cFileName; name != L"." && name != L"..")
+            names.insert(name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+bool exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+struct Progress {
+    std::vector<std::int64_t> written;
+    std::vector<std::int64_t> expected;
+    DownloadProgress callable()
+    {
+        return [this](std::int64_t done, std::int64_t total) {
+            written.push_back(done);
+            expected.push_back(total);
+        };
+    }
+};
+
+// Every test starts with an empty site log and must end with no staging folder of its own left.
+class Download : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(site_port().empty()) << "run through tests/servers/run_with_devsite.py";
+        site_call("POST", "/_dev/reset");
+        before_ = staging_folders();
+    }
+
+    void TearDown() override { EXPECT_EQ(staging_folders(), before_) << "a staging folder was left behind"; }
+
+    static DownloadResult fetch(const std::string& url, const std::string& pass = "",
+                                const std::string& site_host = "localhost", const std::wstring& name = L"setup.exe",
+                                const DownloadProgress& progress = nullptr, const std::atomic<bool>* cancel = nullptr)
+    {
+        return download_file({url, site_host, kUserAgent, pass, name}, progress, cancel);
+    }
+
+    // A failed download tells where it would have saved, yet nothing of it is on disk.
+    static void expect_nothing_saved(const DownloadResult& result)
+    {
+        EXPECT_FALSE(result.ok);
+        EXPECT_FALSE(result.file.valid());
+        if (!result.path.empty()) {
+            EXPECT_FALSE(exists(result.path));
+            EXPECT_FALSE(exists(tw::download::parent_folder(result.path)));
+        }
+    }
+
+    static void release(DownloadResult& result)
+    {
+        result.file.reset();
+        discard_download(result.path);
+        EXPECT_FALSE(exists(tw::download::parent_folder(result.path)));
+    }
+
+    std::set<std::wstring> before_;
+};
+
+TEST_F(Download, SavesTheWholeFileHeldAgainstChange)
+{
+    Progress progress;
+    DownloadResult result = fetch(site_url("/bytes/600000"), "", "localhost", L"setup.exe", progress.callable());
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(result.status, 200u);
+    EXPECT_TRUE(result.message.empty());
+    EXPECT_EQ(progress.written.back(), 600000);
+    EXPECT_THAT(progress.expected, Each(Eq(600000)));
+
+    std::string content(600001, '\0');
+    DWORD read = 0;
+    ASSERT_TRUE(ReadFile(result.file.get(), content.data(), 600001, &read, nullptr));
+    ASSERT_EQ(read, 600000u);
+    for (std::size_t i = 0; i < read; i += 4999)
+        ASSERT_EQ(static_cast<unsigned char>(content[i]), i % 251) << i;
+
+    const HANDLE writer = CreateFileW(result.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the held file could be opened for writing";
+    if (writer != INVALID_HANDLE_VALUE)
+        CloseHandle(writer);
+    EXPECT_FALSE(DeleteFileW(result.path.c_str()));
+    release(result);
+}
+
+TEST_F(Download, RedirectsOnTheSiteHostKeepThePassAndThePort)
+{
+    const std::string pass = granted_pass(600);
+    DownloadResult result = fetch(site_url("/hops/5/bytes/100"), pass);
+    ASSERT_TRUE(result.ok) << result.message;
+    const auto requests = seen();
+    ASSERT_EQ(requests.size(), 6u);  // five hops, absolute and "/"-relative by turns, then the file
+    for (const Seen& request : requests) {
+        EXPECT_EQ(request.host, "localhost:" + site_port()) << request.path;
+        EXPECT_EQ(request.authorization, "Bearer " + pass) << request.path;
+    }
+    release(result);
+}
+
+TEST_F(Download, TheSixthRedirectFailsUnfollowed)
+{
+    const DownloadResult result = fetch(site_url("/hops/6/bytes/100"));
+    expect_nothing_saved(result);
+    EXPECT_EQ(result.message, L"The download moved too many times.");
+    EXPECT_EQ(result.status, 302u);
+    EXPECT_EQ(seen().size(), 6u);
+}
+
+TEST_F(Download, RefusedTargetsAreNeverContacted)
+{
+    const std::string port = site_port();
+    const struct {
+        std::string location;
+        std::wstring message;
+    } cases[] = {
+        {"https://127.0.0.1:" + port + "/bytes/10", kForeign},      // the same machine by another name
+        {"https://downloads.localhost:" + port + "/bytes/10", kForeign},
+        {"https://localhost.:" + port + "/bytes/10", kForeign},
+        {"https://x@localhost:" + port + "/bytes/10", kForeign},
+        {"ftp://localhost:" + port + "/bytes/10", kForeign},
+        {"bytes/10", kForeign},                                    // relative without "/" is not resolved
+        {"", L"The download moved without saying where."},
+    };
+    for (const auto& c : cases) {
+        site_call("POST", "/_dev/reset");
+        const std::string moved = c.location.empty() ? "/moved" : "/moved?to=" + c.location;
+        const DownloadResult result = fetch(site_url(moved));
+        expect_nothing_saved(result);
+        EXPECT_EQ(result.message, c.message) << c.location;
+        EXPECT_EQ(result.status, 302u) << c.location;
+        EXPECT_EQ(seen().size(), 1u) << c.location << ": the target was contacted";
+    }
+}
+
+TEST_F(Download, RefusalsGiveTheirStatusAndCode)
+{
+    const struct {
+        std::string target;
+        std::uint32_t status;
+        std::string code;
+    } cases[] = {
+        {"/refuse/429?code=RATE_LIMITED&retry=30", 429, "RATE_LIMITED"},
+        {"/refuse/403?code=AGREEMENT_REQUIRED", 403, "AGREEMENT_REQUIRED"},
+        {"/refuse/503", 503, ""},                                   // an HTML body has no code
+        {"/downloads/none-such.exe", 404, "UNKNOWN_RESOURCE"},
+        {"/downloads/guarded-beta.bin", 401, "INVALID_TOKEN"},      // a beta download without a pass
+    };
+    for (const auto& c : cases) {
+        const DownloadResult result = fetch(site_url(c.target));
+        expect_nothing_saved(result);
+        EXPECT_TRUE(result.path.empty()) << c.target;
+        EXPECT_EQ(result.status, c.status) << c.target;
+        EXPECT_EQ(result.error_code, c.code) << c.target;
+        EXPECT_EQ(result.message, L"The site answered " + std::to_wstring(c.status) + L".") << c.target;
+    }
+}
+
+TEST_F(Download, BetaDownloadsTakeOnlyALivePass)
+{
+    const struct {
+        int lifetime_s;
+        std::uint32_t status;
+    } cases[] = {{0, 401}, {600, 200}};
+    for (const auto& c : cases) {
+        DownloadResult result = fetch(site_url("/downloads/guarded-beta.bin"), granted_pass(c.lifetime_s));
+        EXPECT_EQ(result.status, c.status) << c.lifetime_s;
+        EXPECT_EQ(result.ok, c.status == 200) << c.lifetime_s;
+        if (result.ok)
+            release(result);
+    }
+}
+
+TEST_F(Download, ABodyShortOfItsLengthLeavesNothing)
+{
+    const DownloadResult result = fetch(site_url("/bytes/1000?short=1"));
+    expect_nothing_saved(result);
+    EXPECT_FALSE(result.path.empty());
+    // Wine ends a cut body with a normal 0-byte read; Windows may report the read as failed.
+    EXPECT_THAT(result.message, AnyOf(Eq(L"The download ended early."), Eq(L"The download stopped part way.")));
+}
+
+TEST_F(Download, WithoutALengthEverythingIsSavedAgainstATotalOfZero)
+{
+    Progress progress;
+    DownloadResult result = fetch(site_url("/bytes/300000?unsized=1"), "", "localhost", L"setup.exe",
+                                  progress.callable());
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_EQ(progress.written.back(), 300000);
+    EXPECT_THAT(progress.expected, Each(Eq(0)));
+    release(result);
+}
+
+TEST_F(Download, CancelLeavesNothing)
+{
+    for (const bool before_first_read : {true, false}) {
+        std::atomic<bool> cancel{before_first_read};
+        Progress progress;
+        const DownloadProgress cancel_on_progress = [&](std::int64_t done, std::int64_t total) {
+            progress.callable()(done, total);
+            cancel.store(true);
+        };
+        const DownloadResult result = fetch(site_url("/bytes/50000000?rate=2000000"), "", "localhost", L"setup.exe",
+                                            cancel_on_progress, &cancel);
+        expect_nothing_saved(result);
+        EXPECT_TRUE(result.cancelled);
+        EXPECT_TRUE(result.message.empty());
+        EXPECT_EQ(progress.written.size(), before_first_read ? 0u : 1u);
+    }
+}
+
+TEST_F(Download, AClimbingFileNameStaysInItsOwnFolder)
+{
+    DownloadResult result = fetch(site_url("/bytes/10"), "", "localhost", L"..\\..\\..\\Windows\\evil.exe");
+    ASSERT_TRUE(result.ok) << result.message;
+    const std::wstring folder = tw::download::parent_folder(result.path);
+    EXPECT_EQ(tw::download::parent_folder(folder), staging_parent());
+    EXPECT_EQ(result.path, folder + L"\\......Windowsevil.exe");
+    release(result);
+}
+
+TEST_F(Download, EachDownloadHasAFolderOfItsOwn)
+{
+    DownloadResult first = fetch(site_url("/bytes/10"));
+    DownloadResult second = fetch(site_url("/bytes/10"));
+    ASSERT_TRUE(first.ok && second.ok);
+    const std::wstring folders[] = {tw::download::parent_folder(first.path), tw::download::parent_folder(second.path)};
+    EXPECT_NE(folders[0], folders[1]);
+    for (const std::wstring& folder : folders) {
+        EXPECT_EQ(tw::download::parent_folder(folder), staging_parent());
+        const std::wstring guid = folder.substr(folder.size() - 38);
+        EXPECT_TRUE(guid.front() == L'{' && guid.back() == L'}' && guid[9] == L'-' && guid[24] == L'-') << guid;
+        EXPECT_EQ(guid.find_first_not_of(L"{}-0123456789ABCDEF"), std::wstring::npos) << guid;
+    }
+    release(first);
+    release(second);
+}
+
+TEST_F(Download, AFileOpenElsewhereSurvivesItsDiscard)
+{
+    DownloadResult result = fetch(site_url("/bytes/10"));
+    ASSERT_TRUE(result.ok) << result.message;
+    result.file.reset();
+    const HANDLE reader = CreateFileW(result.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                      nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    discard_download(result.path);
+    EXPECT_TRUE(exists(result.path));
+    CloseHandle(reader);
+    release(result);
+}
+
+// A real-looking site, its names leading to this machine through the test's own hosts file.
+TEST_F(Download, ThePassGoesToTheSiteHostOnly)
+{
+    if (!named_hosts())
+        GTEST_SKIP() << "no hosts file of the test's own here";
+    const std::string pass = granted_pass(600);
+    const std::string file = site_url("/bytes/1000", "downloads.tarnwick.test");
+    DownloadResult result = fetch(site_url("/moved?to=" + file, "tarnwick.test"), pass, "tarnwick.test");
+    ASSERT_TRUE(result.ok) << result.message;
+    const auto requests = seen();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].host, "tarnwick.test:" + site_port());
+    EXPECT_EQ(requests[0].authorization, "Bearer " + pass);
+    EXPECT_EQ(requests[1].host, "downloads.tarnwick.test:" + site_port());
+    EXPECT_EQ(requests[1].authorization, "");
+    release(result);
+}
+
+TEST_F(Download, ARealSiteRefusesPlainHttpAndLookAlikes)
+{
+    if (!named_hosts())
+        GTEST_SKIP() << "no hosts file of the test's own here";
+    const std::string port = site_port();
+    for (const std::string location : {"http://tarnwick.test:" + port + "/bytes/10",
+                                       "http://downloads.tarnwick.test:" + port + "/bytes/10",
+                                       "https://localhost:" + port + "/bytes/10"}) {
+        site_call("POST", "/_dev/reset");
+        const DownloadResult result = fetch(site_url("/moved?to=" + location, "tarnwick.test"), "", "tarnwick.test");
+        expect_nothing_saved(result);
+        EXPECT_EQ(result.message, kForeign) << location;
+        EXPECT_EQ(seen().size(), 1u) << location;
+    }
+}
+
+}  // namespace
