@@ -1,0 +1,227 @@
+#include "download/checks.h"
+
+#include <bcrypt.h>
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include <array>
+#include <memory>
+#include <new>
+#include <utility>
+
+namespace tw::download {
+namespace {
+
+constexpr DWORD kPieceSize = 1'048'576;
+constexpr std::size_t kDigestSize = 32;
+
+constexpr wchar_t kNotSigned[] = L"The installer is not signed.";
+constexpr wchar_t kNotValid[] = L"The installer's signature is not valid.";
+constexpr wchar_t kUnreadable[] = L"The installer's signature could not be read.";
+
+class AlgorithmProvider {
+public:
+    AlgorithmProvider()
+    {
+        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle_, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+            handle_ = nullptr;
+    }
+    ~AlgorithmProvider()
+    {
+        if (handle_)
+            BCryptCloseAlgorithmProvider(handle_, 0);
+    }
+    AlgorithmProvider(const AlgorithmProvider&) = delete;
+    AlgorithmProvider& operator=(const AlgorithmProvider&) = delete;
+
+    BCRYPT_ALG_HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    BCRYPT_ALG_HANDLE handle_ = nullptr;
+};
+
+// Must not outlive the provider it was made from: declare it after the provider.
+class HashObject {
+public:
+    explicit HashObject(const AlgorithmProvider& provider)
+    {
+        if (!BCRYPT_SUCCESS(BCryptCreateHash(provider.get(), &handle_, nullptr, 0, nullptr, 0, 0)))
+            handle_ = nullptr;
+    }
+    ~HashObject()
+    {
+        if (handle_)
+            BCryptDestroyHash(handle_);
+    }
+    HashObject(const HashObject&) = delete;
+    HashObject& operator=(const HashObject&) = delete;
+
+    BCRYPT_HASH_HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+
+private:
+    BCRYPT_HASH_HANDLE handle_ = nullptr;
+};
+
+// One buffer for the whole file, so a large installer never sits in memory whole.
+bool hash_file_contents(HANDLE file, const HashObject& hash)
+{
+    const std::unique_ptr<UCHAR[]> piece(new (std::nothrow) UCHAR[kPieceSize]);
+    if (!piece)
+        return false;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, piece.get(), kPieceSize, &read, nullptr))
+            return false;
+        if (read == 0)
+            return true;
+        if (!BCRYPT_SUCCESS(BCryptHashData(hash.get(), piece.get(), read, 0)))
+            return false;
+    }
+}
+
+std::string to_hex(const std::array<UCHAR, kDigestSize>& digest)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(digest.size() * 2);
+    for (const UCHAR byte : digest) {
+        hex.push_back(digits[byte >> 4]);
+        hex.push_back(digits[byte & 0x0F]);
+    }
+    return hex;
+}
+
+// Releases WinVerifyTrust's state whatever the verdict was; leaving it open leaks the parsed
+// message and the chain.
+class TrustState {
+public:
+    explicit TrustState(WINTRUST_DATA& data) : data_(data) {}
+    ~TrustState()
+    {
+        data_.dwStateAction = WTD_STATEACTION_CLOSE;
+        GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+        WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data_);
+    }
+    TrustState(const TrustState&) = delete;
+    TrustState& operator=(const TrustState&) = delete;
+
+private:
+    WINTRUST_DATA& data_;
+};
+
+// Read at its full length: a name cut to a fixed buffer would let a certificate whose name only
+// begins with the publisher's pass as the publisher.
+std::wstring display_name(PCCERT_CONTEXT certificate)
+{
+    const DWORD needed = CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    if (needed <= 1)
+        return {};
+    std::wstring name(needed, L'\0');
+    CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), needed);
+    name.resize(name.find(L'\0'));
+    return name;
+}
+
+// The signing certificate is the first of the primary signer's chain.
+std::wstring signer_name(HANDLE state)
+{
+    CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(state);
+    if (!provider)
+        return {};
+    const CRYPT_PROVIDER_SGNR* signer = WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+    if (!signer || signer->csCertChain == 0 || !signer->pasCertChain || !signer->pasCertChain[0].pCert)
+        return {};
+    return display_name(signer->pasCertChain[0].pCert);
+}
+
+// The name found in the file first, the expected one second.
+std::wstring mismatch_message(const std::wstring& signer, const std::wstring& publisher)
+{
+    return L"The installer is signed by \"" + signer + L"\", not \"" + publisher + L"\".";
+}
+
+SignatureCheck judge_signer(std::wstring signer, const std::wstring& publisher)
+{
+    SignatureCheck check;
+    if (signer.empty())
+        check.message = kUnreadable;
+    else if (signer == publisher)
+        check.ok = true;
+    else
+        check.message = mismatch_message(signer, publisher);
+    check.signer = std::move(signer);
+    return check;
+}
+
+SignatureCheck verify(HANDLE file, const std::wstring& path, const std::wstring& publisher)
+{
+    WINTRUST_FILE_INFO file_info{};
+    file_info.cbStruct = sizeof(file_info);
+    file_info.pcwszFilePath = path.c_str();
+    file_info.hFile = file;
+    file_info.pgKnownSubject = nullptr;
+
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof(data);
+    data.pPolicyCallbackData = nullptr;
+    data.pSIPClientData = nullptr;
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &file_info;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    data.pwszURLReference = nullptr;
+    data.dwProvFlags = WTD_SAFER_FLAG;
+    data.dwUIContext = 0;
+
+    const TrustState state(data);
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const LONG verdict = WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    if (verdict != 0) {
+        SignatureCheck check;
+        const auto code = static_cast<DWORD>(verdict);
+        const bool unsigned_file = code == static_cast<DWORD>(TRUST_E_NOSIGNATURE) ||
+                                   code == static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN);
+        check.message = unsigned_file ? kNotSigned : kNotValid;
+        return check;
+    }
+    return judge_signer(signer_name(data.hWVTStateData), publisher);
+}
+
+}  // namespace
+
+std::string file_sha256_hex(HANDLE file)
+{
+    try {
+        LARGE_INTEGER start{};
+        if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+            return {};
+        const AlgorithmProvider provider;
+        if (!provider)
+            return {};
+        const HashObject hash(provider);
+        if (!hash || !hash_file_contents(file, hash))
+            return {};
+        std::array<UCHAR, kDigestSize> digest{};
+        if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), kDigestSize, 0)))
+            return {};
+        return to_hex(digest);
+    } catch (...) {
+        return {};
+    }
+}
+
+SignatureCheck check_signature(HANDLE file, const std::wstring& path, const std::wstring& publisher)
+{
+    try {
+        return verify(file, path, publisher);
+    } catch (...) {
+        // Out of memory while building a text: still a refusal, if a silent one.
+        return SignatureCheck{};
+    }
+}
+
+}  // namespace tw::download

@@ -1,0 +1,25 @@
+#pragma once
+// The two checks a download must pass before it is run: its SHA-256 against the catalog's value
+// and its Authenticode signature against the catalog's publisher. Both read through the handle
+// the downloader holds, so what was checked is what gets run.
+
+#include <windows.h>
+
+#include <string>
+
+namespace tw::download {
+
+// 64 lower-case hexadecimal characters of the whole file's SHA-256, read from offset 0; empty on
+// any failure, which callers treat as a mismatch.
+std::string file_sha256_hex(HANDLE file);
+
+struct SignatureCheck {
+    bool ok = false;          // valid signature by exactly the expected publisher
+    std::wstring signer;      // the signing certificate's simple display name; empty when unread
+    std::wstring message;     // why it failed; empty when ok
+};
+
+// `publisher` must match the signer's name exactly, letter case included.
+SignatureCheck check_signature(HANDLE file, const std::wstring& path, const std::wstring& publisher);
+
+}  // namespace tw::download

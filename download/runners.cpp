@@ -1,0 +1,115 @@
+#include "download/runners.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+namespace tw::download {
+namespace {
+
+constexpr ULONG kElevatedMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+constexpr ULONG kPlainMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+static_assert(kElevatedMask == 0x540 && kPlainMask == 0x500);
+
+// The shell may use COM for the verb; balance only an initialisation that took place, so a
+// thread already in another apartment is left as it was.
+class ComApartment {
+public:
+    ComApartment()
+        : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+    {
+    }
+    ~ComApartment()
+    {
+        if (initialised_)
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    bool initialised_;
+};
+
+class ProcessHandle {
+public:
+    explicit ProcessHandle(HANDLE handle) : handle_(handle) {}
+    ~ProcessHandle()
+    {
+        if (handle_)
+            CloseHandle(handle_);
+    }
+    ProcessHandle(const ProcessHandle&) = delete;
+    ProcessHandle& operator=(const ProcessHandle&) = delete;
+
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+SHELLEXECUTEINFOW shell_request(const wchar_t* verb, const std::wstring& path, ULONG mask)
+{
+    SHELLEXECUTEINFOW request{};
+    request.cbSize = sizeof(request);
+    request.fMask = mask;
+    request.hwnd = nullptr;
+    request.lpVerb = verb;
+    request.lpFile = path.c_str();
+    request.lpParameters = nullptr;
+    request.lpDirectory = nullptr;
+    request.nShow = SW_SHOWNORMAL;
+    return request;
+}
+
+// An exit code that cannot be read must not read as 0, which the install flow reports as a
+// finished install; all ones is no setup program's success.
+constexpr std::uint32_t kUnknownExitCode = 0xFFFFFFFF;
+
+std::uint32_t wait_for_exit(HANDLE process)
+{
+    if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0)
+        return kUnknownExitCode;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code))
+        return kUnknownExitCode;
+    return code;
+}
+
+std::wstring start_failure(const wchar_t* what, DWORD error)
+{
+    return L"Windows could not start the " + std::wstring(what) + L" (error " + std::to_wstring(error) + L").";
+}
+
+}  // namespace
+
+InstallerRun run_installer_elevated(const std::wstring& path)
+{
+    const ComApartment apartment;
+    InstallerRun run;
+    SHELLEXECUTEINFOW request = shell_request(L"runas", path, kElevatedMask);
+    if (ShellExecuteExW(&request) && request.hProcess) {
+        const ProcessHandle process(request.hProcess);
+        run.started = true;
+        run.exit_code = wait_for_exit(process.get());
+        return run;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_CANCELLED)
+        run.declined = true;
+    else
+        run.message = start_failure(L"installer", error);
+    return run;
+}
+
+bool run_new_installer(const std::wstring& path, std::wstring& message)
+{
+    const ComApartment apartment;
+    SHELLEXECUTEINFOW request = shell_request(L"open", path, kPlainMask);
+    if (ShellExecuteExW(&request))
+        return true;
+    message = start_failure(L"new Installer", GetLastError());
+    return false;
+}
+
+}  // namespace tw::download

@@ -1,0 +1,123 @@
+// A stand-in for a product's setup program. It shows no window, leaves a marker proving that it
+// ran and ends with the exit code it was built with (TWI_SAMPLE_EXIT_CODE).
+//
+// The marker goes into the folder named by TWI_SAMPLE_MARKERS, or %TEMP%\TarnwickSampleRuns; it
+// is called after the program's own file name plus ".ran" and holds the program's full path and
+// exit code, one a line. When TWI_SAMPLE_HOLD names a file, the program writes its marker and
+// then waits (60 seconds at most) until that file exists, so a test can see it still running.
+//
+// Kernel32 only, fixed buffers: the program stays small and starts quickly under Wine.
+#include <windows.h>
+
+#ifndef TWI_SAMPLE_EXIT_CODE
+#error "TWI_SAMPLE_EXIT_CODE must be defined"
+#endif
+
+namespace {
+
+constexpr DWORD kExitCode = TWI_SAMPLE_EXIT_CODE;
+constexpr ULONGLONG kHoldLimitMs = 60'000;
+constexpr DWORD kHoldPollMs = 20;
+constexpr DWORD kPathCapacity = 2048;
+
+bool read_variable(const wchar_t* name, wchar_t* value)
+{
+    const DWORD length = GetEnvironmentVariableW(name, value, kPathCapacity);
+    return length > 0 && length < kPathCapacity;
+}
+
+bool marker_folder(wchar_t* folder)
+{
+    if (read_variable(L"TWI_SAMPLE_MARKERS", folder))
+        return true;
+    const DWORD length = GetTempPathW(kPathCapacity, folder);
+    if (length == 0 || length + 32 > kPathCapacity)
+        return false;
+    lstrcatW(folder, L"TarnwickSampleRuns");
+    return true;
+}
+
+const wchar_t* file_name_of(const wchar_t* path)
+{
+    const wchar_t* name = path;
+    for (const wchar_t* at = path; *at; ++at)
+        if (*at == L'\\' || *at == L'/')
+            name = at + 1;
+    return name;
+}
+
+// "<full path>\r\n<exit code>\r\n" in UTF-8.
+int marker_text(const wchar_t* own_path, char* text, int capacity)
+{
+    const int path_length =
+        WideCharToMultiByte(CP_UTF8, 0, own_path, -1, text, capacity - 16, nullptr, nullptr);
+    if (path_length <= 0)
+        return 0;
+    char digits[12];
+    int count = 0;
+    DWORD rest = kExitCode;
+    do {
+        digits[count++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    int at = path_length - 1;
+    text[at++] = '\r';
+    text[at++] = '\n';
+    while (count > 0)
+        text[at++] = digits[--count];
+    text[at++] = '\r';
+    text[at++] = '\n';
+    return at;
+}
+
+// Written under another name and moved into place, so a reader never sees half a marker.
+void leave_marker()
+{
+    static wchar_t own_path[kPathCapacity];
+    static wchar_t marker[kPathCapacity];
+    static wchar_t partial[kPathCapacity];
+    static char text[3 * kPathCapacity + 16];
+
+    const DWORD own_length = GetModuleFileNameW(nullptr, own_path, kPathCapacity);
+    if (own_length == 0 || own_length >= kPathCapacity || !marker_folder(marker))
+        return;
+    CreateDirectoryW(marker, nullptr);
+    const wchar_t* name = file_name_of(own_path);
+    if (lstrlenW(marker) + lstrlenW(name) + 16 > static_cast<int>(kPathCapacity))
+        return;
+    lstrcatW(marker, L"\\");
+    lstrcatW(marker, name);
+    lstrcatW(marker, L".ran");
+    lstrcpyW(partial, marker);
+    lstrcatW(partial, L".part");
+
+    const int length = marker_text(own_path, text, static_cast<int>(sizeof(text)));
+    const HANDLE file = CreateFileW(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    const bool complete = WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr) &&
+                          written == static_cast<DWORD>(length);
+    CloseHandle(file);
+    if (!complete || !MoveFileExW(partial, marker, MOVEFILE_REPLACE_EXISTING))
+        DeleteFileW(partial);
+}
+
+void hold_while_asked()
+{
+    static wchar_t release[kPathCapacity];
+    if (!read_variable(L"TWI_SAMPLE_HOLD", release))
+        return;
+    const ULONGLONG deadline = GetTickCount64() + kHoldLimitMs;
+    while (GetFileAttributesW(release) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline)
+        Sleep(kHoldPollMs);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    leave_marker();
+    hold_while_asked();
+    return static_cast<int>(kExitCode);
+}

@@ -1,0 +1,297 @@
+// The download checks and the runners on real files: the sample setup programs (tests/samples),
+// signed with the test PKI by scripts/sign-samples into TWI_SIGNED_SAMPLES_DIR, and read through
+// a handle held the way the downloader holds it.
+#include "download/checks.h"
+#include "download/file_handle.h"
+#include "download/runners.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+namespace {
+
+using tw::download::check_signature;
+using tw::download::file_sha256_hex;
+using tw::download::FileHandle;
+
+constexpr wchar_t kPublisher[] = L"Tarnwick Software Ltd";
+constexpr DWORD kPiece = 1'048'576;
+constexpr DWORD kBoundMs = 30'000;  // liveness bound for the waits below, never an assertion on speed
+
+// The samples folder is a Unix path; Wine names it for Windows programs.
+std::wstring signed_sample(const std::wstring& name)
+{
+    using Convert = WCHAR*(CDECL*)(LPCSTR);
+    const auto convert = reinterpret_cast<Convert>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    WCHAR* folder = convert ? convert(TWI_SIGNED_SAMPLES_DIR) : nullptr;
+    std::wstring path = folder ? std::wstring(folder) + L"\\" + name : name;
+    HeapFree(GetProcessHeap(), 0, folder);
+    return path;
+}
+
+// Exactly how the downloader holds a finished download.
+FileHandle hold(const std::wstring& path)
+{
+    return FileHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool wait_for_file(const std::wstring& path)
+{
+    const ULONGLONG deadline = GetTickCount64() + kBoundMs;
+    while (!exists(path) && GetTickCount64() < deadline)
+        Sleep(20);
+    return exists(path);
+}
+
+// A fresh folder under %TEMP%, removed with its files.
+class Scratch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        wchar_t temp[MAX_PATH + 1] = {};
+        GetTempPathW(MAX_PATH + 1, temp);
+        folder = std::wstring(temp) + L"twi-checks-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        WIN32_FIND_DATAW found;
+        const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do
+                DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+            while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+
+    std::wstring write_file(const std::wstring& name, const std::string& content)
+    {
+        const std::wstring path = folder + L"\\" + name;
+        const FileHandle file(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        EXPECT_TRUE(WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr));
+        return path;
+    }
+
+    std::wstring folder;
+};
+
+std::string pattern(std::size_t size)
+{
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(i % 251);  // 251 does not divide the piece size
+    return bytes;
+}
+
+const std::string kMultiPieceDigest = "fe2aaf82bfa2ffec207a0c6fa7ce7d4af268d67e2672fdaec675f3f9b65d0854";
+
+using FileHash = Scratch;
+
+TEST_F(FileHash, HashesTheWholeFileFromTheStartEveryTime)
+{
+    const struct {
+        std::size_t size;
+        std::string digest;
+    } cases[] = {
+        {0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {kPiece, "631b84027d6b9e52b539c4e8373622d23032dfadc64d60af87339c9037e4f769"},
+        {3 * kPiece + 17, kMultiPieceDigest},
+    };
+    for (const auto& c : cases) {
+        const FileHandle file = hold(write_file(L"data.bin", pattern(c.size)));
+        EXPECT_EQ(file_sha256_hex(file.get()), c.digest) << c.size << " bytes";
+        EXPECT_EQ(file_sha256_hex(file.get()), c.digest) << c.size << " bytes, hashed again from the end";
+    }
+}
+
+TEST_F(FileHash, OneChangedByteInALaterPieceNoLongerMatchesTheCatalog)
+{
+    std::string bytes = pattern(3 * kPiece + 17);
+    bytes[2 * kPiece + 5] ^= 0x01;
+    const FileHandle file = hold(write_file(L"data.bin", bytes));
+    EXPECT_NE(file_sha256_hex(file.get()), kMultiPieceDigest);
+}
+
+TEST_F(FileHash, AnUnreadableHandleGivesNoHashRatherThanTheHashOfNothing)
+{
+    const std::wstring path = write_file(L"data.bin", "content");
+    const FileHandle write_only(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(write_only.valid());
+    EXPECT_EQ(file_sha256_hex(write_only.get()), "");
+    EXPECT_EQ(file_sha256_hex(INVALID_HANDLE_VALUE), "");
+}
+
+// Wine's WinVerifyTrust accepts a chain that ends in an untrusted root, so these cases do not
+// tell trusted from untrusted roots; on Windows the good case passes only while the test CA is a
+// trusted root.
+TEST(Signature, AcceptsOnlyAValidSignatureByExactlyThePublisher)
+{
+    const std::wstring long_name = std::wstring(288, L'a') + L"@example.com";
+    const std::wstring long_prefix = long_name.substr(0, 255);
+    const struct {
+        const wchar_t* file;
+        std::wstring publisher;
+        bool ok;
+        std::wstring signer;
+        std::wstring message;
+    } cases[] = {
+        {L"unsigned.exe", kPublisher, false, L"", L"The installer is not signed."},
+        {L"not-a-program.txt", kPublisher, false, L"", L"The installer is not signed."},
+        {L"tampered.exe", kPublisher, false, L"", L"The installer's signature is not valid."},
+        {L"signed-case.exe", kPublisher, false, L"tarnwick software ltd",
+         L"The installer is signed by \"tarnwick software ltd\", not \"Tarnwick Software Ltd\"."},
+        {L"signed-other.exe", kPublisher, false, L"Other Software Ltd",
+         L"The installer is signed by \"Other Software Ltd\", not \"Tarnwick Software Ltd\"."},
+        // A name longer than a fixed buffer must not pass for its first 255 characters.
+        {L"signed-long.exe", long_prefix, false, long_name,
+         L"The installer is signed by \"" + long_name + L"\", not \"" + long_prefix + L"\"."},
+        {L"sample-setup-exit-0.exe", kPublisher, true, kPublisher, L""},
+    };
+    for (const auto& c : cases) {
+        const std::wstring path = signed_sample(c.file);
+        const FileHandle file = hold(path);
+        ASSERT_TRUE(file.valid()) << "missing sample " << testing::PrintToString(c.file);
+        const auto check = check_signature(file.get(), path, c.publisher);
+        EXPECT_EQ(check.ok, c.ok) << testing::PrintToString(c.file);
+        EXPECT_EQ(check.signer, c.signer) << testing::PrintToString(c.file);
+        EXPECT_EQ(check.message, c.message) << testing::PrintToString(c.file);
+    }
+}
+
+using HeldFile = Scratch;
+
+bool run_and_wait(std::wstring command_line)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    const bool ended = WaitForSingleObject(process.hProcess, kBoundMs) == WAIT_OBJECT_0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return ended;
+}
+
+TEST_F(HeldFile, NoOtherProcessCanChangeOrRemoveItWhileTheChecksRun)
+{
+    const std::wstring path = folder + L"\\setup.exe";
+    ASSERT_TRUE(CopyFileW(signed_sample(L"sample-setup-exit-0.exe").c_str(), path.c_str(), FALSE));
+    const FileHandle file = hold(path);
+    ASSERT_TRUE(file.valid());
+    const std::string digest = file_sha256_hex(file.get());
+    ASSERT_EQ(digest.size(), 64u);
+
+    for (const std::wstring& attempt : {L"del /f /q \"" + path + L"\"", L"echo changed>>\"" + path + L"\"",
+                                       L"ren \"" + path + L"\" moved.exe", L"copy /y nul \"" + path + L"\""}) {
+        ASSERT_TRUE(run_and_wait(L"cmd.exe /c " + attempt));
+        EXPECT_TRUE(exists(path)) << testing::PrintToString(attempt);
+        EXPECT_EQ(file_sha256_hex(file.get()), digest) << testing::PrintToString(attempt);
+    }
+    EXPECT_TRUE(check_signature(file.get(), path, kPublisher).ok);
+}
+
+// The samples leave their markers in the scratch folder and, told to, wait for a release file.
+class Runner : public Scratch {
+protected:
+    void SetUp() override
+    {
+        Scratch::SetUp();
+        release = folder + L"\\release";
+        SetEnvironmentVariableW(L"TWI_SAMPLE_MARKERS", folder.c_str());
+    }
+    void TearDown() override
+    {
+        write_file(L"release", "");
+        SetEnvironmentVariableW(L"TWI_SAMPLE_MARKERS", nullptr);
+        SetEnvironmentVariableW(L"TWI_SAMPLE_HOLD", nullptr);
+        Scratch::TearDown();
+    }
+
+    std::wstring release;
+};
+
+// Under Wine "runas" asks nothing and runs the program as the same user; a refused prompt cannot
+// be played here.
+TEST_F(Runner, WaitsForTheInstallerAndHandsBackItsExitCodeUnsigned)
+{
+    for (const std::uint32_t code : {3010u, 4294967295u}) {
+        const std::wstring name = L"sample-setup-exit-" + std::to_wstring(code) + L".exe";
+        const std::wstring path = signed_sample(name);
+        const FileHandle held = hold(path);
+        const auto run = tw::download::run_installer_elevated(path);
+        EXPECT_TRUE(run.started) << code;
+        EXPECT_FALSE(run.declined) << code;
+        EXPECT_EQ(run.exit_code, code);
+        EXPECT_EQ(run.message, L"") << code;
+        EXPECT_TRUE(exists(folder + L"\\" + name + L".ran")) << code;
+    }
+}
+
+TEST_F(Runner, AMissingFileIsNotStartedAndSaysWhy)
+{
+    const auto run = tw::download::run_installer_elevated(folder + L"\\missing.exe");
+    EXPECT_FALSE(run.started);
+    EXPECT_FALSE(run.declined);
+    EXPECT_EQ(run.message, L"Windows could not start the installer (error 2).");
+
+    std::wstring message;
+    EXPECT_FALSE(tw::download::run_new_installer(folder + L"\\missing.exe", message));
+    EXPECT_EQ(message, L"Windows could not start the new Installer (error 2).");
+}
+
+HANDLE open_process_named(const std::wstring& name)
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    HANDLE process = nullptr;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !process; more = Process32NextW(snapshot, &entry))
+        if (lstrcmpiW(entry.szExeFile, name.c_str()) == 0)
+            process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return process;
+}
+
+// The new Installer cannot end before the release file exists, which is made only after
+// run_new_installer has returned: finding it alive proves that nothing waited for it.
+TEST_F(Runner, TheNewInstallerIsStartedAndLeftRunning)
+{
+    const std::wstring name = L"TarnwickInstaller-" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+    const std::wstring path = folder + L"\\" + name;
+    ASSERT_TRUE(CopyFileW(signed_sample(L"sample-new-installer.exe").c_str(), path.c_str(), FALSE));
+    SetEnvironmentVariableW(L"TWI_SAMPLE_HOLD", release.c_str());
+
+    std::wstring message;
+    const FileHandle held = hold(path);
+    ASSERT_TRUE(tw::download::run_new_installer(path, message));
+    EXPECT_EQ(message, L"");
+
+    ASSERT_TRUE(wait_for_file(folder + L"\\" + name + L".ran"));
+    const FileHandle process(open_process_named(name));
+    ASSERT_NE(process.get(), nullptr);
+    EXPECT_EQ(WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    write_file(L"release", "");
+    ASSERT_EQ(WaitForSingleObject(process.get(), kBoundMs), WAIT_OBJECT_0);
+    DWORD exit_code = 1;
+    EXPECT_TRUE(GetExitCodeProcess(process.get(), &exit_code));
+    EXPECT_EQ(exit_code, 0u);
+}
+
+}  // namespace
