@@ -1,9 +1,11 @@
 #include "app/catalog_screen.h"
 
 #include "app/catalog_choice.h"
+#include "app/controls.h"
 #include "app/messages.h"
 #include "app/site.h"
 #include "app/status.h"
+#include "app/texts.h"
 #include "app/ui/window_ui.h"
 #include "app/workers.h"
 #include "client/platform/text.h"
@@ -15,15 +17,10 @@ namespace {
 
 using client::platform::widen;
 
-constexpr wchar_t looking_up_text[] = L"Looking up what's available\u2026";
-constexpr wchar_t unreachable_text[] =
-    L"Tarnwick can't be reached. Check the connection, then reopen the Installer.";
-constexpr wchar_t unexpected_text[] = L"Tarnwick didn't answer as expected. Try again in a few minutes.";
-constexpr wchar_t pass_ended_text[] = L"Your beta sign-in has ended. Sign in again for beta builds.";
-
 struct CatalogLoad {
     HWND window = nullptr;
     std::string site_origin;
+    std::string user_agent;  // a copy: the worker may outlive everything but its payload
     std::shared_ptr<client::Transport> transport;
     std::string pass;
     bool pass_sent = false;
@@ -32,7 +29,7 @@ struct CatalogLoad {
 void catalog_worker(std::unique_ptr<CatalogLoad> load)
 {
     auto reply = std::make_unique<catalog::CatalogReply>(
-        catalog::fetch_catalog(*load->transport, load->site_origin, user_agent(), load->pass, load->pass_sent));
+        catalog::fetch_catalog(*load->transport, load->site_origin, load->user_agent, load->pass, load->pass_sent));
     post_record(load->window, msg_catalog_reply, std::move(reply));
 }
 
@@ -45,14 +42,13 @@ void offer_new_installer(InstallerApp& app)
 {
     app.catalog->products.clear();
     app.self_update_offered = app.catalog->installer.has_value();
-    SetWindowTextW(app.install_button, app.self_update_offered ? L"Get the new Installer" : L"Install");
+    SetWindowTextW(app.install_button, app.self_update_offered ? text::get_new_installer : text::install);
     show_products(app);
     if (app.self_update_offered) {
-        set_status(app, L"This Installer is out of date. Get the new one to continue.", status_attention);
+        set_status(app, text::out_of_date_offer, status_attention);
         SetFocus(app.install_button);
     } else {
-        set_status(app, L"This Installer is out of date. Download the new one from " + widen(app.site_host) + L".",
-                   status_attention);
+        set_status(app, text::out_of_date_download(widen(app.site_host)), status_attention);
     }
 }
 
@@ -65,12 +61,8 @@ void fill_product_list(const InstallerApp& app)
 
 int beta_gate_for(const InstallerApp& app)
 {
-    if (app.signing_in.load())
-        return gate_waiting;
-    if (pass_is_current(app))
-        return gate_signed_in;
     const auto* product = selected_product(app);
-    return product && product->betasNeedSignIn ? gate_sign_in_needed : gate_none;
+    return beta_gate(app.signing_in.load(), pass_is_current(app), product && product->betasNeedSignIn);
 }
 
 void focus_version_screen(const InstallerApp& app)
@@ -93,12 +85,13 @@ void load_catalog(InstallerApp& app)
     auto load = std::make_unique<CatalogLoad>();
     load->window = app.window;
     load->site_origin = app.site_origin;
+    load->user_agent = user_agent();
     load->transport = app.transport;
     load->pass = current_pass(app);
     load->pass_sent = !load->pass.empty();
-    set_status(app, looking_up_text, status_information);
+    set_status(app, text::looking_up, status_information);
     if (!start_worker<CatalogLoad, catalog_worker>(std::move(load)))
-        set_status(app, worker_failed_text, status_attention);
+        set_status(app, text::worker_failed, status_attention);
 }
 
 void handle_catalog_reply(InstallerApp& app, std::unique_ptr<catalog::CatalogReply> reply)
@@ -107,10 +100,10 @@ void handle_catalog_reply(InstallerApp& app, std::unique_ptr<catalog::CatalogRep
     case ReplyVerdict::pass_ended:
         app.download_pass.clear();
         load_catalog(app);
-        set_status(app, pass_ended_text, status_attention);
+        set_status(app, text::pass_ended, status_attention);
         return;
     case ReplyVerdict::unreachable:
-        set_status(app, unreachable_text, status_attention);
+        set_status(app, text::unreachable, status_attention);
         return;
     case ReplyVerdict::catalog:
         if (auto parsed = catalog::parse_catalog(reply->body)) {
@@ -121,7 +114,7 @@ void handle_catalog_reply(InstallerApp& app, std::unique_ptr<catalog::CatalogRep
     case ReplyVerdict::unexpected:
         break;
     }
-    set_status(app, unexpected_text, status_attention);
+    set_status(app, text::unexpected_answer, status_attention);
 }
 
 void apply_catalog(InstallerApp& app, catalog::Catalog catalog)
@@ -157,7 +150,7 @@ void show_products(InstallerApp& app)
     app.screen = screen_products;
     app.beta_gate = gate_none;
     const bool nothing_to_install = app.catalog && app.catalog->products.empty();
-    set_status(app, nothing_to_install ? L"There's nothing to install yet." : L"Choose a product.",
+    set_status(app, nothing_to_install ? text::nothing_to_install : text::choose_product,
                status_information);
     ui::layout(app);
     update_controls(app);
@@ -183,16 +176,16 @@ void select_channel(InstallerApp& app, int channel)
     if (channel == channel_beta) {
         app.beta_gate = beta_gate_for(app);
         if (app.beta_gate == gate_sign_in_needed)
-            SetWindowTextW(app.beta_note, beta_sign_in_needed_text);
+            SetWindowTextW(app.beta_note, text::beta_sign_in_needed);
     } else {
         app.beta_gate = gate_none;
     }
     fill_versions(app);
     if (!app.busy.load()) {
-        const wchar_t* text = L"";
+        const wchar_t* message = L"";
         if (!app.shown_builds.empty())
-            text = app.beta_gate == gate_signed_in ? L"Signed in for beta builds." : L"Choose a version.";
-        set_status(app, text, status_information);
+            message = app.beta_gate == gate_signed_in ? text::signed_in : text::choose_version;
+        set_status(app, message, status_information);
     }
     ui::layout(app);
     update_controls(app);

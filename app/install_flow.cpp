@@ -1,17 +1,140 @@
 #include "app/install_flow.h"
 
 #include "app/catalog_screen.h"
+#include "app/outcomes.h"
+#include "app/site.h"
 #include "app/status.h"
+#include "app/texts.h"
+#include "app/workers.h"
+#include "client/platform/text.h"
+#include "download/checks.h"
+#include "download/downloader.h"
+#include "download/runners.h"
+#include "download/staging.h"
 
-#include <string_view>
+#include <atomic>
+#include <string>
 
 namespace tw::app {
 namespace {
 
-bool reports_success(std::wstring_view message)
+using client::platform::widen;
+
+// What an install or a self-update worker is given: copies, and the flags of the one app record,
+// which lives as long as the process.
+struct DownloadJob {
+    HWND window = nullptr;
+    std::string site_host;
+    std::string user_agent;
+    std::string publisher;
+    std::string pass;
+    std::string url;
+    std::string sha256;
+    std::wstring file_name;
+    std::atomic<bool>* cancel = nullptr;
+};
+
+struct InstallJob : DownloadJob {
+    std::wstring label;  // product name and version
+    std::atomic<bool>* installer_open = nullptr;
+};
+
+struct SelfUpdateJob : DownloadJob {};
+
+void post_status(HWND window, const wchar_t* literal)
 {
-    constexpr std::wstring_view installed = L" is installed.";
-    return message.size() > installed.size() && message.ends_with(installed);
+    PostMessageW(window, msg_status, 0, reinterpret_cast<LPARAM>(literal));
+}
+
+download::DownloadResult fetch(const DownloadJob& job)
+{
+    const HWND window = job.window;
+    return download::download_file({job.url, job.site_host, job.user_agent, job.pass, job.file_name},
+                                   [window](std::int64_t done, std::int64_t total) {
+                                       post_progress(window, done, total);
+                                   },
+                                   job.cancel);
+}
+
+DownloadFailure failure_of(const download::DownloadResult& result)
+{
+    return {result.cancelled, result.error_code, result.status};
+}
+
+// The hash first; the signature only for a file that is what the catalog describes.
+bool passes_checks(const DownloadJob& job, const download::DownloadResult& download)
+{
+    post_status(job.window, text::checking);
+    if (!hash_matches(download::file_sha256_hex(download.file.get()), job.sha256))
+        return false;
+    return download::check_signature(download.file.get(), download.path, widen(job.publisher)).ok;
+}
+
+// The window may have been closed while the file was checked: then nothing is started.
+bool abandoned(const DownloadJob& job)
+{
+    return job.cancel->load();
+}
+
+std::wstring check_and_run(const InstallJob& job, const download::DownloadResult& download)
+{
+    const std::wstring host = widen(job.site_host);
+    if (!passes_checks(job, download))
+        return text::check_failed(host);
+    if (abandoned(job))
+        return {};
+    post_status(job.window, text::installer_open);
+    job.installer_open->store(true);
+    const download::InstallerRun run = download::run_installer_elevated(download.path);
+    job.installer_open->store(false);
+    return install_run_message({run.started, run.declined, run.exit_code}, job.label, host);
+}
+
+void install_worker(std::unique_ptr<InstallJob> job)
+{
+    auto result = std::make_unique<WorkResult>();
+    download::DownloadResult download = fetch(*job);
+    if (download.ok) {
+        result->message = check_and_run(*job, download);
+        download.file.reset();
+        download::discard_download(download.path);
+    } else {
+        WorkOutcome outcome = install_download_failure(failure_of(download), !job->pass.empty(), widen(job->site_host));
+        result->message = std::move(outcome.message);
+        result->pass_ended = outcome.pass_ended;
+    }
+    post_record(job->window, msg_work_result, std::move(result));
+}
+
+// Ends in a WorkResult, or nothing once the new Installer runs: then this one closes.
+std::unique_ptr<WorkResult> replace_installer(const SelfUpdateJob& job)
+{
+    auto result = std::make_unique<WorkResult>();
+    download::DownloadResult download = fetch(job);
+    if (!download.ok) {
+        result->message = self_update_download_failure(failure_of(download));
+        return result;
+    }
+    const std::wstring host = widen(job.site_host);
+    if (!passes_checks(job, download)) {
+        result->message = text::check_failed(host);
+    } else if (!abandoned(job)) {
+        std::wstring reason;
+        if (download::run_new_installer(download.path, reason))
+            return nullptr;  // the new Installer runs from the staged file, so it stays
+        result->message = text::installer_not_started(host);
+    }
+    download.file.reset();
+    download::discard_download(download.path);
+    return result;
+}
+
+void self_update_worker(std::unique_ptr<SelfUpdateJob> job)
+{
+    if (auto result = replace_installer(*job))
+        post_record(job->window, msg_work_result, std::move(result));
+    else
+        PostMessageW(job->window, msg_self_update_launched, 0, 0);
 }
 
 void reset_progress(InstallerApp& app)
@@ -21,12 +144,70 @@ void reset_progress(InstallerApp& app)
         InvalidateRect(app.window, &app.progress_rect, FALSE);
 }
 
+void fill_job(InstallerApp& app, DownloadJob& job)
+{
+    job.window = app.window;
+    job.site_host = app.site_host;
+    job.user_agent = user_agent();
+    job.publisher = app.catalog->publisher;
+    job.cancel = &app.cancel_download;
+}
+
+// The shared start of both flows, once `busy` is claimed.
+template <class Job, void (*Worker)(std::unique_ptr<Job>)>
+void begin_download(InstallerApp& app, std::unique_ptr<Job> job)
+{
+    app.cancel_download.store(false);
+    reset_progress(app);
+    update_controls(app);
+    set_status(app, text::downloading, status_information);
+    if (!start_worker<Job, Worker>(std::move(job))) {
+        app.busy.store(false);
+        update_controls(app);
+        set_status(app, text::worker_failed, status_attention);
+    }
+}
+
+std::wstring own_file_name()
+{
+    wchar_t path[260] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, 260);
+    const std::wstring_view own(path, length < 260 ? length : 0);
+    const auto last = own.find_last_of(L"\\/");
+    return std::wstring(last == std::wstring_view::npos ? own : own.substr(last + 1));
+}
+
 }  // namespace
 
-// Downloading, checking and running setup programs arrive with the download subsystem; until
-// then the Install button has nothing to start.
-void start_install(InstallerApp&) {}
-void start_self_update(InstallerApp&) {}
+void start_install(InstallerApp& app)
+{
+    const auto* product = selected_product(app);
+    const LRESULT row = SendMessageW(app.version_list, LB_GETCURSEL, 0, 0);
+    if (!product || row < 0 || static_cast<size_t>(row) >= app.shown_builds.size() || app.busy.exchange(true))
+        return;
+    const catalog::CatalogBuild& build = *app.shown_builds[static_cast<size_t>(row)];
+    auto job = std::make_unique<InstallJob>();
+    fill_job(app, *job);
+    job->pass = current_pass(app);
+    job->url = build.downloadUrl;
+    job->sha256 = build.sha256;
+    job->file_name = widen(build.fileName);
+    job->label = widen(product->name) + L" " + widen(build.version);
+    job->installer_open = &app.installer_open;
+    begin_download<InstallJob, install_worker>(app, std::move(job));
+}
+
+void start_self_update(InstallerApp& app)
+{
+    if (!app.catalog || !app.catalog->installer || app.busy.exchange(true))
+        return;
+    auto job = std::make_unique<SelfUpdateJob>();
+    fill_job(app, *job);
+    job->url = app.catalog->installer->downloadUrl;
+    job->sha256 = app.catalog->installer->sha256;
+    job->file_name = own_file_name();
+    begin_download<SelfUpdateJob, self_update_worker>(app, std::move(job));
+}
 
 void install_action(InstallerApp& app)
 {
@@ -48,7 +229,7 @@ void handle_work_result(InstallerApp& app, std::unique_ptr<WorkResult> result)
             select_channel(app, channel_beta);
     }
     if (!result->message.empty())
-        set_status(app, result->message, reports_success(result->message) ? status_success : status_attention);
+        set_status(app, result->message, outcome_kind(result->message));
     update_controls(app);
     if (app.close_requested)
         DestroyWindow(app.window);

@@ -2,6 +2,7 @@
 // The one process-wide state record. Only the UI thread touches it, except the five atomic
 // flags and the site fields, which are fixed before any worker starts.
 
+#include "app/ui_state.h"
 #include "catalog/catalog.h"
 #include "client/http.h"
 
@@ -15,30 +16,6 @@
 #include <vector>
 
 namespace tw::app {
-
-enum ControlId : int {
-    id_status_label = 101,
-    id_product_list = 102,
-    id_back_button = 103,
-    id_official_button = 104,
-    id_beta_button = 105,
-    id_version_list = 106,
-    id_beta_note = 107,
-    id_sign_in_button = 108,
-    id_reopen_browser_button = 109,
-    id_cancel_sign_in_button = 110,
-    id_install_button = 111,
-    id_close_button = 112,
-    id_open_product = 113,  // the default button id on the product screen: no control carries it
-};
-
-// The beta note's text whenever no sign-in is waiting; the prompt in an empty Beta list says it too.
-inline constexpr wchar_t beta_sign_in_needed_text[] = L"Beta builds need a tester sign-in.";
-
-enum StatusKind : int { status_information = 0, status_attention = 1, status_success = 2 };
-enum Screen : int { screen_products = 0, screen_versions = 1 };
-enum Channel : int { channel_official = 0, channel_beta = 1 };
-enum BetaGate : int { gate_none = 0, gate_sign_in_needed = 1, gate_waiting = 2, gate_signed_in = 3 };
 
 struct Fonts {
     HFONT body = nullptr;

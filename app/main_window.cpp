@@ -1,10 +1,12 @@
 #include "app/main_window.h"
 
 #include "app/catalog_screen.h"
+#include "app/controls.h"
 #include "app/install_flow.h"
 #include "app/messages.h"
 #include "app/sign_in_screen.h"
 #include "app/status.h"
+#include "app/texts.h"
 #include "app/ui/theme.h"
 #include "app/ui/window_ui.h"
 
@@ -46,6 +48,8 @@ HWND create_list(HWND parent, int id)
 // the button release itself.
 LRESULT CALLBACK product_list_proc(HWND list, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR, DWORD_PTR)
 {
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(list, product_list_proc, product_list_subclass_id);
     if (message != WM_LBUTTONUP)
         return DefSubclassProc(list, message, wparam, lparam);
     const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, lparam);
@@ -75,11 +79,11 @@ void create_controls(InstallerApp& app, HWND window)
     app.official_button = create_button(window, L"Official", id_official_button);
     app.beta_button = create_button(window, L"Beta", id_beta_button);
     app.version_list = create_list(window, id_version_list);
-    app.beta_note = create_child(window, L"STATIC", beta_sign_in_needed_text, WS_CHILD | SS_NOPREFIX, id_beta_note);
+    app.beta_note = create_child(window, L"STATIC", text::beta_sign_in_needed, WS_CHILD | SS_NOPREFIX, id_beta_note);
     app.sign_in_button = create_button(window, L"Sign in for beta builds", id_sign_in_button);
     app.reopen_browser_button = create_button(window, L"Open the browser again", id_reopen_browser_button);
     app.cancel_sign_in_button = create_button(window, L"Cancel", id_cancel_sign_in_button);
-    app.install_button = create_button(window, L"Install", id_install_button);
+    app.install_button = create_button(window, text::install, id_install_button);
     app.close_button = create_button(window, L"Close", id_close_button);
 }
 
@@ -98,8 +102,7 @@ LRESULT on_create(InstallerApp& app, HWND window)
     if (!app.site_origin.empty()) {
         load_catalog(app);
     } else {
-        set_status(app, L"No site is set. A development build needs TWI_SITE, such as https://localhost:7180.",
-                   status_attention);
+        set_status(app, text::no_site, status_attention);
     }
     return 0;
 }
@@ -189,7 +192,15 @@ void on_dpi_changed(InstallerApp& app, HWND window, WPARAM wparam, const RECT& s
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     ui::build_fonts(app);
     ui::build_icons(app);
+    // A wrapped status takes a different number of lines in the new font.
+    refresh_status_height(app);
     ui::layout(app);
+}
+
+int focused_child_id(const InstallerApp& app)
+{
+    const HWND focus = GetFocus();
+    return focus && GetParent(focus) == app.window ? GetDlgCtrlID(focus) : 0;
 }
 
 void open_highlighted_product(InstallerApp& app)
@@ -330,10 +341,9 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case WM_DPICHANGED:
         on_dpi_changed(app, window, wparam, *reinterpret_cast<const RECT*>(lparam));
         return 0;
-    case DM_GETDEFID: {
-        const bool install_is_default = app.screen == screen_versions || app.self_update_offered;
-        return MAKELONG(install_is_default ? id_install_button : id_open_product, DC_HASDEFID);
-    }
+    case DM_GETDEFID:
+        // Drawn buttons never become default push buttons, so the focused one is named here.
+        return MAKELONG(enter_command(focused_child_id(app), app.screen, app.self_update_offered), DC_HASDEFID);
     default:
         if (message >= msg_catalog_reply && message <= msg_self_update_launched)
             return on_worker_message(app, message, wparam, lparam);
@@ -368,7 +378,7 @@ HWND create_main_window(HINSTANCE instance)
 void handle_close(InstallerApp& app)
 {
     if (app.installer_open.load()) {
-        set_status(app, L"Finish the installer's own window first.", status_attention);
+        set_status(app, text::finish_installer_first, status_attention);
         return;
     }
     if (!app.busy.load() && !app.signing_in.load()) {

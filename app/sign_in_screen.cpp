@@ -1,7 +1,9 @@
 #include "app/sign_in_screen.h"
 
 #include "app/catalog_screen.h"
+#include "app/outcomes.h"
 #include "app/status.h"
+#include "app/texts.h"
 #include "app/ui/window_ui.h"
 #include "client/platform/text.h"
 
@@ -13,37 +15,6 @@ namespace tw::app {
 namespace {
 
 using client::platform::widen;
-
-enum SignInOutcome : std::uint32_t {
-    outcome_approved = 0,
-    outcome_denied = 1,
-    outcome_expired = 2,
-    outcome_cancelled = 3,
-    outcome_offline = 4,
-    outcome_rate_limited = 5,
-    outcome_update_required = 6,
-};
-
-std::wstring outcome_message(const InstallerApp& app, std::uint32_t outcome)
-{
-    switch (outcome) {
-    case outcome_approved:
-    case outcome_cancelled:
-        return {};
-    case outcome_denied:
-        return L"Beta builds weren't unlocked. Public releases are still available.";
-    case outcome_expired:
-        return L"The code ran out. Sign in again to try once more.";
-    case outcome_offline:
-        return L"Tarnwick can't be reached. Check the connection, then reopen the Installer.";
-    case outcome_rate_limited:
-        return L"Too many sign-ins from this network right now. Try again later.";
-    case outcome_update_required:
-        return L"This Installer is out of date. Download the new one from " + widen(app.site_host) + L".";
-    default:
-        return L"Sign-in didn't work. Try again.";
-    }
-}
 
 void keep_pass(InstallerApp& app, std::string pass, std::uint32_t lifetime_seconds)
 {
@@ -76,9 +47,8 @@ void handle_sign_in_code(InstallerApp& app, std::unique_ptr<SignInCodeReady> cod
 {
     app.authorize_url = std::move(code->approval_url);
     app.sign_in_code = std::move(code->code);
-    const std::wstring note = code->browser_opened
-                                  ? std::wstring(L"Approve this code in your browser:")
-                                  : L"Open " + widen(app.site_host) + L"/installer/approve and enter this code:";
+    const std::wstring note =
+        code->browser_opened ? std::wstring(text::approve_in_browser) : text::approve_on_site(widen(app.site_host));
     SetWindowTextW(app.beta_note, note.c_str());
     ui::layout(app);
 }
@@ -87,13 +57,13 @@ void handle_sign_in_result(InstallerApp& app, std::unique_ptr<SignInResultMessag
 {
     app.signing_in.store(false);
     app.sign_in_code.clear();
-    if (result->outcome == outcome_approved) {
+    if (result->outcome == sign_in_approved) {
         keep_pass(app, std::move(result->pass), result->lifetime_seconds);
         load_catalog(app);
     } else if (app.screen == screen_versions) {
         select_channel(app, app.channel);
     }
-    if (const std::wstring message = outcome_message(app, result->outcome); !message.empty())
+    if (const std::wstring message = sign_in_message(result->outcome, widen(app.site_host)); !message.empty())
         set_status(app, message, status_attention);
     if (app.close_requested)
         DestroyWindow(app.window);

@@ -53,14 +53,16 @@ void init_common_controls()
 
 int run_message_loop(HWND window)
 {
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    MSG message{};
+    BOOL got = FALSE;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
         if (IsDialogMessageW(window, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-    return static_cast<int>(message.wParam);
+    // -1 fills in no message: the last one's wParam says nothing about how the loop ended.
+    return got == 0 ? static_cast<int>(message.wParam) : 0;
 }
 
 }  // namespace

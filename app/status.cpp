@@ -1,5 +1,6 @@
 #include "app/status.h"
 
+#include "app/controls.h"
 #include "app/ui/window_ui.h"
 
 #include <algorithm>
@@ -51,14 +52,19 @@ void set_status(InstallerApp& app, std::wstring_view text, int kind)
     }
 }
 
+void refresh_status_height(InstallerApp& app)
+{
+    app.status_height = measure_status_height(app, app.status_text);
+}
+
 void update_controls(InstallerApp& app)
 {
-    const bool busy = app.busy.load();
-    const bool installable = app.self_update_offered || version_row_selected(app);
-    EnableWindow(app.install_button, !busy && installable);
+    const ControlStates states = plan_controls(
+        {app.busy.load(), app.signing_in.load(), app.self_update_offered, version_row_selected(app)});
+    EnableWindow(app.install_button, states.install);
     for (HWND control : {app.product_list, app.version_list, app.back_button, app.official_button, app.beta_button})
-        EnableWindow(control, !busy);
-    EnableWindow(app.sign_in_button, !busy && !app.signing_in.load());
+        EnableWindow(control, states.choosing);
+    EnableWindow(app.sign_in_button, states.sign_in);
     for (HWND control : {app.close_button, app.reopen_browser_button, app.cancel_sign_in_button})
         EnableWindow(control, TRUE);
     for (HWND button : {app.install_button, app.sign_in_button, app.close_button, app.back_button,

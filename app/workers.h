@@ -34,7 +34,4 @@ bool start_worker(std::unique_ptr<Payload> payload)
 // The download progress callback shared by the install and self-update workers.
 void post_progress(HWND window, std::int64_t done, std::int64_t total);
 
-inline constexpr wchar_t worker_failed_text[] =
-    L"The Installer couldn't start that task. Close some programs, then try again.";
-
 }  // namespace tw::app

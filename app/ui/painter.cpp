@@ -1,3 +1,4 @@
+#include "app/texts.h"
 #include "app/ui/draw_primitives.h"
 #include "app/ui/painters.h"
 #include "app/ui/window_ui.h"
@@ -10,7 +11,6 @@
 namespace tw::app::ui {
 namespace {
 
-constexpr std::wstring_view no_official_text = L"No official releases available";
 constexpr wchar_t beta_glyph = L'\uE72E';
 constexpr wchar_t official_glyph = L'\uE7B8';
 
@@ -55,7 +55,7 @@ void paint_empty_state(const InstallerApp& app, HDC dc)
         draw_prompt_panel(dc, panel, beta_glyph, beta_prompt_message(app), app.fonts.icon, app.fonts.subtitle, app.body_font_px,
                           app.prompt_extra, app.dpi);
     } else {
-        draw_prompt_panel(dc, panel, official_glyph, no_official_text, app.fonts.icon, app.fonts.subtitle,
+        draw_prompt_panel(dc, panel, official_glyph, text::no_official_releases, app.fonts.icon, app.fonts.subtitle,
                           app.body_font_px, 0, app.dpi);
     }
     SelectClipRgn(dc, nullptr);

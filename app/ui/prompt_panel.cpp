@@ -1,3 +1,4 @@
+#include "app/texts.h"
 #include "app/ui/draw_primitives.h"
 #include "app/ui/painters.h"
 
@@ -7,7 +8,7 @@ namespace tw::app::ui {
 
 std::wstring beta_prompt_message(const InstallerApp& app)
 {
-    return app.beta_gate == gate_waiting ? window_text(app.beta_note) : std::wstring(beta_sign_in_needed_text);
+    return app.beta_gate == gate_waiting ? window_text(app.beta_note) : std::wstring(text::beta_sign_in_needed);
 }
 namespace {
 

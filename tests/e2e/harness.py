@@ -58,6 +58,8 @@ class Config:
         self.site_port = site_port
         self.wine_run = os.path.join(self.build, "wine-run")
         self.pki = os.path.join(self.build, "test-env", "pki")
+        self.samples = os.path.join(self.build, "samples-signed")
+        self.prefix = os.path.join(self.build, "wine-prefix")
         self.artifacts = os.path.join(self.build, "e2e-artifacts")
 
     @classmethod
@@ -257,15 +259,38 @@ class Driver:
         self.reader.close(self.process.stdout)
 
 
-class Program:
-    """A copy of TarnwickInstaller.exe under a chosen file name, running under Wine."""
+def windows_path(path):
+    """The Wine path of a Linux path: the Z: drive is the Linux root."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
-    def __init__(self, config, work_dir, file_name):
+
+def staging_leftovers(config):
+    """What is left inside the prefix's shared staging folder, as paths relative to it."""
+    left = []
+    for user in os.listdir(os.path.join(config.prefix, "drive_c", "users")):
+        shared = os.path.join(config.prefix, "drive_c", "users", user, "Temp", "TarnwickInstaller")
+        for folder, _, files in os.walk(shared):
+            if folder != shared:
+                left.append(os.path.relpath(folder, shared))
+            left += [os.path.relpath(os.path.join(folder, f), shared) for f in files]
+    return sorted(left)
+
+
+class Program:
+    """A copy of TarnwickInstaller.exe under a chosen file name, running under Wine.
+
+    The setup programs it starts inherit its environment: TWI_SAMPLE_MARKERS points the samples'
+    proof of a run into the test's own folder.
+    """
+
+    def __init__(self, config, work_dir, file_name, env=None):
         self.path = os.path.join(work_dir, file_name)
         shutil.copyfile(config.program, self.path)
+        environment = dict(os.environ, **(env or {}))
         with open(os.path.join(work_dir, "program.out"), "wb") as output:
             self.process = subprocess.Popen([config.wine_run, self.path], stdin=subprocess.DEVNULL,
-                                            stdout=output, stderr=subprocess.STDOUT, cwd=work_dir)
+                                            stdout=output, stderr=subprocess.STDOUT, cwd=work_dir,
+                                            env=environment)
 
     def wait(self, timeout=STOP_TIMEOUT):
         return self.process.wait(timeout)
@@ -280,16 +305,15 @@ class InstallerTestCase(unittest.TestCase):
     config = None  # set by main()
 
     def start(self, catalog="single-product.json", catalog_status=None, site=True,
-              file_name="TarnwickInstaller.exe", site_args=()):
-        self.work_dir = tempfile.mkdtemp(prefix="twi-e2e-")
-        self.addCleanup(shutil.rmtree, self.work_dir, True)
+              file_name="TarnwickInstaller.exe", site_args=(), program_env=None):
+        self.make_work_dir()
         self.site = None
         if site:
             self.site = DevSite(self.config, self.work_dir, catalog, catalog_status, site_args)
             self.addCleanup(self.site.stop)
         elif port_is_open(self.config.site_port):
             raise HarnessError("port %d must be free for this test" % self.config.site_port)
-        self.program = Program(self.config, self.work_dir, file_name)
+        self.program = Program(self.config, self.work_dir, file_name, program_env)
         self.addCleanup(self.program.stop)
         self.driver = Driver(self.config, self.work_dir)
         self.addCleanup(self.driver.stop)
@@ -297,6 +321,13 @@ class InstallerTestCase(unittest.TestCase):
         self.addCleanup(self._screenshot_if_failed)
         self.driver.wait_window()
         return self.driver
+
+    def make_work_dir(self):
+        """The test's own folder, removed when it ends; made once, also before start() to fill it."""
+        if not getattr(self, "work_dir", None):
+            self.work_dir = tempfile.mkdtemp(prefix="twi-e2e-")
+            self.addCleanup(shutil.rmtree, self.work_dir, True)
+        return self.work_dir
 
     def _screenshot_if_failed(self):
         result = getattr(getattr(self, "_outcome", None), "result", None)

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/messages.h"
 #include "app/status.h"
+#include "app/texts.h"
 #include "app/workers.h"
 #include "client/http.h"
 
@@ -118,14 +119,15 @@ TEST_F(MainWindow, WithoutASiteSaysSoAndStartsNoLoad)
     EXPECT_FALSE(app.catalog.has_value());
 }
 
-TEST_F(MainWindow, EnterOpensAProductOnTheListAndInstallsOnTheVersionScreen)
+TEST_F(MainWindow, TheDefaultIdIsTheFocusedButtonOrElseTheScreensAction)
 {
+    SetFocus(app.product_list);
     EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(113, DC_HASDEFID));
     app.screen = screen_versions;
     EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(111, DC_HASDEFID));
-    app.screen = screen_products;
-    app.self_update_offered = true;
-    EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(111, DC_HASDEFID));
+    ShowWindow(app.close_button, SW_SHOW);
+    SetFocus(app.close_button);
+    EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(112, DC_HASDEFID));
 }
 
 int icon_width(HICON icon)
@@ -253,7 +255,7 @@ TEST_F(MainWindow, AThreadThatCannotBeCreatedEndsInAMessage)
     set_thread_launcher([](ThreadEntry, void*) { return false; });
     app.site_origin = "https://localhost:1";
     load_catalog(app);
-    EXPECT_EQ(app.status_text, worker_failed_text);
+    EXPECT_EQ(app.status_text, text::worker_failed);
     EXPECT_EQ(app.status_kind, status_attention);
 }
 

@@ -1,0 +1,78 @@
+#include "app/outcomes.h"
+
+#include "app/texts.h"
+
+namespace tw::app {
+
+WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host)
+{
+    if (failure.cancelled)
+        return {};
+    if (failure.error_code == "RATE_LIMITED")
+        return {text::rate_limited};
+    if (failure.error_code == "AGREEMENT_REQUIRED")
+        return {text::agreement_required(host)};
+    if (failure.status == 401 && pass_sent)
+        return {text::pass_ended, true};
+    return {text::download_unfinished};
+}
+
+std::wstring self_update_download_failure(const DownloadFailure& failure)
+{
+    if (failure.cancelled)
+        return {};
+    return failure.error_code == "RATE_LIMITED" ? text::rate_limited : text::download_unfinished;
+}
+
+bool hash_matches(std::string_view computed, std::string_view expected)
+{
+    return !computed.empty() && computed == expected;
+}
+
+std::wstring install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host)
+{
+    if (run.declined)
+        return text::install_cancelled;
+    if (!run.started)
+        return text::installer_not_started(host);
+    switch (run.exit_code) {
+    case 0:
+        return std::wstring(label) + text::installed_suffix;
+    case 8:
+        return text::restart_needed;
+    case 2:
+    case 5:
+        return text::install_cancelled;
+    default:
+        return text::install_unfinished(run.exit_code, host);
+    }
+}
+
+StatusKind outcome_kind(std::wstring_view message)
+{
+    constexpr std::wstring_view installed = text::installed_suffix;
+    return message.size() > installed.size() && message.ends_with(installed) ? status_success : status_attention;
+}
+
+std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host)
+{
+    switch (outcome) {
+    case sign_in_approved:
+    case sign_in_cancelled:
+        return {};
+    case sign_in_denied:
+        return text::sign_in_denied;
+    case sign_in_expired:
+        return text::sign_in_expired;
+    case sign_in_offline:
+        return text::unreachable;
+    case sign_in_rate_limited:
+        return text::sign_in_rate_limited;
+    case sign_in_update_required:
+        return text::out_of_date_download(host);
+    default:
+        return text::sign_in_failed;
+    }
+}
+
+}  // namespace tw::app

@@ -1,0 +1,56 @@
+#pragma once
+// Which sentence each way of ending an install, a self-update or a sign-in gets.
+
+#include "app/ui_state.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tw::app {
+
+struct DownloadFailure {
+    bool cancelled = false;
+    std::string_view error_code;  // the service's, from the error body
+    std::uint32_t status = 0;
+};
+
+struct WorkOutcome {
+    std::wstring message;     // empty: nothing to show
+    bool pass_ended = false;  // the site no longer takes the download pass
+};
+
+WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host);
+
+// A self-update sends no pass, so it tells no ended pass or missing agreement apart.
+std::wstring self_update_download_failure(const DownloadFailure& failure);
+
+// Only an exact, non-empty match lets a download be run.
+bool hash_matches(std::string_view computed, std::string_view expected);
+
+struct RunReport {
+    bool started = false;
+    bool declined = false;
+    std::uint32_t exit_code = 0;
+};
+
+// `label` is the product's name and the build's version.
+std::wstring install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host);
+
+// Success only for "<label> is installed.", attention for everything else.
+StatusKind outcome_kind(std::wstring_view message);
+
+enum SignInOutcome : std::uint32_t {
+    sign_in_approved = 0,
+    sign_in_denied = 1,
+    sign_in_expired = 2,
+    sign_in_cancelled = 3,
+    sign_in_offline = 4,
+    sign_in_rate_limited = 5,
+    sign_in_update_required = 6,
+};
+
+// Empty for an approval and a cancellation: the window says what they mean by itself.
+std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host);
+
+}  // namespace tw::app

@@ -1,0 +1,207 @@
+"""End-to-end tests of installing and of replacing the Installer: the real program, real signed
+sample setup programs (samples.sign) served by the dev site, and the sentence the window shows.
+
+Every sample leaves a marker when it runs, in the test's own folder; no marker means nothing ran.
+No test may leave a staging folder behind, except the new Installer of a self-update that started.
+"""
+
+import os
+import sys
+
+import harness
+from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, staging_leftovers, windows_path
+from sample_site import SampleSite
+
+SUCCESS_GREEN = (70, 214, 160)
+CHECK_FAILED = "This download didn't pass its check, so it wasn't run. Tell us at localhost/contact."
+UNFINISHED = "The download didn't finish. Check the connection and try again."
+OUTCOME_WAIT = 120.0
+
+
+class InstallTestCase(InstallerTestCase):
+    def setUp(self):
+        self.staged_before = set(staging_leftovers(self.config))
+        self.markers = os.path.join(self.make_work_dir(), "markers")
+        os.makedirs(self.markers)
+        self.samples = SampleSite(self.config, self.work_dir)
+
+    def open(self, builds, installer=None, minimum="1.0.0", program_env=None):
+        catalog = self.samples.write(builds, installer, minimum)
+        env = dict(program_env or {}, TWI_SAMPLE_MARKERS=windows_path(self.markers))
+        return self.start(catalog, site_args=self.samples.site_args(), program_env=env)
+
+    def ran(self, file_name):
+        return os.path.exists(os.path.join(self.markers, file_name + ".ran"))
+
+    def install_row(self, row, expected, seconds=OUTCOME_WAIT):
+        self.driver.call("select", VERSIONS, row)
+        self.driver.call("click", INSTALL)
+        self.wait_status(expected, seconds)
+
+    def staged_since_setup(self):
+        return [p for p in staging_leftovers(self.config) if p not in self.staged_before]
+
+    def assertNothingStaged(self):
+        self.assertEqual(self.staged_since_setup(), [])
+
+
+class Outcomes(InstallTestCase):
+    def test_each_exit_code_gets_its_sentence_and_the_installed_one_is_green(self):
+        unfinished = "The install didn't finish (code %s). Tell us at localhost/contact."
+        rows = [
+            ("2.1.0", "sample-setup-exit-0.exe", "Studio 2.1.0 is installed."),
+            ("2.0.8", "sample-setup-exit-8.exe",
+             "Windows needs a restart first. Restart, then run the Installer again."),
+            ("2.0.5", "sample-setup-exit-5.exe", "The install was cancelled."),
+            ("2.0.2", "sample-setup-exit-2.exe", "The install was cancelled."),
+            ("2.0.1", "sample-setup-exit-3010.exe", unfinished % 3010),
+            ("2.0.0", "sample-setup-exit-4294967295.exe", unfinished % 4294967295),
+        ]
+        builds = [self.samples.build(v, sample, "Studio-%s-setup.exe" % v) for v, sample, _ in rows]
+        driver = self.open(builds)
+        self.wait_status("Choose a version.")
+        for row, (version, _, sentence) in enumerate(rows):
+            self.install_row(row, sentence)
+            self.assertTrue(self.ran("Studio-%s-setup.exe" % version), version)
+            if row == 0:
+                self.assertTrue(self.status_has_colour(driver.rect(STATUS), SUCCESS_GREEN), "the success is not green")
+            self.assertTrue(driver.enabled(INSTALL), "Install stays off after %s" % version)
+        self.assertNothingStaged()
+
+    def status_has_colour(self, status, colour, tolerance=24):
+        for x in range(status["x"] + 2, status["x"] + status["w"], 2):
+            for y in range(status["y"] + 2, status["y"] + status["h"] - 2, 2):
+                got = self.driver.call("pixel", x, y)
+                if all(abs(got[k] - c) <= tolerance for k, c in zip("rgb", colour)):
+                    return True
+        return False
+
+    def test_a_download_that_fails_its_check_is_never_run(self):
+        rows = [
+            ("1.0.4", "sample-setup-exit-0.exe", "0" * 64),  # a hash that is not the file's
+            ("1.0.3", "unsigned.exe", None),
+            ("1.0.2", "tampered.exe", None),
+            ("1.0.1", "signed-case.exe", None),
+            ("1.0.0", "signed-other.exe", None),
+        ]
+        builds = [self.samples.build(v, sample, "Studio-%s.exe" % v, sha256=h) for v, sample, h in rows]
+        self.open(builds)
+        self.wait_status("Choose a version.")
+        for row, (version, _, _) in enumerate(rows):
+            self.install_row(row, CHECK_FAILED)
+            self.assertFalse(self.ran("Studio-%s.exe" % version), "%s ran" % version)
+        self.assertNothingStaged()
+
+    def test_refused_and_broken_downloads_say_why(self):
+        url = self.samples.url
+        rows = [
+            (url("/refuse/429?code=RATE_LIMITED&retry=30"), "Too many downloads right now. Try again in a minute."),
+            (url("/refuse/403?code=AGREEMENT_REQUIRED"),
+             "Accept the new beta tester agreement on localhost, then try again."),
+            (url("/refuse/401?code=INVALID_TOKEN"), UNFINISHED),  # no pass was sent, so none ended
+            (url("/bytes/1000?short=1"), UNFINISHED),
+            ("https://127.0.0.1:%d/bytes/1000" % self.config.site_port, UNFINISHED),
+        ]
+        builds = [self.samples.build("3.0.%d" % (9 - i), None, "s%d.exe" % i, url=u) for i, (u, _) in enumerate(rows)]
+        self.open(builds)
+        self.wait_status("Choose a version.")
+        for row, (_, sentence) in enumerate(rows):
+            self.install_row(row, sentence)
+        hosts = {dict(r["headers"]).get("Host") for r in self.site.requests()}
+        self.assertNotIn("127.0.0.1:%d" % self.config.site_port, hosts, "a foreign address was fetched")
+        self.assertNothingStaged()
+
+
+class Closing(InstallTestCase):
+    def test_closing_while_downloading_hides_the_window_and_ends_the_process(self):
+        slow = self.samples.build("2.1.0", None, "slow.exe", url=self.samples.url("/bytes/100000000?rate=2000000"))
+        driver = self.open([slow])
+        self.wait_status("Choose a version.")
+        driver.call("click", INSTALL)
+        self.wait_status("Downloading\u2026")
+        self.assertFalse(driver.enabled(VERSIONS))
+        self.assertTrue(driver.enabled(CLOSE))
+        driver.call("close")
+        self.assertEqual(self.program.wait(30), 0)
+        self.assertNothingStaged()
+
+    def test_closing_during_the_checks_runs_nothing(self):
+        sha256, size = self.samples.stage_large("Studio-2.1.0-large.exe", 400 * 1024 * 1024)
+        build = {"version": "2.1.0", "fileName": "Studio-2.1.0-large.exe", "sizeBytes": size, "sha256": sha256,
+                 "downloadUrl": self.samples.url("/downloads/Studio-2.1.0-large.exe")}
+        driver = self.open([build])
+        self.wait_status("Choose a version.")
+        driver.call("click", INSTALL)
+        driver.wait_text(STATUS, "Checking the download", 120)
+        driver.call("close")
+        self.assertEqual(self.program.wait(120), 0)
+        self.assertFalse(self.ran("Studio-2.1.0-large.exe"), "a closed window's installer ran")
+        self.assertNothingStaged()
+
+    def test_closing_while_the_installer_is_open_is_refused(self):
+        hold = os.path.join(self.work_dir, "release")
+        build = self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0-setup.exe")
+        driver = self.open([build], program_env={"TWI_SAMPLE_HOLD": windows_path(hold)})
+        self.wait_status("Choose a version.")
+        driver.call("click", INSTALL)
+        self.wait_status("The installer is open. Follow its steps.", OUTCOME_WAIT)
+        driver.call("close")
+        self.wait_status("Finish the installer's own window first.")
+        self.assertTrue([w for w in driver.call("windows") if w["visible"]], "the window went")
+        open(hold, "w").close()
+        self.wait_status("Studio 2.1.0 is installed.", OUTCOME_WAIT)
+        self.assertNothingStaged()
+
+    def test_enter_on_a_focused_button_acts_on_that_button(self):
+        build = self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0-setup.exe")
+        driver = self.open([build])
+        self.wait_status("Choose a version.")
+        driver.call("key", CLOSE, "enter")
+        driver.wait_gone()
+        self.assertEqual(self.program.wait(), 0)
+        downloads = [r for r in self.site.requests() if r["path"].startswith("/downloads/")]
+        self.assertEqual(downloads, [], "Enter on Close started an install")
+        self.assertFalse(self.ran("Studio-2.1.0-setup.exe"))
+
+
+class SelfUpdate(InstallTestCase):
+    def test_the_new_installer_starts_and_this_one_ends_with_0(self):
+        sha256, size = self.samples.stage("sample-new-installer.exe", "TarnwickInstaller-1.1.0.exe")
+        installer = {"version": "1.1.0", "fileName": "TarnwickInstaller-1.1.0.exe", "sizeBytes": size,
+                     "sha256": sha256, "downloadUrl": self.samples.url("/downloads/TarnwickInstaller-1.1.0.exe")}
+        driver = self.open([], installer=installer, minimum="1.1.0")
+        self.wait_status("This Installer is out of date. Get the new one to continue.")
+        self.assertEqual(driver.text(INSTALL), "Get the new Installer")
+        driver.call("key", 0, "enter")
+        self.assertEqual(self.program.wait(OUTCOME_WAIT), 0)
+        # Saved under this program's own name, not the catalog's, and left where it runs from.
+        harness.wait_for(lambda: self.ran("TarnwickInstaller.exe"), 30, "the new Installer's marker")
+        left = self.staged_since_setup()
+        self.assertEqual([p for p in left if p.endswith(".exe")],
+                         [os.path.join(left[0], "TarnwickInstaller.exe")])
+        self.remove_staged(left[0])
+
+    def remove_staged(self, folder):
+        for user in os.listdir(os.path.join(self.config.prefix, "drive_c", "users")):
+            path = os.path.join(self.config.prefix, "drive_c", "users", user, "Temp", "TarnwickInstaller", folder)
+            if os.path.isdir(path):
+                for name in os.listdir(path):
+                    os.remove(os.path.join(path, name))
+                os.rmdir(path)
+
+    def test_a_new_installer_from_another_signer_leaves_the_offer(self):
+        sha256, size = self.samples.stage("signed-other.exe", "TarnwickInstaller-1.1.0.exe")
+        installer = {"version": "1.1.0", "fileName": "TarnwickInstaller-1.1.0.exe", "sizeBytes": size,
+                     "sha256": sha256, "downloadUrl": self.samples.url("/downloads/TarnwickInstaller-1.1.0.exe")}
+        driver = self.open([], installer=installer, minimum="1.1.0")
+        self.wait_status("This Installer is out of date. Get the new one to continue.")
+        driver.call("click", INSTALL)
+        self.wait_status(CHECK_FAILED, OUTCOME_WAIT)
+        self.assertEqual(driver.text(INSTALL), "Get the new Installer")
+        self.assertTrue(driver.enabled(INSTALL))
+        self.assertFalse(self.ran("TarnwickInstaller.exe"))
+        self.assertNothingStaged()
+
+
+if __name__ == "__main__":
+    sys.exit(harness.main(module="__main__"))

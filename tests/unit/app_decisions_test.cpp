@@ -1,0 +1,136 @@
+// The window's decisions as tables: which controls are live, what the Beta channel shows, what
+// Enter does, and which sentence each way an install, a self-update or a sign-in ends gets.
+#include "app/controls.h"
+#include "app/outcomes.h"
+
+#include <gtest/gtest.h>
+
+namespace tw::app {
+namespace {
+
+constexpr std::wstring_view host = L"tarnwick.test";
+constexpr wchar_t unfinished_download[] = L"The download didn't finish. Check the connection and try again.";
+constexpr wchar_t rate_limited[] = L"Too many downloads right now. Try again in a minute.";
+
+TEST(Controls, WhatIsLiveFollowsTheWork)
+{
+    const struct {
+        ControlInputs in;
+        bool install, choosing, sign_in;
+    } cases[] = {
+        {{false, false, false, true}, true, true, true},
+        {{false, false, false, false}, false, true, true},   // no version chosen
+        {{false, false, true, false}, true, true, true},     // the new Installer needs no version
+        {{true, false, true, true}, false, false, false},    // busy: only Close and the sign-in's own
+        {{false, true, false, true}, true, true, false},     // one sign-in at a time
+    };
+    for (const auto& c : cases) {
+        const ControlStates s = plan_controls(c.in);
+        EXPECT_EQ(s.install, c.install);
+        EXPECT_EQ(s.choosing, c.choosing);
+        EXPECT_EQ(s.sign_in, c.sign_in);
+    }
+}
+
+TEST(Controls, BetaGateWaitingThenSignedInThenNeeded)
+{
+    EXPECT_EQ(beta_gate(true, true, true), gate_waiting);
+    EXPECT_EQ(beta_gate(false, true, true), gate_signed_in);
+    EXPECT_EQ(beta_gate(false, true, false), gate_signed_in);
+    EXPECT_EQ(beta_gate(false, false, true), gate_sign_in_needed);
+    EXPECT_EQ(beta_gate(false, false, false), gate_none);
+}
+
+TEST(Controls, EnterActsOnTheFocusedButtonElseOnTheScreen)
+{
+    for (const int button : {id_back_button, id_official_button, id_beta_button, id_sign_in_button,
+                             id_reopen_browser_button, id_cancel_sign_in_button, id_close_button})
+        EXPECT_EQ(enter_command(button, screen_versions, false), button);
+    EXPECT_EQ(enter_command(id_version_list, screen_versions, false), id_install_button);
+    EXPECT_EQ(enter_command(0, screen_versions, false), id_install_button);
+    EXPECT_EQ(enter_command(id_product_list, screen_products, false), id_open_product);
+    EXPECT_EQ(enter_command(id_product_list, screen_products, true), id_install_button);
+}
+
+TEST(Outcomes, DownloadFailuresOfAnInstall)
+{
+    const struct {
+        DownloadFailure failure;
+        bool pass_sent;
+        std::wstring message;
+        bool pass_ended;
+    } cases[] = {
+        {{true, "RATE_LIMITED", 429}, true, L"", false},  // a cancel says nothing, whatever came before
+        {{false, "RATE_LIMITED", 429}, true, rate_limited, false},
+        {{false, "AGREEMENT_REQUIRED", 403}, true,
+         L"Accept the new beta tester agreement on tarnwick.test, then try again.", false},
+        {{false, "INVALID_TOKEN", 401}, true, L"Your beta sign-in has ended. Sign in again for beta builds.", true},
+        {{false, "", 401}, false, unfinished_download, false},
+        {{false, "rate_limited", 429}, false, unfinished_download, false},
+        {{false, "", 0}, false, unfinished_download, false},
+    };
+    for (const auto& c : cases) {
+        const WorkOutcome outcome = install_download_failure(c.failure, c.pass_sent, host);
+        EXPECT_EQ(outcome.message, c.message);
+        EXPECT_EQ(outcome.pass_ended, c.pass_ended);
+    }
+}
+
+TEST(Outcomes, DownloadFailuresOfASelfUpdate)
+{
+    EXPECT_EQ(self_update_download_failure({true, "RATE_LIMITED", 429}), L"");
+    EXPECT_EQ(self_update_download_failure({false, "RATE_LIMITED", 429}), rate_limited);
+    EXPECT_EQ(self_update_download_failure({false, "AGREEMENT_REQUIRED", 403}), unfinished_download);
+    EXPECT_EQ(self_update_download_failure({false, "", 401}), unfinished_download);
+}
+
+TEST(Outcomes, OnlyAnExactHashLetsAFileRun)
+{
+    const std::string hash(64, 'a');
+    EXPECT_TRUE(hash_matches(hash, hash));
+    EXPECT_FALSE(hash_matches("", ""));
+    EXPECT_FALSE(hash_matches(hash, std::string(64, 'A')));
+    EXPECT_FALSE(hash_matches(hash.substr(1), hash));
+}
+
+TEST(Outcomes, RunsAndTheirSentences)
+{
+    const std::wstring unfinished = L"The install didn't finish (code ";
+    const struct {
+        RunReport run;
+        std::wstring message;
+    } cases[] = {
+        {{true, false, 0}, L"Studio 2.1.0 is installed."},
+        {{true, false, 8}, L"Windows needs a restart first. Restart, then run the Installer again."},
+        {{true, false, 2}, L"The install was cancelled."},
+        {{true, false, 5}, L"The install was cancelled."},
+        {{false, true, 0}, L"The install was cancelled."},
+        {{false, false, 0}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact."},
+        {{true, false, 3010}, unfinished + L"3010). Tell us at tarnwick.test/contact."},
+        {{true, false, 0xFFFFFFFFu}, unfinished + L"4294967295). Tell us at tarnwick.test/contact."},
+        {{true, false, 1}, unfinished + L"1). Tell us at tarnwick.test/contact."},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(install_run_message(c.run, L"Studio 2.1.0", host), c.message);
+}
+
+TEST(Outcomes, OnlyAnInstalledSentenceIsASuccess)
+{
+    EXPECT_EQ(outcome_kind(L"Studio 2.1.0 is installed."), status_success);
+    EXPECT_EQ(outcome_kind(L" is installed."), status_attention);
+    EXPECT_EQ(outcome_kind(L"The install was cancelled."), status_attention);
+}
+
+TEST(Outcomes, SignInEndings)
+{
+    EXPECT_EQ(sign_in_message(sign_in_approved, host), L"");
+    EXPECT_EQ(sign_in_message(sign_in_cancelled, host), L"");
+    EXPECT_EQ(sign_in_message(sign_in_update_required, host),
+              L"This Installer is out of date. Download the new one from tarnwick.test.");
+    EXPECT_EQ(sign_in_message(sign_in_offline, host),
+              L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+    EXPECT_EQ(sign_in_message(99, host), L"Sign-in didn't work. Try again.");
+}
+
+}  // namespace
+}  // namespace tw::app
