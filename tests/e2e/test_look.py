@@ -17,7 +17,8 @@ import time
 
 import harness
 from harness import (BETA, BETA_NOTE, CLOSE, INSTALL, OFFICIAL, PRODUCTS, SIGN_IN, STATUS, VERSIONS,
-                     HarnessError, InstallerTestCase, port_is_open)
+                     HarnessError, InstallerTestCase, port_is_open, windows_path)
+from sample_site import SampleSite
 
 CHOOSE_PRODUCT = "Choose a product."
 CHOOSE_VERSION = "Choose a version."
@@ -38,6 +39,7 @@ FILL_DISABLED = (27, 21, 34)
 ACCENT = (167, 139, 250)
 ACCENT_HOVER = (183, 157, 251)
 AMBER = (242, 184, 75)
+GREEN = (70, 214, 160)
 
 # How long another engineer's dev site may hold the shared port before a test gives up.
 PORT_WAIT = 180.0
@@ -123,14 +125,14 @@ class LookTests:
 
     # --- starting ---------------------------------------------------------------------------
 
-    def open_window(self, catalog=None, site=True):
+    def open_window(self, catalog=None, site=True, **start_args):
         """Starts site, program and driver once the shared port is free, and checks the DPI took."""
         deadline = time.monotonic() + PORT_WAIT
         while True:
             while port_is_open(self.config.site_port) and time.monotonic() < deadline:
                 time.sleep(1.0)
             try:
-                driver = self.start(catalog, site=site) if site else self.start(site=False)
+                driver = self.start(catalog, site=site, **start_args) if site else self.start(site=False)
                 break
             except HarnessError as e:
                 # Someone else's site may have taken the port between the look and the start.
@@ -383,6 +385,46 @@ class LookTests:
         self.assertTrue(amber, "no amber text in the status area %r" % (area,))
         muted = self.find_ink(image, area, (167, 159, 184), 24)
         self.assertEqual(muted, [], "the attention status is drawn in the muted colour")
+
+
+    def test_a_download_fills_the_bar_part_way(self):
+        samples = SampleSite(self.config, self.make_work_dir())
+        catalog = samples.write([
+            samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0-setup.exe"),
+            samples.build("2.0.0", None, "slow.exe", url=samples.url("/bytes/400000000?rate=8000000")),
+        ])
+        markers = {"TWI_SAMPLE_MARKERS": windows_path(os.path.join(self.work_dir, "markers"))}
+        driver = self.open_window(catalog, site_args=samples.site_args(), program_env=markers)
+        self.wait_status(CHOOSE_VERSION)
+
+        driver.call("select", VERSIONS, 1)
+        driver.call("click", INSTALL)
+        self.wait_status("Downloading\u2026")
+        time.sleep(4.0)  # about a tenth of the body: the bar is part-filled, far from either end
+        image = self.shot("downloading")
+        status = driver.rect(STATUS)
+        y = status["y"] + status["h"] + self.px(9)
+        left, right = status["x"] + self.px(2), status["x"] + status["w"] - self.px(4)
+        self.assertColour(image, left + self.px(4), y, ACCENT, "the filled start of the bar", tolerance=8)
+        self.assertColour(image, right, y, LIST_BACKGROUND, "the empty end of the bar", tolerance=8)
+        self.assertFalse(driver.enabled(INSTALL))
+
+        driver.call("close")  # cancels the slow download; the process ends with it
+        self.assertEqual(self.program.wait(60), 0)
+
+    def test_an_install_that_succeeded(self):
+        samples = SampleSite(self.config, self.make_work_dir())
+        catalog = samples.write([samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0-setup.exe")])
+        markers = {"TWI_SAMPLE_MARKERS": windows_path(os.path.join(self.work_dir, "markers"))}
+        driver = self.open_window(catalog, site_args=samples.site_args(), program_env=markers)
+        self.wait_status(CHOOSE_VERSION)
+        driver.call("click", INSTALL)
+        self.wait_status("Studio 2.1.0 is installed.", seconds=120)
+        image = self.shot("installed")
+        status = driver.rect(STATUS)
+        area = (status["x"], status["y"], status["x"] + status["w"], status["y"] + status["h"])
+        self.assertTrue(self.find_ink(image, area, GREEN, 24), "no green text in the status area")
+        self.assertEqual(self.find_ink(image, area, AMBER, 24), [], "a success drawn in amber")
 
 
 class LookAt96Dpi(LookTests, InstallerTestCase):
