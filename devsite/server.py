@@ -12,6 +12,7 @@ looks up a name.
 """
 
 import argparse
+import hashlib
 import html
 import json
 import os
@@ -114,6 +115,63 @@ def needs_pass(catalog_path, name):
     return False
 
 
+def withhold_betas(products):
+    """Drops the beta builds of products whose betas need sign-in; whether any was dropped."""
+    changed = False
+    for product in products:
+        builds = product.get("builds")
+        if product.get("betasNeedSignIn") is not True or not isinstance(builds, list):
+            continue
+        kept = [b for b in builds if not (isinstance(b, dict) and is_beta_build(b))]
+        if len(kept) != len(builds):
+            product["builds"] = kept
+            product["betaAvailable"] = True
+            changed = True
+    return changed
+
+
+def download_name(url):
+    """The file name a `downloadUrl` ending in /downloads/<name> or /go/<name> names; None otherwise."""
+    try:
+        path = urllib.parse.unquote(urllib.parse.urlsplit(url).path)
+    except ValueError:
+        return None
+    folder, _, name = path.rpartition("/")
+    return name if name and folder.endswith(("/downloads", "/go")) else None
+
+
+def download_path(folder, name):
+    """The file `name` in the downloads folder; None when there is none or the name leads out of it."""
+    folder = os.path.realpath(folder)
+    path = os.path.realpath(os.path.join(folder, name))
+    return path if name and os.path.dirname(path) == folder and os.path.isfile(path) else None
+
+
+class FileHashes:
+    """SHA-256 and size of download files, hashed again only when a file's mtime or size changes:
+    the catalog is answered on every start of the Installer, and a setup program may be large."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.known = {}  # path -> (mtime_ns, size, hex digest)
+
+    def of(self, path):
+        """(hex digest, size) of the file; OSError when it cannot be read."""
+        info = os.stat(path)
+        key = (info.st_mtime_ns, info.st_size)
+        with self.lock:
+            known = self.known.get(path)
+        if known is None or known[:2] != key:
+            digest = hashlib.sha256()
+            with open(path, "rb") as f:
+                while chunk := f.read(CHUNK):
+                    digest.update(chunk)
+            known = key + (digest.hexdigest(),)
+            with self.lock:
+                self.known[path] = known
+        return known[2], known[1]
+
+
 class Link:
     """One download sign-in: a code waiting for approval in the browser."""
 
@@ -135,6 +193,7 @@ class SiteState:
         self.requests = []
         self.links = {}  # poll token -> Link
         self.passes = {}  # download pass -> expiry (monotonic seconds)
+        self.hashes = FileHashes()
 
     def record(self, entry):
         with self.lock:
@@ -342,9 +401,9 @@ class Handler(BaseHTTPRequestHandler):
             return
         self.send_bytes(200, self.catalog_for(raw, signed_in), "application/json")
 
-    @staticmethod
-    def catalog_for(raw, signed_in):
-        """Withholds beta builds of sign-in products from a request without a valid pass.
+    def catalog_for(self, raw, signed_in):
+        """The document as written, with beta builds of sign-in products withheld from a request
+        without a valid pass and "from-file" checksums filled in.
 
         A document that does not parse is served exactly as written, so that broken catalogs
         can be tried out.
@@ -353,21 +412,37 @@ class Handler(BaseHTTPRequestHandler):
             document = json.loads(raw)
         except ValueError:
             return raw
-        if signed_in or not isinstance(document, dict) or not isinstance(document.get("products"), list):
+        if not isinstance(document, dict):
             return raw
-        changed = False
-        for product in document["products"]:
-            if not isinstance(product, dict) or product.get("betasNeedSignIn") is not True:
-                continue
+        products = document.get("products")
+        products = [p for p in products if isinstance(p, dict)] if isinstance(products, list) else []
+        changed = False if signed_in else withhold_betas(products)
+        entries = [document.get("installer")]
+        for product in products:
             builds = product.get("builds")
-            if not isinstance(builds, list):
-                continue
-            kept = [b for b in builds if not (isinstance(b, dict) and is_beta_build(b))]
-            if len(kept) != len(builds):
-                product["builds"] = kept
-                product["betaAvailable"] = True
-                changed = True
+            entries += builds if isinstance(builds, list) else []
+        for entry in entries:
+            changed |= self.fill_from_file(entry)
         return json.dumps(document, indent=2, ensure_ascii=False).encode() if changed else raw
+
+    def fill_from_file(self, entry):
+        """Writes the SHA-256 and size of the file an entry's "from-file" checksum stands for.
+
+        Checksums of real files change with every build and signature, so they cannot be written
+        into a catalog in advance. Without the file the entry stays as written.
+        """
+        if not (isinstance(entry, dict) and entry.get("sha256") == "from-file"
+                and isinstance(entry.get("downloadUrl"), str)):
+            return False
+        name = download_name(entry["downloadUrl"])
+        path = download_path(self.server.options.downloads, name) if name else None
+        if path is None:
+            return False
+        try:
+            entry["sha256"], entry["sizeBytes"] = self.state.hashes.of(path)
+        except OSError:
+            return False
+        return True
 
     # --- downloads ----------------------------------------------------------------------------
 
@@ -381,9 +456,8 @@ class Handler(BaseHTTPRequestHandler):
             if not self.state.pass_is_valid(token):
                 self.send_error_body(401, "The download pass is not valid.", code="INVALID_TOKEN")
                 return
-        folder = os.path.realpath(self.server.options.downloads)
-        path = os.path.realpath(os.path.join(folder, name))
-        if not name or os.path.dirname(path) != folder or not os.path.isfile(path):
+        path = download_path(self.server.options.downloads, name)
+        if path is None:
             self.send_error_body(404, "No such download.", code="UNKNOWN_RESOURCE")
             return
         size = os.path.getsize(path)
