@@ -165,11 +165,13 @@ class Closing(InstallTestCase):
 
 
 class SelfUpdate(InstallTestCase):
+    def open_out_of_date(self, sample):
+        """A catalog that no longer takes Installer 1.0.0 and offers `sample` as version 1.1.0."""
+        installer = self.samples.build("1.1.0", sample, "TarnwickInstaller-1.1.0.exe")
+        return self.open([], installer=installer, minimum="1.1.0")
+
     def test_the_new_installer_starts_and_this_one_ends_with_0(self):
-        sha256, size = self.samples.stage("sample-new-installer.exe", "TarnwickInstaller-1.1.0.exe")
-        installer = {"version": "1.1.0", "fileName": "TarnwickInstaller-1.1.0.exe", "sizeBytes": size,
-                     "sha256": sha256, "downloadUrl": self.samples.url("/downloads/TarnwickInstaller-1.1.0.exe")}
-        driver = self.open([], installer=installer, minimum="1.1.0")
+        driver = self.open_out_of_date("sample-new-installer.exe")
         self.wait_status("This Installer is out of date. Get the new one to continue.")
         self.assertEqual(driver.text(INSTALL), "Get the new Installer")
         driver.call("key", 0, "enter")
@@ -190,10 +192,7 @@ class SelfUpdate(InstallTestCase):
                 os.rmdir(path)
 
     def test_a_new_installer_from_another_signer_leaves_the_offer(self):
-        sha256, size = self.samples.stage("signed-other.exe", "TarnwickInstaller-1.1.0.exe")
-        installer = {"version": "1.1.0", "fileName": "TarnwickInstaller-1.1.0.exe", "sizeBytes": size,
-                     "sha256": sha256, "downloadUrl": self.samples.url("/downloads/TarnwickInstaller-1.1.0.exe")}
-        driver = self.open([], installer=installer, minimum="1.1.0")
+        driver = self.open_out_of_date("signed-other.exe")
         self.wait_status("This Installer is out of date. Get the new one to continue.")
         driver.call("click", INSTALL)
         self.wait_status(CHECK_FAILED, OUTCOME_WAIT)

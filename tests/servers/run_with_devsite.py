@@ -13,13 +13,15 @@ command runs in a mount namespace of its own whose /etc/hosts adds "tarnwick.tes
 TWI_TEST_NAMED_HOSTS is 1; otherwise it is 0 and those tests skip.
 """
 
-import argparse
 import json
 import os
 import pathlib
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import launcher  # noqa: E402
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 NAMED_HOSTS = ("tarnwick.test", "downloads.tarnwick.test")
@@ -84,26 +86,13 @@ def in_own_hosts(hosts, command):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--pki", required=True, type=pathlib.Path)
-    parser.add_argument("--work", required=True, type=pathlib.Path)
-    parser.add_argument("--limit", type=float, default=540.0)
-    parser.add_argument("command", nargs=argparse.REMAINDER)
-    args = parser.parse_args()
-    command = args.command[1:] if args.command[:1] == ["--"] else args.command
-    if not command:
-        parser.error("no command to run")
-
+    args = launcher.parse_arguments()
     downloads, catalog, hosts = prepare(args.work)
     site, port = start_site(args.pki, args.work, downloads, catalog)
     try:
-        wrapped = in_own_hosts(hosts, command)
+        wrapped = in_own_hosts(hosts, args.command)
         env = dict(os.environ, TWI_TEST_SITE_PORT=port, TWI_TEST_NAMED_HOSTS="1" if wrapped else "0")
-        try:
-            return subprocess.run(wrapped or command, env=env, timeout=args.limit).returncode
-        except subprocess.TimeoutExpired:
-            print(f"run_with_devsite: the command ran past {args.limit:.0f} s and was stopped", file=sys.stderr)
-            return 1
+        return launcher.run_within(wrapped or args.command, env, args.limit, "run_with_devsite")
     finally:
         site.terminate()
         try:

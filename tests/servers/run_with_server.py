@@ -14,13 +14,13 @@ finds the ports in the environment:
   TWI_TEST_UNKNOWN_CA_PORT  https://localhost:PORT with a certificate from the untrusted CA
 """
 
-import argparse
 import os
 import pathlib
 import subprocess
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import launcher  # noqa: E402
 import scriptable_server  # noqa: E402
 
 OPENSSL_LIMIT_S = 60
@@ -48,16 +48,7 @@ def make_unknown_ca(folder):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--pki", required=True, type=pathlib.Path)
-    parser.add_argument("--work", required=True, type=pathlib.Path)
-    parser.add_argument("--limit", type=float, default=540.0)
-    parser.add_argument("command", nargs=argparse.REMAINDER)
-    args = parser.parse_args()
-    command = args.command[1:] if args.command[:1] == ["--"] else args.command
-    if not command:
-        parser.error("no command to run")
-
+    args = launcher.parse_arguments()
     unknown_ca = args.work / "unknown-ca"
     make_unknown_ca(unknown_ca)
     servers = scriptable_server.ServerSet(args.pki, unknown_ca)
@@ -70,11 +61,7 @@ def main():
             "TWI_TEST_OLD_TLS_PORT": str(servers.ports["old-tls"]),
             "TWI_TEST_UNKNOWN_CA_PORT": str(servers.ports["unknown-ca"]),
         })
-        try:
-            return subprocess.run(command, env=env, timeout=args.limit).returncode
-        except subprocess.TimeoutExpired:
-            print(f"run_with_server: the command ran past {args.limit:.0f} s and was stopped", file=sys.stderr)
-            return 1
+        return launcher.run_within(args.command, env, args.limit, "run_with_server")
     finally:
         servers.stop()
 
