@@ -30,15 +30,6 @@ bool is_token_byte(char c)
     return byte > 0x20 && c != ':';
 }
 
-std::string_view trim_blanks(std::string_view text)
-{
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
-
 const char* error_suffix(std::uint32_t error)
 {
     switch (error) {
@@ -75,6 +66,15 @@ bool equals_ascii_ci(std::string_view a, std::string_view b)
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(),
                       [](char x, char y) { return lower_ascii_char(x) == lower_ascii_char(y); });
+}
+
+std::string_view trim_blanks(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
 }
 
 std::string check_method_scheme_and_body(const HttpRequest& request)

@@ -25,6 +25,9 @@ UrlScheme url_scheme(std::string_view url);
 std::string lower_ascii(std::string_view text);
 bool equals_ascii_ci(std::string_view a, std::string_view b);
 
+// Without leading and trailing blanks and tabs, the way header values are read.
+std::string_view trim_blanks(std::string_view text);
+
 // The failure text of the checks made before anything else, or empty when the request may go on.
 std::string check_method_scheme_and_body(const HttpRequest& request);
 

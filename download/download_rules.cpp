@@ -1,8 +1,7 @@
 #include "download/download_rules.h"
 
+#include "client/contract_error.h"
 #include "client/http_rules.h"
-
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <limits>
@@ -56,18 +55,7 @@ bool sends_pass(std::string_view host, std::string_view site_host, std::string_v
 
 std::string error_code_of(std::string_view body)
 {
-    try {
-        const auto document = nlohmann::json::parse(body, nullptr, false);
-        if (!document.is_object())
-            return {};
-        const auto error = document.find("error");
-        if (error == document.end() || !error->is_object())
-            return {};
-        const auto code = error->find("code");
-        return code != error->end() && code->is_string() ? code->get<std::string>() : std::string{};
-    } catch (...) {
-        return {};  // only allocation can fail here
-    }
+    return client::parse_contract_error(body).code;
 }
 
 }  // namespace tw::download
