@@ -13,12 +13,19 @@ bool is_followed_redirect(std::uint32_t status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+std::string address_host(std::string_view host)
+{
+    if (host.find(':') == std::string_view::npos || host.starts_with('['))
+        return std::string(host);
+    return "[" + std::string(host) + "]";
+}
+
 std::string redirect_target(bool secure, std::string_view host, std::uint16_t port, std::string_view location)
 {
     if (!location.starts_with('/'))
         return std::string(location);
     std::string next = secure ? "https://" : "http://";
-    next.append(host);
+    next.append(address_host(host));
     if (port != (secure ? 443 : 80)) {
         next.push_back(':');
         next.append(std::to_string(port));
@@ -50,7 +57,7 @@ bool sends_pass(std::string_view host, std::string_view site_host, std::string_v
         const auto byte = static_cast<unsigned char>(c);
         return byte >= 0x20 && byte != 0x7F;
     });
-    return !pass.empty() && printable && client::equals_ascii_ci(host, site_host);
+    return !pass.empty() && printable && client::equals_ascii_ci(address_host(host), address_host(site_host));
 }
 
 std::string error_code_of(std::string_view body)

@@ -15,6 +15,9 @@ inline constexpr std::size_t kErrorBodyLimit = 65'536;
 
 bool is_followed_redirect(std::uint32_t status);
 
+// A host as it stands in an address: an IPv6 literal in brackets, whichever way it came.
+std::string address_host(std::string_view host);
+
 // The next address for a Location answer. A "/"-led location stays on the connection's scheme,
 // host and port (a default port is left out); anything else is taken as it stands, for the
 // address policy to judge.

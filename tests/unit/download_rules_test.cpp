@@ -66,6 +66,9 @@ TEST(Redirects, FollowedStatusesAndWhereTheyLead)
     };
     for (const auto& c : cases)
         EXPECT_EQ(redirect_target(c.secure, "tarnwick.test", c.port, c.location), c.next) << c.location;
+    // An IPv6 literal may come back from cracking without its brackets; the address needs them.
+    EXPECT_EQ(redirect_target(false, "::1", 8080, "/b"), "http://[::1]:8080/b");
+    EXPECT_EQ(redirect_target(false, "[::1]", 8080, "/b"), "http://[::1]:8080/b");
 }
 
 TEST(ContentLength, ReadLikeANumberUpToItsFirstOtherCharacter)
@@ -100,6 +103,7 @@ TEST(Pass, GoesToTheSiteHostItselfOnly)
     };
     for (const auto& c : cases)
         EXPECT_EQ(sends_pass(c.host, "tarnwick.test", c.pass), c.sent) << c.host << " " << c.pass;
+    EXPECT_TRUE(sends_pass("::1", "[::1]", "twdp_abc"));
 }
 
 TEST(ErrorBody, OnlyAStringCodeInsideAnErrorObjectCounts)
