@@ -5,16 +5,56 @@
 #include "app/status.h"
 #include "app/texts.h"
 #include "app/ui/window_ui.h"
+#include "app/site.h"
+#include "app/workers.h"
+#include "client/download_sign_in.h"
+#include "client/platform/system_browser.h"
+#include "client/platform/system_clock.h"
 #include "client/platform/text.h"
 
-#include <shellapi.h>
-
+#include <atomic>
+#include <memory>
 #include <string>
 
 namespace tw::app {
 namespace {
 
 using client::platform::widen;
+
+struct SignInJob {
+    HWND window = nullptr;
+    std::string site_origin;
+    std::shared_ptr<client::Transport> transport;
+    const std::atomic<bool>* cancel = nullptr;  // the app record's, which outlives every worker
+};
+
+void post_code(HWND window, const client::DownloadSignInCode& code)
+{
+    auto ready = std::make_unique<SignInCodeReady>();
+    ready->code = widen(code.code);
+    ready->approval_url = code.approval_url;
+    ready->browser_opened = code.browser_opened;
+    post_record(window, msg_sign_in_code, std::move(ready));
+}
+
+void sign_in_worker(std::unique_ptr<SignInJob> job)
+{
+    client::platform::SystemClock clock;
+    client::platform::SystemBrowserOpener browser;
+    const client::DownloadSignInOptions options = client::make_download_sign_in_options(
+        job->site_origin, installer_version, "", 15000, nullptr, {}, *job->transport, clock, browser);
+    const HWND window = job->window;
+    const client::SignInResult result = client::run_download_sign_in(
+        options, *job->cancel, [window](const client::DownloadSignInCode& code) { post_code(window, code); });
+
+    auto message = std::make_unique<SignInResultMessage>();
+    message->outcome = static_cast<std::uint32_t>(result.outcome);
+    if (result.outcome == client::SignInOutcome::approved) {
+        message->pass = result.pass.token;
+        message->lifetime_seconds = static_cast<std::uint32_t>(result.pass.expiresInSec);
+    }
+    post_record(window, msg_sign_in_result, std::move(message));
+}
 
 void keep_pass(InstallerApp& app, std::string pass, std::uint32_t lifetime_seconds)
 {
@@ -26,16 +66,30 @@ void keep_pass(InstallerApp& app, std::string pass, std::uint32_t lifetime_secon
 
 }  // namespace
 
-// The sign-in protocol arrives with the service client's link calls; until then the sign-in
-// button starts nothing, and with no sign-in under way there is nothing to reopen or cancel.
-void start_sign_in(InstallerApp&) {}
+void start_sign_in(InstallerApp& app)
+{
+    if (app.signing_in.exchange(true))
+        return;
+    app.cancel_sign_in.store(false);
+    app.sign_in_code.clear();
+    select_channel(app, channel_beta);
+    SetWindowTextW(app.beta_note, text::approve_in_browser);
+    auto job = std::make_unique<SignInJob>();
+    job->window = app.window;
+    job->site_origin = app.site_origin;
+    job->transport = app.transport;
+    job->cancel = &app.cancel_sign_in;
+    if (!start_worker<SignInJob, sign_in_worker>(std::move(job))) {
+        app.signing_in.store(false);
+        select_channel(app, app.channel);
+        set_status(app, text::worker_failed, status_attention);
+    }
+}
 
 void reopen_browser(InstallerApp& app)
 {
-    const std::string& url = app.authorize_url;
-    if (url.rfind("https://", 0) != 0 && url.rfind("http://", 0) != 0)
-        return;
-    ShellExecuteW(nullptr, L"open", widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (!app.authorize_url.empty())
+        client::platform::SystemBrowserOpener().open(app.authorize_url);
 }
 
 void cancel_sign_in(InstallerApp& app)

@@ -26,6 +26,7 @@ import tempfile
 import threading
 import time
 import unittest
+import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
@@ -172,15 +173,28 @@ class DevSite:
             self.stop()
             raise HarnessError("the dev site did not start (said %r)" % line)
 
-    def requests(self):
-        """The request log: a list of {method, path, headers: [[name, value]...], body}."""
+    def call(self, method, path, body=None, content_type="application/json"):
+        """The site's answer to one request of the test's own: (status, body bytes)."""
         context = ssl.create_default_context(cafile=os.path.join(self.config.pki, "ca.pem"))
         connection = http.client.HTTPSConnection("127.0.0.1", self.port, context=context, timeout=10)
         try:
-            connection.request("GET", "/_dev/requests")
-            return json.loads(connection.getresponse().read())
+            headers = {"Content-Type": content_type} if body is not None else {}
+            connection.request(method, path, body=body, headers=headers)
+            answer = connection.getresponse()
+            return answer.status, answer.read()
         finally:
             connection.close()
+
+    def decide(self, code, decision):
+        """Approves ("approve") or denies ("deny") a sign-in code through the approval page's form."""
+        body = urllib.parse.urlencode({"code": code, "decision": decision})
+        status, page = self.call("POST", "/installer/approve", body, "application/x-www-form-urlencoded")
+        if status != 200 or b"Code " not in page:
+            raise HarnessError("the approval page did not take %s for %s" % (decision, code))
+
+    def requests(self):
+        """The request log: a list of {method, path, headers: [[name, value]...], body}."""
+        return json.loads(self.call("GET", "/_dev/requests")[1])
 
     def stop(self):
         stop_process(self.process)
@@ -257,6 +271,43 @@ class Driver:
                 pass
         stop_process(self.process)
         self.reader.close(self.process.stdout)
+
+
+def wine_reg(config, *args):
+    """Runs `reg` in the build's prefix, e.g. wine_reg(config, "add", KEY, "/v", NAME, "/d", DATA, "/f")."""
+    # Into a file, not a pipe: the Wine services that this command may start keep their copy
+    # of its output open long after it has ended.
+    with tempfile.TemporaryFile() as output:
+        code = subprocess.run([config.wine_run, "reg", *args], stdin=subprocess.DEVNULL, stdout=output,
+                              stderr=subprocess.STDOUT, timeout=120).returncode
+        output.seek(0)
+        if code != 0:
+            raise HarnessError("reg %s failed: %s" % (" ".join(args), output.read().decode(errors="replace")))
+
+
+BROWSER_KEY = "HKCU\\Software\\Wine\\WineBrowser"
+RECORDING_BROWSER = os.path.join(HERE, "record_browser.sh")
+
+
+def record_browser_addresses(test_class):
+    """From a setUpClass: pages the program opens go to record_browser.sh, not to a real browser,
+    until the class ends."""
+    test_class.addClassCleanup(wine_reg, test_class.config, "delete", BROWSER_KEY, "/v", "Browsers", "/f")
+    wine_reg(test_class.config, "add", BROWSER_KEY, "/v", "Browsers", "/d", RECORDING_BROWSER, "/f")
+
+
+def last_opened_address(browser_log):
+    """The last address record_browser.sh was handed, or None."""
+    if not os.path.exists(browser_log):
+        return None
+    with open(browser_log) as f:
+        lines = f.read().split()
+    return lines[-1] if lines else None
+
+
+def approval_code(address):
+    """The code an approval address carries, as the page shows it."""
+    return urllib.parse.parse_qs(urllib.parse.urlsplit(address).query)["code"][0]
 
 
 def windows_path(path):

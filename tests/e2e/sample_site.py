@@ -55,23 +55,25 @@ class SampleSite:
         os.remove(grown)
         return digest(path), os.path.getsize(path)
 
-    def build(self, version, sample, file_name, sha256=None, url=None):
+    def build(self, version, sample, file_name, sha256=None, url=None, track=None):
         """One build entry; a sample of None names no file, for addresses that never serve one."""
         digest_of, size = self.stage(sample, file_name) if sample else ("0" * 64, 1000)
-        return {
+        entry = {
             "version": version,
             "fileName": file_name,
             "sizeBytes": size,
             "sha256": sha256 or digest_of,
             "downloadUrl": url or self.url("/downloads/" + file_name),
         }
+        if track:
+            entry["track"] = track
+        return entry
 
-    def write(self, builds, installer=None, minimum="1.0.0", name="Studio"):
-        document = {
-            "minimumInstallerVersion": minimum,
-            "publisher": PUBLISHER,
-            "products": [{"slug": name.lower(), "name": name, "builds": builds}],
-        }
+    def write(self, builds, installer=None, minimum="1.0.0", name="Studio", betas_need_sign_in=False):
+        product = {"slug": name.lower(), "name": name, "builds": builds}
+        if betas_need_sign_in:
+            product["betasNeedSignIn"] = True
+        document = {"minimumInstallerVersion": minimum, "publisher": PUBLISHER, "products": [product]}
         if installer:
             document["installer"] = installer
         with open(self.catalog_path, "w") as f:

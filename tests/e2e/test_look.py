@@ -12,12 +12,11 @@ import shutil
 import struct
 import subprocess
 import sys
-import tempfile
 import time
 
 import harness
-from harness import (BETA, BETA_NOTE, CLOSE, INSTALL, OFFICIAL, PRODUCTS, SIGN_IN, STATUS, VERSIONS,
-                     HarnessError, InstallerTestCase, port_is_open, windows_path)
+from harness import (BETA, BETA_NOTE, CANCEL_SIGN_IN, CLOSE, INSTALL, OFFICIAL, PRODUCTS, REOPEN_BROWSER, SIGN_IN,
+                     STATUS, VERSIONS, HarnessError, InstallerTestCase, port_is_open, windows_path)
 from sample_site import SampleSite
 
 CHOOSE_PRODUCT = "Choose a product."
@@ -95,6 +94,7 @@ class LookTests:
         # Cleanups of the class run even when what follows fails, so 96 always comes back.
         cls.addClassCleanup(cls.set_logpixels, 96)
         cls.set_logpixels(cls.dpi)
+        harness.record_browser_addresses(cls)
 
     @classmethod
     def set_logpixels(cls, dpi):
@@ -106,16 +106,7 @@ class LookTests:
         a fresh desktop.
         """
         config = InstallerTestCase.config
-        command = [config.wine_run, "reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD",
-                   "/d", str(dpi), "/f"]
-        # Into a file, not a pipe: the Wine services that this command may start keep their copy
-        # of its output open long after it has ended.
-        with tempfile.TemporaryFile() as output:
-            code = subprocess.run(command, stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT,
-                                  timeout=120).returncode
-            output.seek(0)
-            if code != 0:
-                raise HarnessError("reg add LogPixels %d failed: %s" % (dpi, output.read().decode(errors="replace")))
+        harness.wine_reg(config, "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
         env = dict(os.environ, WINEPREFIX=os.path.join(config.build, "wine-prefix"), WINEDEBUG="-all")
         # -k saves the registry before the server ends; -w waits for that. wine-run starts the
         # next persistent server by itself.
@@ -425,6 +416,43 @@ class LookTests:
         area = (status["x"], status["y"], status["x"] + status["w"], status["y"] + status["h"])
         self.assertTrue(self.find_ink(image, area, GREEN, 24), "no green text in the status area")
         self.assertEqual(self.find_ink(image, area, AMBER, 24), [], "a success drawn in amber")
+
+
+    def open_betas_behind_sign_in(self):
+        samples = SampleSite(self.config, self.make_work_dir())
+        catalog = samples.write([
+            samples.build("2.2.0-beta.1", "sample-setup-exit-0.exe", "Studio-2.2.0-beta.1.exe", track="beta"),
+            samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe"),
+        ], betas_need_sign_in=True)
+        self.browser_log = os.path.join(self.work_dir, "browser.log")
+        driver = self.open_window(catalog, site_args=samples.site_args() + ["--link-interval", "1"],
+                                  program_env={"TWI_BROWSER_LOG": self.browser_log})
+        self.wait_status(CHOOSE_VERSION)
+        driver.call("click", BETA)
+        driver.call("click", SIGN_IN)
+        address = harness.wait_for(lambda: harness.last_opened_address(self.browser_log), 30, "the approval page")
+        return driver, harness.approval_code(address)
+
+    def test_waiting_for_approval_shows_the_code_card(self):
+        driver, _ = self.open_betas_behind_sign_in()
+        time.sleep(0.5)  # the card is laid out when the code's message arrives, just after the browser opens
+        image = self.shot("sign-in-waiting")
+        self.assert_header_band(image)
+        self.assertEqual(driver.text(BETA_NOTE), "Approve this code in your browser:")
+        for button in (REOPEN_BROWSER, CANCEL_SIGN_IN):
+            self.assertTrue(driver.visible(button))
+        self.assertFalse(driver.visible(SIGN_IN))
+
+    def test_signed_in_beta_list(self):
+        driver, code = self.open_betas_behind_sign_in()
+        self.site.decide(code, "approve")
+        self.wait_status("Signed in for beta builds.", seconds=30)
+        image = self.shot("signed-in-beta")
+        self.assert_window_background(image)
+        self.assertEqual(driver.rows(VERSIONS), ["2.2.0-beta.1 (latest)"])
+        lst, top, bottom = self.list_row_band(VERSIONS, 0, 44)
+        self.assertColour(image, lst["x"] + lst["w"] // 2, (top + bottom) // 2, SELECTED_TINT, "the selected row",
+                          tolerance=8)
 
 
 class LookAt96Dpi(LookTests, InstallerTestCase):

@@ -3,10 +3,12 @@
 #include "app/installer_app.h"
 #include "app/main_window.h"
 #include "app/messages.h"
+#include "app/sign_in_screen.h"
 #include "app/status.h"
 #include "app/texts.h"
 #include "app/workers.h"
 #include "client/http.h"
+#include "client/platform/winhttp_transport.h"
 
 #include <gtest/gtest.h>
 
@@ -257,6 +259,28 @@ TEST_F(MainWindow, AThreadThatCannotBeCreatedEndsInAMessage)
     load_catalog(app);
     EXPECT_EQ(app.status_text, text::worker_failed);
     EXPECT_EQ(app.status_kind, status_attention);
+}
+
+TEST_F(MainWindow, PressingSignInTwiceStartsOneSignIn)
+{
+    // Runs each worker at once on this thread: with no site set it ends before any request.
+    static int launches;
+    launches = 0;
+    set_thread_launcher([](ThreadEntry entry, void* argument) {
+        ++launches;
+        entry(argument);
+        return true;
+    });
+    app.transport = client::platform::make_winhttp_transport();
+    start_sign_in(app);
+    start_sign_in(app);
+    EXPECT_EQ(launches, 1);
+    pump_messages();
+    EXPECT_FALSE(app.signing_in.load());
+    EXPECT_EQ(app.status_text, text::sign_in_failed);
+    start_sign_in(app);
+    EXPECT_EQ(launches, 2);
+    pump_messages();
 }
 
 // --- Catalog replies ---------------------------------------------------------------------

@@ -1,0 +1,369 @@
+#include "client/link_messages.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <utility>
+
+namespace tw::client {
+namespace {
+
+using nlohmann::json;
+
+constexpr std::size_t kLinkCodeLength = 8;
+constexpr std::size_t kTokenLength = 48;
+constexpr std::string_view kPollTokenPrefix = "twdl_";
+constexpr std::string_view kDownloadPassPrefix = "twdp_";
+constexpr std::int64_t kLargestCount = std::numeric_limits<std::int32_t>::max();
+
+constexpr const char* kNotAnObject = "the body is not a JSON object";
+constexpr const char* kUnreadable = "the body could not be read";
+constexpr const char* kBadLinkCode = "linkCode is missing or is not an 8-character code";
+constexpr const char* kBadAuthorizeUrl = "authorizeUrl is missing or is not an absolute http(s) URL";
+constexpr const char* kBadPollToken = "pollToken is missing or misshapen";
+constexpr const char* kNoStatus = "status is missing";
+constexpr const char* kUnknownStatus = "unknown status value";
+constexpr const char* kNoDownload = "approved without a download object";
+constexpr const char* kBadDownloadPass = "download.downloadPass is missing or misshapen";
+
+constexpr std::array<std::pair<std::string_view, LinkPollStatus>, 4> kStatuses = {{
+    {"pending", LinkPollStatus::pending},
+    {"approved", LinkPollStatus::approved},
+    {"denied", LinkPollStatus::denied},
+    {"expired", LinkPollStatus::expired},
+}};
+constexpr std::array<std::string_view, 2> kKnownChannels = {"release", "test"};
+
+// ---- character rules -------------------------------------------------------------------------
+
+// People read the code off a screen and type it: I, L and O pass for 1 and 0, and without U
+// no code spells an unfortunate word.
+bool is_code_character(char c)
+{
+    if (c >= '0' && c <= '9')
+        return true;
+    return c >= 'A' && c <= 'Z' && c != 'I' && c != 'L' && c != 'O' && c != 'U';
+}
+
+bool is_base64url_character(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+
+bool is_token_of_kind(std::string_view text, std::string_view prefix)
+{
+    return text.size() == kTokenLength && text.starts_with(prefix) &&
+           std::all_of(text.begin() + static_cast<std::ptrdiff_t>(prefix.size()), text.end(),
+                       is_base64url_character);
+}
+
+bool is_absolute_http_url(std::string_view url)
+{
+    return url.starts_with("https://") || url.starts_with("http://");
+}
+
+// ---- reading bodies --------------------------------------------------------------------------
+
+json parse_body(std::string_view body)
+{
+    return json::parse(body, nullptr, /*allow_exceptions=*/false, /*ignore_comments=*/false);
+}
+
+const json* member(const json& object, const char* key)
+{
+    const auto found = object.find(key);
+    return found == object.end() ? nullptr : &*found;
+}
+
+const std::string* string_member(const json& object, const char* key)
+{
+    const json* value = member(object, key);
+    return value != nullptr && value->is_string() ? &value->get_ref<const std::string&>() : nullptr;
+}
+
+// The reader keeps non-negative integers unsigned and negative ones signed; fractions, exponents
+// and integers beyond 64 bits become floating point, and booleans are no numbers at all.
+std::int32_t count_member(const json& object, const char* key, std::int32_t fallback)
+{
+    const json* value = member(object, key);
+    if (value == nullptr || !value->is_number_integer())
+        return fallback;
+    if (value->is_number_unsigned()) {
+        const auto count = value->get<std::uint64_t>();
+        return count >= 1 && count <= static_cast<std::uint64_t>(kLargestCount) ? static_cast<std::int32_t>(count)
+                                                                                : fallback;
+    }
+    const auto count = value->get<std::int64_t>();
+    return count >= 1 && count <= kLargestCount ? static_cast<std::int32_t>(count) : fallback;
+}
+
+std::vector<std::string> known_channels(const json& download)
+{
+    std::vector<std::string> channels;
+    const json* list = member(download, "channels");
+    if (list == nullptr || !list->is_array())
+        return channels;
+    for (const json& element : *list) {
+        if (!element.is_string())
+            continue;
+        const auto& name = element.get_ref<const std::string&>();
+        const bool known = std::find(kKnownChannels.begin(), kKnownChannels.end(), name) != kKnownChannels.end();
+        if (known && std::find(channels.begin(), channels.end(), name) == channels.end())
+            channels.push_back(name);
+    }
+    return channels;
+}
+
+// nullptr when the body is accepted.
+const char* read_start(std::string_view body, LinkStartResponse& response)
+{
+    const json document = parse_body(body);
+    if (!document.is_object())
+        return kNotAnObject;
+    const std::string* code = string_member(document, "linkCode");
+    if (code == nullptr || !is_link_code(*code))
+        return kBadLinkCode;
+    const std::string* url = string_member(document, "authorizeUrl");
+    if (url == nullptr || !is_absolute_http_url(*url))
+        return kBadAuthorizeUrl;
+    const std::string* token = string_member(document, "pollToken");
+    if (token == nullptr || !is_poll_token(*token))
+        return kBadPollToken;
+    response.linkCode = *code;
+    response.authorizeUrl = *url;
+    response.pollToken = *token;
+    response.expiresInSec = count_member(document, "expiresInSec", response.expiresInSec);
+    response.pollIntervalSec = count_member(document, "pollIntervalSec", response.pollIntervalSec);
+    return nullptr;
+}
+
+const char* read_pass(const json& document, DownloadPass& pass)
+{
+    const json* download = member(document, "download");
+    if (download == nullptr || !download->is_object())
+        return kNoDownload;
+    const std::string* token = string_member(*download, "downloadPass");
+    if (token == nullptr || !is_download_pass(*token))
+        return kBadDownloadPass;
+    pass.token = *token;
+    pass.expiresInSec = count_member(*download, "expiresInSec", pass.expiresInSec);
+    pass.channels = known_channels(*download);
+    if (const std::string* time = string_member(*download, "serverTimeUtc"))
+        pass.serverTimeUtc = *time;
+    return nullptr;
+}
+
+struct PollReading {
+    int result = kPollBodyRejected;
+    const char* reason = kUnreadable;
+};
+
+PollReading read_poll(std::string_view body, LinkPollStatus& status, DownloadPass& pass)
+{
+    const json document = parse_body(body);
+    if (!document.is_object())
+        return {kPollBodyNotAnObject, kNotAnObject};
+    const std::string* text = string_member(document, "status");
+    if (text == nullptr)
+        return {kPollBodyRejected, kNoStatus};
+    const auto known = std::find_if(kStatuses.begin(), kStatuses.end(),
+                                    [text](const auto& entry) { return entry.first == *text; });
+    if (known == kStatuses.end())
+        return {kPollBodyRejected, kUnknownStatus};
+    // Other answers carry nothing further, whatever else the body holds.
+    if (known->second == LinkPollStatus::approved) {
+        if (const char* reason = read_pass(document, pass))
+            return {kPollBodyRejected, reason};
+    }
+    status = known->second;
+    return {kPollBodyAccepted, nullptr};
+}
+
+void set_error(std::string& error, const char* reason) noexcept
+{
+    try {
+        error = reason == nullptr ? "" : reason;
+    } catch (...) {
+        error.clear();
+    }
+}
+
+// ---- requests and their classification -------------------------------------------------------
+
+std::string start_body(std::string_view installer_version)
+{
+    json body = json::object();  // an ordered map: the keys come out sorted
+    body["installerVersion"] = std::string(installer_version);
+    body["platform"] = "windows";
+    body["schemaVersion"] = 1;
+    return body.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string api_path(std::string_view suffix)
+{
+    return std::string(kInstallerApiPath) + std::string(suffix);
+}
+
+// A request that cannot be built has no URL, so the transport refuses it and the call reads as
+// one without an answer, the way make_json_post reports its own failures.
+HttpRequest start_request(const ClientOptions& options, std::string_view installer_version) noexcept
+{
+    try {
+        return make_json_post(options, api_path(kLinkStartPath), {}, start_body(installer_version));
+    } catch (...) {
+        return {};
+    }
+}
+
+HttpRequest poll_request(const ClientOptions& options, std::string_view poll_token) noexcept
+{
+    try {
+        return make_json_post(options, api_path(kLinkPollPath), poll_token, "{}");
+    } catch (...) {
+        return {};
+    }
+}
+
+void classify_start(LinkStartResult& result)
+{
+    const ServiceOutcome& outcome = result.outcome;
+    result.message = outcome.description;
+    if (outcome.transport_failed != 0) {
+        result.kind = LinkStartKind::offline;
+    } else if (is_success(outcome)) {
+        std::string error;
+        const bool accepted = parse_link_start(outcome.body, result.response, error);
+        result.kind = accepted ? LinkStartKind::ok : LinkStartKind::failed;
+        if (!accepted)
+            result.message += " - " + error;
+    } else {
+        const bool newer_schema = outcome.has_contract_body && outcome.code == ContractErrorCode::SCHEMA_UNSUPPORTED;
+        result.kind = newer_schema ? LinkStartKind::update_required : LinkStartKind::failed;
+    }
+}
+
+void read_poll_answer(LinkPollResult& result)
+{
+    LinkPollStatus status = LinkPollStatus::pending;
+    std::string error;
+    const int read = parse_link_poll(result.outcome.body, status, result.pass, error);
+    if (read == kPollBodyAccepted) {
+        result.kind = static_cast<LinkPollKind>(status);
+        return;
+    }
+    // Something between us and the service (a portal, a proxy) may answer in its stead for a
+    // while; a body of the service's own that breaks the contract will not get better.
+    result.kind = read == kPollBodyNotAnObject ? LinkPollKind::retry : LinkPollKind::failed;
+    result.message += " - " + error;
+}
+
+void classify_poll(LinkPollResult& result)
+{
+    const ServiceOutcome& outcome = result.outcome;
+    result.message = outcome.description;
+    if (is_success(outcome))
+        read_poll_answer(result);
+    else if (outcome.has_contract_body && outcome.code == ContractErrorCode::INVALID_TOKEN)
+        result.kind = LinkPollKind::token_rejected;
+    else if (outcome.code == ContractErrorCode::RATE_LIMITED)
+        result.kind = LinkPollKind::rate_limited;
+    else if (is_retryable(outcome))
+        result.kind = LinkPollKind::retry;
+    else
+        result.kind = LinkPollKind::failed;
+}
+
+}  // namespace
+
+LinkStartResult link_start(Transport& transport, const ClientOptions& options,
+                           std::string_view installer_version) noexcept
+{
+    LinkStartResult result;
+    result.outcome = call_service(transport, start_request(options, installer_version), kLinkStartLabel);
+    try {
+        classify_start(result);
+    } catch (...) {
+        result.kind = LinkStartKind::failed;
+        result.response = {};
+    }
+    return result;
+}
+
+LinkPollResult link_poll(Transport& transport, const ClientOptions& options, std::string_view poll_token) noexcept
+{
+    LinkPollResult result;
+    result.outcome = call_service(transport, poll_request(options, poll_token), kLinkPollLabel);
+    try {
+        classify_poll(result);
+    } catch (...) {
+        result.kind = LinkPollKind::failed;
+        result.pass = {};
+    }
+    return result;
+}
+
+bool parse_link_start(std::string_view body, LinkStartResponse& response, std::string& error) noexcept
+{
+    const char* reason = kUnreadable;
+    try {
+        LinkStartResponse read;
+        reason = read_start(body, read);
+        if (reason == nullptr) {
+            response = std::move(read);
+            error.clear();
+            return true;
+        }
+    } catch (...) {
+        reason = kUnreadable;
+    }
+    response = {};
+    set_error(error, reason);
+    return false;
+}
+
+int parse_link_poll(std::string_view body, LinkPollStatus& status, DownloadPass& pass, std::string& error) noexcept
+{
+    status = LinkPollStatus::pending;
+    PollReading reading;
+    try {
+        DownloadPass read;
+        reading = read_poll(body, status, read);
+        pass = reading.result == kPollBodyAccepted ? std::move(read) : DownloadPass{};
+    } catch (...) {
+        reading = {};
+        pass = {};
+    }
+    if (reading.result != kPollBodyAccepted)
+        status = LinkPollStatus::pending;
+    set_error(error, reading.reason);
+    return reading.result;
+}
+
+bool is_link_code(std::string_view text) noexcept
+{
+    return text.size() == kLinkCodeLength && std::all_of(text.begin(), text.end(), is_code_character);
+}
+
+bool is_poll_token(std::string_view text) noexcept
+{
+    return is_token_of_kind(text, kPollTokenPrefix);
+}
+
+bool is_download_pass(std::string_view text) noexcept
+{
+    return is_token_of_kind(text, kDownloadPassPrefix);
+}
+
+std::string format_link_code(std::string_view code)
+{
+    if (code.size() != kLinkCodeLength)
+        return std::string(code);
+    std::string shown(code.substr(0, 4));
+    shown += '-';
+    shown += code.substr(4);
+    return shown;
+}
+
+}  // namespace tw::client

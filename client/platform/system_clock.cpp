@@ -1,0 +1,39 @@
+#include "client/platform/system_clock.h"
+
+#include <windows.h>
+
+namespace tw::client::platform {
+namespace {
+
+constexpr std::int64_t kFileTimeAtUnixEpoch = 116'444'736'000'000'000;  // 100 ns units, 1601 to 1970
+constexpr std::int64_t kFileTimeUnitsPerSecond = 10'000'000;
+constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
+constexpr std::int64_t kNanosecondsPerMillisecond = 1'000'000;
+
+}  // namespace
+
+std::int64_t SystemClock::now_unix_seconds() noexcept
+{
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);
+    ULARGE_INTEGER units{};
+    units.LowPart = now.dwLowDateTime;
+    units.HighPart = now.dwHighDateTime;
+    return (static_cast<std::int64_t>(units.QuadPart) - kFileTimeAtUnixEpoch) / kFileTimeUnitsPerSecond;
+}
+
+std::int64_t SystemClock::now_steady_ms() noexcept
+{
+    LARGE_INTEGER counter{};
+    LARGE_INTEGER frequency{};
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    // Scaling the whole count by 10^9 at once would overflow after a few days of uptime.
+    const std::int64_t seconds = counter.QuadPart / frequency.QuadPart;
+    const std::int64_t remainder = counter.QuadPart % frequency.QuadPart;
+    const std::int64_t nanoseconds =
+        seconds * kNanosecondsPerSecond + remainder * kNanosecondsPerSecond / frequency.QuadPart;
+    return nanoseconds / kNanosecondsPerMillisecond;
+}
+
+}  // namespace tw::client::platform
