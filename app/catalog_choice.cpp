@@ -21,8 +21,12 @@ ReplyVerdict judge_catalog_reply(const catalog::CatalogReply& reply)
 
 bool installer_out_of_date(const catalog::Catalog& catalog)
 {
-    return !catalog.minimumInstallerVersion.empty() &&
-           compare_versions(installer_version, catalog.minimumInstallerVersion) < 0;
+    return installer_out_of_date(catalog, installer_version);
+}
+
+bool installer_out_of_date(const catalog::Catalog& catalog, std::string_view version)
+{
+    return !catalog.minimumInstallerVersion.empty() && compare_versions(version, catalog.minimumInstallerVersion) < 0;
 }
 
 int product_to_open(const catalog::Catalog& catalog, std::string_view remembered_slug,

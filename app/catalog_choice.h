@@ -19,6 +19,9 @@ ReplyVerdict judge_catalog_reply(const catalog::CatalogReply& reply);
 // True when the service no longer accepts this Installer.
 bool installer_out_of_date(const catalog::Catalog& catalog);
 
+// True when the service no longer accepts an Installer of `version`.
+bool installer_out_of_date(const catalog::Catalog& catalog, std::string_view version);
+
 // The product to open without asking: the remembered slug, else the file-name hint, else the
 // only product; -1 when the user must choose.
 int product_to_open(const catalog::Catalog& catalog, std::string_view remembered_slug,

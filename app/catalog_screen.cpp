@@ -7,6 +7,7 @@
 #include "app/status.h"
 #include "app/texts.h"
 #include "app/ui/window_ui.h"
+#include "app/version_rows.h"
 #include "app/workers.h"
 #include "client/platform/text.h"
 
@@ -196,15 +197,12 @@ void fill_versions(InstallerApp& app)
     SendMessageW(app.version_list, LB_RESETCONTENT, 0, 0);
     app.shown_builds.clear();
     if (const auto* product = selected_product(app)) {
-        const bool want_beta = app.channel == channel_beta;
-        for (const auto& build : product->builds) {
-            if (build.beta != want_beta)
-                continue;
-            std::wstring row = widen(build.version);
-            if (app.shown_builds.empty())
-                row += L" (latest)";
-            SendMessageW(app.version_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
-            app.shown_builds.push_back(&build);
+        for (const auto& row : version_rows(*product, app.channel)) {
+            std::wstring text = widen(row.build->version);
+            if (row.latest)
+                text += L" (latest)";
+            SendMessageW(app.version_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+            app.shown_builds.push_back(row.build);
         }
     }
     SendMessageW(app.version_list, LB_SETCURSEL, app.shown_builds.empty() ? static_cast<WPARAM>(-1) : 0, 0);

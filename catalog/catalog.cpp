@@ -68,59 +68,151 @@ bool is_beta_build(std::string_view track, std::string_view channel, std::string
     return version.find('-') != std::string_view::npos;
 }
 
-std::optional<InstallerRelease> read_installer(const json& document)
+// Where faults go: nowhere for the Installer, to the observer for a tool that explains them.
+class Faults {
+public:
+    explicit Faults(FaultObserver* observer) : observer_(observer) {}
+
+    bool listening() const { return observer_ != nullptr; }
+
+    void tell(const FaultReport& report) const
+    {
+        if (observer_ != nullptr)
+            observer_->on_fault(report);
+    }
+
+private:
+    FaultObserver* observer_;
+};
+
+FaultReport fault_at(Fault fault, std::size_t product = no_position, const CatalogProduct* product_read = nullptr)
+{
+    FaultReport report;
+    report.fault = fault;
+    report.product = product;
+    report.product_read = product_read;
+    return report;
+}
+
+// One requirement a record must meet to be kept. Each record's table is the whole rule, so
+// the Installer and the observed parse cannot disagree about it.
+template <class Record>
+struct Requirement {
+    Fault fault;
+    bool (*met)(const Record&);
+};
+
+constexpr Requirement<InstallerRelease> installer_requirements[] = {
+    {Fault::installer_version_empty, [](const InstallerRelease& r) { return !r.version.empty(); }},
+    {Fault::installer_sha256_invalid, [](const InstallerRelease& r) { return is_sha256_hex(r.sha256); }},
+    {Fault::installer_url_empty, [](const InstallerRelease& r) { return !r.downloadUrl.empty(); }},
+};
+
+constexpr Requirement<CatalogBuild> build_requirements[] = {
+    {Fault::build_file_name_empty, [](const CatalogBuild& b) { return !b.fileName.empty(); }},
+    {Fault::build_sha256_invalid, [](const CatalogBuild& b) { return is_sha256_hex(b.sha256); }},
+    {Fault::build_url_empty, [](const CatalogBuild& b) { return !b.downloadUrl.empty(); }},
+};
+
+constexpr Requirement<CatalogProduct> product_requirements[] = {
+    {Fault::product_name_empty, [](const CatalogProduct& p) { return !p.name.empty(); }},
+    {Fault::product_without_builds, [](const CatalogProduct& p) { return !p.builds.empty() || p.betaAvailable; }},
+};
+
+// Every requirement is asked, not only up to the first miss, so that all of them are told.
+template <class Record, std::size_t count>
+bool meets_all(const Record& record, const Requirement<Record> (&requirements)[count], const Faults& faults,
+               FaultReport report)
+{
+    bool met = true;
+    for (const auto& requirement : requirements) {
+        if (requirement.met(record))
+            continue;
+        met = false;
+        report.fault = requirement.fault;
+        faults.tell(report);
+    }
+    return met;
+}
+
+std::optional<InstallerRelease> read_installer(const json& document, const Faults& faults)
 {
     const json* object = member(document, "installer");
-    if (object == nullptr || !object->is_object())
+    if (object == nullptr || object->is_null())
         return std::nullopt;
+    if (!object->is_object()) {
+        faults.tell(fault_at(Fault::installer_not_object));
+        return std::nullopt;
+    }
     InstallerRelease release;
     release.version = read_string(*object, "version");
     release.fileName = read_string(*object, "fileName");
     release.sizeBytes = read_integer(*object, "sizeBytes");
     release.sha256 = read_string(*object, "sha256");
     release.downloadUrl = read_string(*object, "downloadUrl");
-    if (release.version.empty() || !is_sha256_hex(release.sha256) || release.downloadUrl.empty())
+    FaultReport report;
+    report.installer_read = &release;
+    if (!meets_all(release, installer_requirements, faults, report))
         return std::nullopt;
     return release;
 }
 
-std::optional<CatalogBuild> read_build(const json& object)
+// Where in the document an element sits, and the product it belongs to while it is read.
+struct Place {
+    const Faults& faults;
+    std::size_t product = no_position;
+    const CatalogProduct* product_read = nullptr;
+};
+
+std::optional<CatalogBuild> read_build(const json& element, std::size_t position, const Place& place)
 {
+    FaultReport report = fault_at(Fault::build_not_object, place.product, place.product_read);
+    report.build = position;
+    if (!element.is_object()) {
+        place.faults.tell(report);
+        return std::nullopt;
+    }
     CatalogBuild build;
-    build.packageId = read_string(object, "packageId");
-    build.channel = read_string(object, "channel");
-    build.version = read_string(object, "version");
-    build.beta = is_beta_build(read_string(object, "track"), build.channel, build.version);
-    build.fileName = read_string(object, "fileName");
-    build.sizeBytes = read_integer(object, "sizeBytes");
-    build.sha256 = read_string(object, "sha256");
-    build.downloadUrl = read_string(object, "downloadUrl");
-    if (build.fileName.empty() || !is_sha256_hex(build.sha256) || build.downloadUrl.empty())
+    build.packageId = read_string(element, "packageId");
+    build.channel = read_string(element, "channel");
+    build.version = read_string(element, "version");
+    build.beta = is_beta_build(read_string(element, "track"), build.channel, build.version);
+    build.fileName = read_string(element, "fileName");
+    build.sizeBytes = read_integer(element, "sizeBytes");
+    build.sha256 = read_string(element, "sha256");
+    build.downloadUrl = read_string(element, "downloadUrl");
+    report.build_read = &build;
+    if (!meets_all(build, build_requirements, place.faults, report))
         return std::nullopt;
     return build;
 }
 
-// The records an array holds, in order; elements that are not objects, or fail their reader,
-// are dropped without a trace.
-template <class Record>
-std::vector<Record> read_valid(const json& list, std::optional<Record> (*read)(const json&))
+// The records an array holds, in order; elements that fail their reader are dropped, told to
+// the observer only.
+template <class Record, class Read>
+std::vector<Record> read_valid(const json& list, Read read)
 {
     std::vector<Record> records;
+    std::size_t position = 0;
     for (const json& element : list) {
-        if (!element.is_object())
-            continue;
-        if (auto record = read(element))
+        if (auto record = read(element, position++))
             records.push_back(std::move(*record));
     }
     return records;
 }
 
-std::vector<CatalogBuild> read_builds(const json& product)
+std::vector<CatalogBuild> read_builds(const json& product, const Place& place)
 {
     const json* list = member(product, "builds");
-    if (list == nullptr || !list->is_array())
+    if (list == nullptr || list->is_null())
         return {};
-    return read_valid(*list, read_build);
+    if (!list->is_array()) {
+        place.faults.tell(fault_at(Fault::builds_not_array, place.product, place.product_read));
+        return {};
+    }
+    return read_valid<CatalogBuild>(*list, [&place](const json& element, std::size_t position) {
+        return read_build(element, position, place);
+    });
 }
 
 bool has_beta_build(const CatalogProduct& product)
@@ -134,51 +226,92 @@ bool has_beta_build(const CatalogProduct& product)
 
 // A product with nothing to download is still listed when the service says betas exist:
 // the tester signs in and the reload then brings its builds.
-std::optional<CatalogProduct> read_product(const json& object)
+std::optional<CatalogProduct> read_product(const json& element, std::size_t position, const Faults& faults)
 {
+    FaultReport report = fault_at(Fault::product_not_object, position);
+    if (!element.is_object()) {
+        faults.tell(report);
+        return std::nullopt;
+    }
     CatalogProduct product;
-    product.slug = read_string(object, "slug");
-    product.name = read_string(object, "name");
-    product.betaAvailable = read_bool(object, "betaAvailable");
-    product.betasNeedSignIn = read_bool(object, "betasNeedSignIn");
-    product.builds = read_builds(object);
+    product.slug = read_string(element, "slug");
+    product.name = read_string(element, "name");
+    product.betaAvailable = read_bool(element, "betaAvailable");
+    product.betasNeedSignIn = read_bool(element, "betasNeedSignIn");
+    product.builds = read_builds(element, {faults, position, &product});
     product.betaAvailable = product.betaAvailable || has_beta_build(product);
-    if (product.name.empty() || (product.builds.empty() && !product.betaAvailable))
+    report.product_read = &product;
+    if (!meets_all(product, product_requirements, faults, report))
         return std::nullopt;
     return product;
 }
 
-std::optional<Catalog> read_catalog(const json& document)
+std::optional<Catalog> read_catalog(const json& document, const Faults& faults)
 {
-    if (!document.is_object())
+    if (!document.is_object()) {
+        faults.tell(fault_at(Fault::document_not_object));
         return std::nullopt;
+    }
     const json* products = member(document, "products");
-    if (products == nullptr || !products->is_array())
+    if (products == nullptr || !products->is_array()) {
+        faults.tell(fault_at(Fault::products_not_array));
         return std::nullopt;
+    }
     Catalog catalog;
     catalog.minimumInstallerVersion = read_string(document, "minimumInstallerVersion");
     catalog.publisher = read_string(document, "publisher");
-    if (catalog.publisher.empty())
+    if (catalog.publisher.empty()) {
+        faults.tell(fault_at(Fault::publisher_empty));
         return std::nullopt;
-    catalog.installer = read_installer(document);
-    catalog.products = read_valid(*products, read_product);
+    }
+    catalog.installer = read_installer(document, faults);
+    catalog.products = read_valid<CatalogProduct>(*products, [&faults](const json& element, std::size_t position) {
+        return read_product(element, position, faults);
+    });
     return catalog;
+}
+
+// The reader's own account of a syntax error, asked only once the quiet parse has failed, so
+// that what is accepted stays the quiet parse's decision.
+std::string syntax_error(std::string_view body)
+{
+    try {
+        [[maybe_unused]] const json document = json::parse(body);
+    } catch (const json::exception& error) {
+        return error.what();
+    }
+    return {};
+}
+
+std::optional<Catalog> parse(std::string_view body, const Faults& faults) noexcept
+{
+    try {
+        // No exceptions and no comments; anything but white space after the value is an error.
+        const json document = json::parse(body, nullptr, false);
+        if (document.is_discarded()) {
+            const std::string detail = faults.listening() ? syntax_error(body) : std::string();
+            FaultReport report = fault_at(Fault::body_not_json);
+            report.detail = detail;
+            faults.tell(report);
+            return std::nullopt;
+        }
+        return read_catalog(document, faults);
+    } catch (...) {
+        // Allocation failure is the only thing left to throw here; refuse rather than half-fill.
+        return std::nullopt;
+    }
 }
 
 }  // namespace
 
 std::optional<Catalog> parse_catalog(std::string_view body) noexcept
 {
-    try {
-        // No exceptions and no comments; anything but white space after the value is an error.
-        const json document = json::parse(body, nullptr, false);
-        if (document.is_discarded())
-            return std::nullopt;
-        return read_catalog(document);
-    } catch (...) {
-        // Allocation failure is the only thing left to throw here; refuse rather than half-fill.
-        return std::nullopt;
-    }
+    return parse(body, Faults(nullptr));
+}
+
+std::optional<Catalog> parse_catalog(std::string_view body, FaultObserver& observer) noexcept
+{
+    return parse(body, Faults(&observer));
 }
 
 }  // namespace tw::catalog

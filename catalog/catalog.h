@@ -2,6 +2,7 @@
 // The catalog document: what the site offers, who must have signed it, and which Installer
 // the service still accepts.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -46,5 +47,53 @@ struct Catalog {
 
 // A whole catalog, or nothing: refusals are not explained, and the parser never throws.
 std::optional<Catalog> parse_catalog(std::string_view body) noexcept;
+
+// Why a document is refused or an entry left out. The Installer never asks; the people who
+// publish the catalog do, through the overload below.
+enum class Fault {
+    body_not_json,
+    document_not_object,
+    products_not_array,
+    publisher_empty,
+    installer_not_object,
+    installer_version_empty,
+    installer_sha256_invalid,
+    installer_url_empty,
+    product_not_object,
+    product_name_empty,
+    product_without_builds,  // no build kept and betaAvailable not set
+    builds_not_array,        // the product keeps no build from the document
+    build_not_object,
+    build_file_name_empty,
+    build_sha256_invalid,
+    build_url_empty,
+};
+
+inline constexpr std::size_t no_position = static_cast<std::size_t>(-1);
+
+// One fault as it is found. The records hold what was read so far (a product's builds are not
+// read yet while one of them is judged) and live only for the call.
+struct FaultReport {
+    Fault fault = Fault::body_not_json;
+    std::size_t product = no_position;  // index in the document's products
+    std::size_t build = no_position;    // index in that product's builds
+    const CatalogProduct* product_read = nullptr;
+    const CatalogBuild* build_read = nullptr;
+    const InstallerRelease* installer_read = nullptr;
+    std::string_view detail;  // the JSON reader's own words for a body that is not JSON
+};
+
+// Must not throw: a throwing observer turns the verdict into a refusal.
+class FaultObserver {
+public:
+    virtual void on_fault(const FaultReport& report) = 0;
+
+protected:
+    ~FaultObserver() = default;
+};
+
+// The same verdict and records as parse_catalog(body), with every fault told as it is found:
+// each requirement an entry misses, so one dropped build can be told more than once.
+std::optional<Catalog> parse_catalog(std::string_view body, FaultObserver& observer) noexcept;
 
 }  // namespace tw::catalog

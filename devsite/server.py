@@ -18,9 +18,11 @@ import json
 import os
 import re
 import secrets
+import shutil
 import socket
 import socketserver
 import ssl
+import subprocess
 import sys
 import threading
 import time
@@ -57,6 +59,7 @@ MAX_PASS_LIFETIME = 86400
 REDIRECT_STATUSES = (301, 302, 303, 307, 308)
 JSON_NUMBER = re.compile(r"-?(0|[1-9][0-9]*)(\.[0-9]+)?([eE][+-]?[0-9]+)?")
 REFUSED_PAGE = b"<html><body>Refused</body></html>"
+CHECK_LIMIT_SECONDS = 300
 
 
 def random_text(alphabet, length):
@@ -242,6 +245,49 @@ class SiteState:
             expiry = self.passes.get(token)
         return expiry is not None and time.monotonic() < expiry
 
+    def catalog_for(self, raw, signed_in):
+        """The document as written, with beta builds of sign-in products withheld from a request
+        without a valid pass and "from-file" checksums filled in.
+
+        A document that does not parse is served exactly as written, so that broken catalogs
+        can be tried out.
+        """
+        try:
+            document = json.loads(raw)
+        except ValueError:
+            return raw
+        if not isinstance(document, dict):
+            return raw
+        products = document.get("products")
+        products = [p for p in products if isinstance(p, dict)] if isinstance(products, list) else []
+        changed = False if signed_in else withhold_betas(products)
+        entries = [document.get("installer")]
+        for product in products:
+            builds = product.get("builds")
+            entries += builds if isinstance(builds, list) else []
+        for entry in entries:
+            changed |= self.fill_from_file(entry)
+        return json.dumps(document, indent=2, ensure_ascii=False).encode() if changed else raw
+
+    def fill_from_file(self, entry):
+        """Writes the SHA-256 and size of the file an entry's "from-file" checksum stands for.
+
+        Checksums of real files change with every build and signature, so they cannot be written
+        into a catalog in advance. Without the file the entry stays as written.
+        """
+        if not (isinstance(entry, dict) and entry.get("sha256") == "from-file"
+                and isinstance(entry.get("downloadUrl"), str)):
+            return False
+        name = download_name(entry["downloadUrl"])
+        path = download_path(self.options.downloads, name) if name else None
+        if path is None:
+            return False
+        try:
+            entry["sha256"], entry["sizeBytes"] = self.hashes.of(path)
+        except OSError:
+            return False
+        return True
+
 
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
@@ -399,50 +445,7 @@ class Handler(BaseHTTPRequestHandler):
         except OSError as e:
             self.send_error_body(500, "The catalog could not be read: %s" % e.strerror)
             return
-        self.send_bytes(200, self.catalog_for(raw, signed_in), "application/json")
-
-    def catalog_for(self, raw, signed_in):
-        """The document as written, with beta builds of sign-in products withheld from a request
-        without a valid pass and "from-file" checksums filled in.
-
-        A document that does not parse is served exactly as written, so that broken catalogs
-        can be tried out.
-        """
-        try:
-            document = json.loads(raw)
-        except ValueError:
-            return raw
-        if not isinstance(document, dict):
-            return raw
-        products = document.get("products")
-        products = [p for p in products if isinstance(p, dict)] if isinstance(products, list) else []
-        changed = False if signed_in else withhold_betas(products)
-        entries = [document.get("installer")]
-        for product in products:
-            builds = product.get("builds")
-            entries += builds if isinstance(builds, list) else []
-        for entry in entries:
-            changed |= self.fill_from_file(entry)
-        return json.dumps(document, indent=2, ensure_ascii=False).encode() if changed else raw
-
-    def fill_from_file(self, entry):
-        """Writes the SHA-256 and size of the file an entry's "from-file" checksum stands for.
-
-        Checksums of real files change with every build and signature, so they cannot be written
-        into a catalog in advance. Without the file the entry stays as written.
-        """
-        if not (isinstance(entry, dict) and entry.get("sha256") == "from-file"
-                and isinstance(entry.get("downloadUrl"), str)):
-            return False
-        name = download_name(entry["downloadUrl"])
-        path = download_path(self.server.options.downloads, name) if name else None
-        if path is None:
-            return False
-        try:
-            entry["sha256"], entry["sizeBytes"] = self.state.hashes.of(path)
-        except OSError:
-            return False
-        return True
+        self.send_bytes(200, self.state.catalog_for(raw, signed_in), "application/json")
 
     # --- downloads ----------------------------------------------------------------------------
 
@@ -741,6 +744,43 @@ class DevSite(ThreadingHTTPServer):
                 pass
 
 
+def check_command(options):
+    """The tarnwick-catalog command that checks the catalog at start, or None without the tool.
+
+    The catalog goes in on standard input as an anonymous request is served it; its addresses
+    are judged for this site's host, and the files in the downloads folder are checked too.
+    """
+    if options.no_check:
+        return None
+    tool = options.check_with or shutil.which("tarnwick-catalog")
+    if not tool:
+        return None
+    command = [tool, "check", "-", "--site-host", "localhost"]
+    if os.path.isdir(options.downloads):
+        command += ["--files", options.downloads]
+    trust = options.check_ca or os.path.join(os.path.dirname(os.path.abspath(options.cert)), "ca.pem")
+    if os.path.isfile(trust):
+        command += ["--ca-file", trust]
+    return command
+
+
+def check_served_catalog(state, command):
+    """Prints what tarnwick-catalog says about the catalog, a line each, behind "devsite: check: "."""
+    if state.options.catalog_status is not None:
+        lines = ["skipped: the catalog is answered with status %d" % state.options.catalog_status]
+    else:
+        try:
+            with open(state.options.catalog, "rb") as f:
+                served = state.catalog_for(f.read(), signed_in=False)
+            run = subprocess.run(command, input=served, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                 timeout=CHECK_LIMIT_SECONDS)
+            lines = run.stdout.decode("utf-8", "replace").splitlines()
+        except (OSError, subprocess.SubprocessError) as e:
+            lines = ["%s could not be run: %s" % (command[0], e)]
+    for line in lines:
+        print("devsite: check: " + line, flush=True)
+
+
 def parse_options(argv):
     p = argparse.ArgumentParser(description="A local stand-in for Tarnwick's public site.")
     p.add_argument("--bind", default="127.0.0.1", help="numeric address to listen on")
@@ -759,6 +799,11 @@ def parse_options(argv):
                    help="decide every sign-in at its first poll, without the approval page")
     p.add_argument("--pass-lifetime", type=int, default=3600, metavar="SEC", help="lifetime of a download pass")
     p.add_argument("--log", help="request log file (default: standard output)")
+    p.add_argument("--check-with", metavar="PATH",
+                   help="tarnwick-catalog to check the catalog with at start (default: the one on PATH)")
+    p.add_argument("--check-ca", metavar="FILE",
+                   help="certificates that signed the downloads, for the check (default: ca.pem beside --cert)")
+    p.add_argument("--no-check", action="store_true", help="do not check the catalog at start")
     return p.parse_args(argv)
 
 
@@ -770,6 +815,9 @@ def main(argv):
     log_file = open(options.log, "a", encoding="utf-8") if options.log else sys.stdout
     site = DevSite(options, tls, log_file)
     print("devsite: serving https://localhost:%d" % site.server_address[1], flush=True)
+    command = check_command(options)
+    if command:
+        threading.Thread(target=check_served_catalog, args=(site.state, command), daemon=True).start()
     try:
         site.serve_forever(poll_interval=0.2)
     except KeyboardInterrupt:

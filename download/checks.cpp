@@ -1,5 +1,7 @@
 #include "download/checks.h"
 
+#include "download/signer_rule.h"
+
 #include <bcrypt.h>
 #include <softpub.h>
 #include <wincrypt.h>
@@ -146,12 +148,17 @@ std::wstring mismatch_message(const std::wstring& signer, const std::wstring& pu
 SignatureCheck judge_signer(std::wstring signer, const std::wstring& publisher)
 {
     SignatureCheck check;
-    if (signer.empty())
+    switch (judge_signer_name<wchar_t>(signer, publisher)) {
+    case SignerVerdict::unreadable:
         check.message = kUnreadable;
-    else if (signer == publisher)
+        break;
+    case SignerVerdict::publisher:
         check.ok = true;
-    else
+        break;
+    case SignerVerdict::someone_else:
         check.message = mismatch_message(signer, publisher);
+        break;
+    }
     check.signer = std::move(signer);
     return check;
 }

@@ -10,6 +10,7 @@ import hashlib
 import http.client
 import json
 import os
+import queue
 import select
 import shutil
 import socket
@@ -17,6 +18,8 @@ import ssl
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 import urllib.parse
 
@@ -42,7 +45,7 @@ def pattern(count):
 
 
 class Site:
-    def __init__(self):
+    def __init__(self, extra_args=("--no-check",)):
         self.work = tempfile.mkdtemp(prefix="devsite-test-")
         pki = os.path.join(self.work, "pki")
         subprocess.run([os.path.join(SOURCE, "scripts", "make-test-pki"), pki], check=True, timeout=START_TIMEOUT)
@@ -56,7 +59,8 @@ class Site:
         self.process = subprocess.Popen(
             [sys.executable, os.path.join(SOURCE, "devsite", "server.py"), "--port", "0",
              "--cert", os.path.join(pki, "server.pem"), "--key", os.path.join(pki, "server.key"),
-             "--catalog", self.catalog, "--downloads", downloads, "--log", os.path.join(self.work, "log")],
+             "--catalog", self.catalog, "--downloads", downloads, "--log", os.path.join(self.work, "log"),
+             *extra_args],
             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
         ready, _, _ = select.select([self.process.stdout], [], [], START_TIMEOUT)
         banner = self.process.stdout.readline().decode() if ready else ""
@@ -64,6 +68,26 @@ class Site:
             self.stop()
             raise RuntimeError("the dev site did not start (said %r)" % banner)
         self.port = int(banner.rsplit(":", 1)[1])
+
+    def printed(self, until):
+        """The lines the site prints after its banner, up to one that starts with `until`."""
+        lines = queue.Queue()
+
+        def pump():
+            try:
+                for line in iter(self.process.stdout.readline, b""):
+                    lines.put(line.decode("utf-8", "replace").rstrip("\n"))
+            except (OSError, ValueError):  # the pipe was closed by stop()
+                pass
+
+        threading.Thread(target=pump, daemon=True).start()
+        got, deadline = [], time.monotonic() + START_TIMEOUT
+        while not (got and got[-1].startswith(until)) and time.monotonic() < deadline:
+            try:
+                got.append(lines.get(timeout=max(0.05, deadline - time.monotonic())))
+            except queue.Empty:
+                break
+        return got
 
     def write_download(self, name, data):
         with open(os.path.join(self.downloads, name), "wb") as f:
@@ -304,6 +328,44 @@ class ChecksumsFromFiles(unittest.TestCase):
                 self.assertEqual((served["sha256"], served["sizeBytes"]), (hashlib.sha256(data).hexdigest(), len(data)))
         finally:
             SITE.write_catalog(json.dumps(CATALOG))
+
+
+STAND_IN_TOOL = """#!/usr/bin/env python3
+import json, sys
+print("args " + " ".join(sys.argv[1:]))
+print("served " + json.dumps([len(p["builds"]) for p in json.load(sys.stdin)["products"]]))
+print("summary: stand-in")
+sys.exit(1)
+"""
+
+
+class CatalogCheckAtStart(unittest.TestCase):
+    def start(self, tool):
+        site = Site(("--check-with", tool))
+        self.addCleanup(site.stop)
+        return site
+
+    def test_the_tool_gets_the_catalog_as_served_and_its_lines_are_printed(self):
+        folder = tempfile.mkdtemp(prefix="devsite-tool-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        tool = os.path.join(folder, "tarnwick-catalog")
+        with open(tool, "w") as f:
+            f.write(STAND_IN_TOOL)
+        os.chmod(tool, 0o755)
+        site = self.start(tool)
+        trust = os.path.join(site.work, "pki", "ca.pem")
+        self.assertEqual(site.printed("devsite: check: summary:"), [
+            "devsite: check: args check - --site-host localhost --files %s --ca-file %s" % (site.downloads, trust),
+            "devsite: check: served [1, 1]",  # the locked product's betas withheld, as from an anonymous request
+            "devsite: check: summary: stand-in",
+        ])
+
+    def test_a_tool_that_cannot_run_is_said_and_the_site_serves_on(self):
+        site = self.start("/nonexistent/tarnwick-catalog")
+        printed = site.printed("devsite: check:")
+        self.assertTrue(printed and printed[-1].startswith("devsite: check: /nonexistent/tarnwick-catalog could not be run"),
+                        printed)
+        self.assertEqual(site.fetch("/api/installer/v1/catalog?platform=windows")[0], 200)
 
 
 if __name__ == "__main__":

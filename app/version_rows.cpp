@@ -1,0 +1,18 @@
+#include "app/version_rows.h"
+
+#include "app/ui_state.h"
+
+namespace tw::app {
+
+std::vector<VersionRow> version_rows(const catalog::CatalogProduct& product, int channel)
+{
+    const bool want_beta = channel == channel_beta;
+    std::vector<VersionRow> rows;
+    for (const auto& build : product.builds) {
+        if (build.beta == want_beta)
+            rows.push_back({&build, rows.empty()});
+    }
+    return rows;
+}
+
+}  // namespace tw::app
