@@ -48,12 +48,8 @@ void post_status(HWND window, const wchar_t* literal)
 
 download::DownloadResult fetch(const DownloadJob& job)
 {
-    const HWND window = job.window;
     return download::download_file({job.url, job.site_host, job.user_agent, job.pass, job.file_name},
-                                   [window](std::int64_t done, std::int64_t total) {
-                                       post_progress(window, done, total);
-                                   },
-                                   job.cancel);
+                                   ProgressPoster(job.window), job.cancel);
 }
 
 DownloadFailure failure_of(const download::DownloadResult& result)

@@ -40,4 +40,15 @@ void post_progress(HWND window, std::int64_t done, std::int64_t total)
         PostMessageW(window, msg_progress, static_cast<WPARAM>(*per_mille), 0);
 }
 
+void ProgressPoster::operator()(std::int64_t done, std::int64_t total)
+{
+    const auto per_mille = progress_per_mille(done, total);
+    const std::uint64_t now = GetTickCount64();
+    if (!per_mille || !progress_worth_posting(last_posted_, *per_mille, static_cast<std::int64_t>(now - last_post_ms_)))
+        return;
+    PostMessageW(window_, msg_progress, static_cast<WPARAM>(*per_mille), 0);
+    last_posted_ = *per_mille;
+    last_post_ms_ = now;
+}
+
 }  // namespace tw::app

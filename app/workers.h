@@ -31,7 +31,20 @@ bool start_worker(std::unique_ptr<Payload> payload)
     return true;
 }
 
-// The download progress callback shared by the install and self-update workers.
+// Posts one progress value to the window.
 void post_progress(HWND window, std::int64_t done, std::int64_t total);
+
+// The download progress callback of the install and self-update workers: only the values that
+// move the bar, a few dozen a second at most.
+class ProgressPoster {
+public:
+    explicit ProgressPoster(HWND window) : window_(window) {}
+    void operator()(std::int64_t done, std::int64_t total);
+
+private:
+    HWND window_;
+    std::int64_t last_posted_ = -1;
+    std::uint64_t last_post_ms_ = 0;
+};
 
 }  // namespace tw::app

@@ -17,7 +17,10 @@ std::string address_host(std::string_view host)
 {
     if (host.find(':') == std::string_view::npos || host.starts_with('['))
         return std::string(host);
-    return "[" + std::string(host) + "]";
+    std::string bracketed(1, '[');
+    bracketed.append(host);
+    bracketed.push_back(']');
+    return bracketed;
 }
 
 std::string redirect_target(bool secure, std::string_view host, std::uint16_t port, std::string_view location)

@@ -2,6 +2,7 @@
 // Enter does, and which sentence each way an install, a self-update or a sign-in ends gets.
 #include "app/controls.h"
 #include "app/outcomes.h"
+#include "app/progress.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +51,15 @@ TEST(Controls, EnterActsOnTheFocusedButtonElseOnTheScreen)
     EXPECT_EQ(enter_command(0, screen_versions, false), id_install_button);
     EXPECT_EQ(enter_command(id_product_list, screen_products, false), id_open_product);
     EXPECT_EQ(enter_command(id_product_list, screen_products, true), id_install_button);
+}
+
+TEST(Progress, PostedWhenTheBarMovesAtMostEvery30Ms)
+{
+    EXPECT_TRUE(progress_worth_posting(-1, 0, 0));      // the first value
+    EXPECT_FALSE(progress_worth_posting(250, 250, 500)); // the bar did not move
+    EXPECT_FALSE(progress_worth_posting(250, 251, 29));
+    EXPECT_TRUE(progress_worth_posting(250, 251, 30));
+    EXPECT_TRUE(progress_worth_posting(998, 1000, 0));   // the end is never held back
 }
 
 TEST(Outcomes, DownloadFailuresOfAnInstall)

@@ -77,7 +77,8 @@ std::vector<Seen> seen()
     std::vector<Seen> requests;
     const Json log = Json::parse(site_call("GET", "/_dev/requests").body, nullptr, false);
     for (const Json& entry : log.is_array() ? log : Json::array()) {
-        Seen request{entry.value("path", "")};
+        Seen request;
+        request.path = entry.value("path", "");
         for (const Json& header : entry.value("headers", Json::array())) {
             const std::string name = header.at(0).get<std::string>();
             if (_stricmp(name.c_str(), "Host") == 0)
@@ -384,7 +385,7 @@ TEST_F(Download, ARealSiteRefusesPlainHttpAndLookAlikes)
     if (!named_hosts())
         GTEST_SKIP() << "no hosts file of the test's own here";
     const std::string port = site_port();
-    for (const std::string location : {"http://tarnwick.test:" + port + "/bytes/10",
+    for (const std::string& location : {"http://tarnwick.test:" + port + "/bytes/10",
                                        "http://downloads.tarnwick.test:" + port + "/bytes/10",
                                        "https://localhost:" + port + "/bytes/10"}) {
         site_call("POST", "/_dev/reset");
