@@ -8,9 +8,13 @@
 #include "app/texts.h"
 #include "app/workers.h"
 #include "client/http.h"
+#include "client/platform/system_clock.h"
 #include "client/platform/winhttp_transport.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
 
 #include <string>
 #include <utility>
@@ -281,6 +285,18 @@ TEST_F(MainWindow, PressingSignInTwiceStartsOneSignIn)
     start_sign_in(app);
     EXPECT_EQ(launches, 2);
     pump_messages();
+}
+
+TEST(SystemClock, WallTimeIsUnixSecondsAndTheSteadyClockNeverGoesBack)
+{
+    client::platform::SystemClock clock;
+    EXPECT_LE(std::llabs(clock.now_unix_seconds() - static_cast<long long>(std::time(nullptr))), 2);
+    std::int64_t previous = clock.now_steady_ms();
+    for (int i = 0; i < 1000; ++i) {
+        const std::int64_t now = clock.now_steady_ms();
+        ASSERT_GE(now, previous);
+        previous = now;
+    }
 }
 
 // --- Catalog replies ---------------------------------------------------------------------
