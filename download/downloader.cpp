@@ -4,6 +4,7 @@
 #include "client/platform/internet_handle.h"
 #include "client/platform/text.h"
 #include "download/address_policy.h"
+#include "download/cracked_address.h"
 #include "download/download_rules.h"
 #include "download/file_names.h"
 #include "download/staging.h"
@@ -39,40 +40,6 @@ constexpr DWORD kResolveTimeoutMs = 15000;
 constexpr DWORD kConnectTimeoutMs = 15000;
 constexpr DWORD kSendTimeoutMs = 30000;
 constexpr DWORD kReceiveTimeoutMs = 60000;
-
-struct Address {
-    bool secure = false;
-    std::wstring host;
-    INTERNET_PORT port = 0;
-    std::wstring path;  // path, query and fragment as cracked; never empty
-};
-
-std::optional<Address> crack(const std::string& url)
-{
-    // A query straight after the host would otherwise be lost by some WinHTTP builds.
-    const std::wstring wide = widen(client::with_root_path(url));
-    wchar_t host[256] = {};
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = ARRAYSIZE(host);
-    parts.dwSchemeLength = static_cast<DWORD>(-1);
-    parts.dwUrlPathLength = static_cast<DWORD>(-1);
-    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (wide.empty() || !WinHttpCrackUrl(wide.c_str(), static_cast<DWORD>(wide.size()), 0, &parts))
-        return std::nullopt;
-    Address address;
-    address.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    address.host.assign(host, parts.dwHostNameLength);
-    address.port = parts.nPort;
-    if (parts.lpszUrlPath)
-        address.path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    if (parts.lpszExtraInfo)
-        address.path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (address.path.empty())
-        address.path = L"/";
-    return address;
-}
 
 std::wstring text_header(HINTERNET request, DWORD info_level)
 {
@@ -167,7 +134,7 @@ private:
                 return fail(kTooManyMoves);
             if (!is_allowed_download_url(current, request_.site_host))
                 return fail(kForeignAddress);
-            const std::optional<Address> address = crack(current);
+            const std::optional<CrackedAddress> address = crack_address(current);
             if (!address)
                 return fail(kUnreadableAddress);
             if (!send(*address))
@@ -182,7 +149,7 @@ private:
         }
     }
 
-    bool send(const Address& address)
+    bool send(const CrackedAddress& address)
     {
         request_handle_.reset();
         connection_.reset(WinHttpConnect(session_.get(), address.host.c_str(), address.port, 0));
