@@ -82,3 +82,10 @@ class SampleSite:
 
     def site_args(self):
         return ["--downloads", self.downloads]
+
+    def write_beta_behind_sign_in(self):
+        """Studio with an official build and a beta build that only a signed-in tester sees."""
+        return self.write([
+            self.build("2.2.0-beta.1", "sample-setup-exit-0.exe", "Studio-2.2.0-beta.1.exe", track="beta"),
+            self.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe"),
+        ], betas_need_sign_in=True)

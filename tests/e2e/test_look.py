@@ -417,13 +417,9 @@ class LookTests:
         self.assertTrue(self.find_ink(image, area, GREEN, 24), "no green text in the status area")
         self.assertEqual(self.find_ink(image, area, AMBER, 24), [], "a success drawn in amber")
 
-
     def open_betas_behind_sign_in(self):
         samples = SampleSite(self.config, self.make_work_dir())
-        catalog = samples.write([
-            samples.build("2.2.0-beta.1", "sample-setup-exit-0.exe", "Studio-2.2.0-beta.1.exe", track="beta"),
-            samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe"),
-        ], betas_need_sign_in=True)
+        catalog = samples.write_beta_behind_sign_in()
         self.browser_log = os.path.join(self.work_dir, "browser.log")
         driver = self.open_window(catalog, site_args=samples.site_args() + ["--link-interval", "1"],
                                   program_env={"TWI_BROWSER_LOG": self.browser_log})

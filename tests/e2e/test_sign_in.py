@@ -27,10 +27,7 @@ class SignInTestCase(InstallerTestCase):
     def open(self, site_args=()):
         """Studio with an official build and a beta behind the sign-in, on its Beta channel."""
         samples = SampleSite(self.config, self.make_work_dir())
-        catalog = samples.write([
-            samples.build("2.2.0-beta.1", "sample-setup-exit-0.exe", "Studio-2.2.0-beta.1.exe", track="beta"),
-            samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe"),
-        ], betas_need_sign_in=True)
+        catalog = samples.write_beta_behind_sign_in()
         self.browser_log = os.path.join(self.work_dir, "browser.log")
         env = {"TWI_BROWSER_LOG": self.browser_log,
                "TWI_SAMPLE_MARKERS": windows_path(os.path.join(self.work_dir, "markers"))}

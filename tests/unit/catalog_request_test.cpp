@@ -1,4 +1,5 @@
 #include "catalog/catalog_request.h"
+#include "tests/unit/canned_transport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,26 +14,11 @@ using tw::catalog::make_catalog_request;
 using tw::client::HeaderList;
 using tw::client::HttpRequest;
 using tw::client::HttpResponse;
+using tw::client::testing::CannedTransport;
 
 constexpr const char* origin = "https://localhost:7180";
 constexpr const char* agent = "tarnwick-installer/1.0.0 (windows; release)";
 
-// Answers every request with one canned response and remembers what it was asked.
-class CannedTransport : public tw::client::Transport {
-public:
-    explicit CannedTransport(HttpResponse answer) : answer_(std::move(answer)) {}
-
-    HttpResponse send(const HttpRequest& request) override
-    {
-        requests.push_back(request);
-        return answer_;
-    }
-
-    std::vector<HttpRequest> requests;
-
-private:
-    HttpResponse answer_;
-};
 
 HttpResponse answer(std::int32_t status, std::string body)
 {
@@ -78,8 +64,8 @@ TEST(CatalogFetch, SendsTheCatalogRequestOnce)
 {
     CannedTransport transport(answer(200, "{}"));
     fetch_catalog(transport, origin, agent, "twdp_token", true);
-    ASSERT_EQ(transport.requests.size(), 1u);
-    const HttpRequest& sent = transport.requests[0];
+    ASSERT_EQ(transport.sent.size(), 1u);
+    const HttpRequest& sent = transport.sent[0];
     EXPECT_EQ(sent.method, "GET");
     EXPECT_EQ(sent.url, "https://localhost:7180/api/installer/v1/catalog?platform=windows");
     ASSERT_EQ(sent.headers.size(), 3u);
@@ -122,7 +108,7 @@ TEST(CatalogFetch, FailedExchangeIsStatusZeroWithEmptyBody)
     EXPECT_EQ(reply.status, 0u);
     EXPECT_TRUE(reply.body.empty());
     EXPECT_TRUE(reply.pass_sent);
-    ASSERT_EQ(transport.requests.size(), 1u);
+    ASSERT_EQ(transport.sent.size(), 1u);
 }
 
 }  // namespace

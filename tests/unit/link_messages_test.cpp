@@ -1,6 +1,7 @@
 // The link exchanges: both requests byte for byte, the strict reading of both answers, and the
 // small kind each exchange is reduced to.
 #include "client/link_messages.h"
+#include "tests/unit/canned_transport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 namespace {
 
 using namespace tw::client;
+using tw::client::testing::CannedTransport;
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
@@ -42,19 +44,6 @@ std::string error_body(const std::string& code, const std::string& extra = "")
     return R"({"error":{"code":")" + code + "\"" + extra + "}}";
 }
 
-class RecordingTransport : public Transport {
-public:
-    explicit RecordingTransport(HttpResponse reply) : reply_(std::move(reply)) {}
-    HttpResponse send(const HttpRequest& request) override
-    {
-        sent.push_back(request);
-        return reply_;
-    }
-    std::vector<HttpRequest> sent;
-
-private:
-    HttpResponse reply_;
-};
 
 const ClientOptions kOptions{"https://tarnwick.example/", kAgent, 9000, nullptr};
 
@@ -155,7 +144,7 @@ TEST(LinkStart, SendsItsBodyByteForByteWithTheJsonHeaders)
         {"2-\xC3\xA9\"\xFF", "{\"installerVersion\":\"2-\xC3\xA9\\\"\xEF\xBF\xBD\",\"platform\":\"windows\",\"schemaVersion\":1}"},
     };
     for (const auto& [version, body] : cases) {
-        RecordingTransport transport(answer(200, start_body("7KQ2MXD9", "https://x")));
+        CannedTransport transport(answer(200, start_body("7KQ2MXD9", "https://x")));
         link_start(transport, kOptions, version);
         ASSERT_EQ(transport.sent.size(), 1u);
         const HttpRequest& sent = transport.sent.front();
@@ -169,7 +158,7 @@ TEST(LinkStart, SendsItsBodyByteForByteWithTheJsonHeaders)
 
 TEST(LinkPoll, SendsAnEmptyObjectWithTheBearerAndRedactsItFromTheMessage)
 {
-    RecordingTransport transport(answer(400, error_body("MALFORMED_REQUEST", R"(,"message":"bad )" + kToken + "\"")));
+    CannedTransport transport(answer(400, error_body("MALFORMED_REQUEST", R"(,"message":"bad )" + kToken + "\"")));
     const LinkPollResult result = link_poll(transport, kOptions, kToken);
     ASSERT_EQ(transport.sent.size(), 1u);
     EXPECT_EQ(transport.sent[0].url, "https://tarnwick.example/api/installer/v1/link/poll");
@@ -201,7 +190,7 @@ TEST(LinkStart, ClassifiesEachAnswer)
          "I-1 link/start: 200 - the body is not a JSON object"},
     };
     for (const auto& c : cases) {
-        RecordingTransport transport(c.reply);
+        CannedTransport transport(c.reply);
         const LinkStartResult result = link_start(transport, kOptions, "1.0.0");
         EXPECT_EQ(result.kind, c.kind) << c.message;
         EXPECT_EQ(result.outcome.code, c.code) << c.message;
@@ -237,7 +226,7 @@ TEST(LinkPoll, ClassifiesEachAnswer)
          "I-2 link/poll: 200 - download.downloadPass is missing or misshapen"},
     };
     for (const auto& c : cases) {
-        RecordingTransport transport(c.reply);
+        CannedTransport transport(c.reply);
         const LinkPollResult result = link_poll(transport, kOptions, kToken);
         EXPECT_EQ(result.kind, c.kind) << c.message;
         EXPECT_EQ(result.message, c.message);

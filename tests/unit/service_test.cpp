@@ -2,6 +2,7 @@
 // text, and that the bearer token never reaches that line.
 #include "client/display_text.h"
 #include "client/service.h"
+#include "tests/unit/canned_transport.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 namespace {
 
 using namespace tw::client;
+using tw::client::testing::CannedTransport;
 using Code = ContractErrorCode;
 
 constexpr const char* label = "I-2 link/poll";
@@ -277,21 +279,6 @@ TEST(ServiceRequest, HeadersComeInTheirFixedOrder)
 
 // ---- calls and redaction ---------------------------------------------------------------------
 
-class CannedTransport : public Transport {
-public:
-    explicit CannedTransport(HttpResponse answer) : answer_(std::move(answer)) {}
-
-    HttpResponse send(const HttpRequest& request) override
-    {
-        sent.push_back(request);
-        return answer_;
-    }
-
-    std::vector<HttpRequest> sent;
-
-private:
-    HttpResponse answer_;
-};
 
 TEST(CallService, SendsTheBearerAndKeepsItOutOfTheDescription)
 {
