@@ -72,6 +72,8 @@ void start_sign_in(InstallerApp& app)
         return;
     app.cancel_sign_in.store(false);
     app.sign_in_code.clear();
+    // An earlier sign-in's page would only show a code that has ended.
+    app.authorize_url.clear();
     select_channel(app, channel_beta);
     SetWindowTextW(app.beta_note, text::approve_in_browser);
     auto job = std::make_unique<SignInJob>();

@@ -276,7 +276,9 @@ TEST_F(MainWindow, PressingSignInTwiceStartsOneSignIn)
         return true;
     });
     app.transport = client::platform::make_winhttp_transport();
+    app.authorize_url = "https://localhost/installer/approve?code=OLD0-CODE";
     start_sign_in(app);
+    EXPECT_EQ(app.authorize_url, "");  // "Open the browser again" waits for the new code
     start_sign_in(app);
     EXPECT_EQ(launches, 1);
     pump_messages();
