@@ -2,7 +2,9 @@
 
 #include "app/catalog_screen.h"
 #include "app/outcomes.h"
+#include "app/product_hint.h"
 #include "app/site.h"
+#include "app/startup.h"
 #include "app/status.h"
 #include "app/texts.h"
 #include "app/workers.h"
@@ -164,15 +166,6 @@ void begin_download(InstallerApp& app, std::unique_ptr<Job> job)
     }
 }
 
-std::wstring own_file_name()
-{
-    wchar_t path[260] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, 260);
-    const std::wstring_view own(path, length < 260 ? length : 0);
-    const auto last = own.find_last_of(L"\\/");
-    return std::wstring(last == std::wstring_view::npos ? own : own.substr(last + 1));
-}
-
 }  // namespace
 
 void start_install(InstallerApp& app)
@@ -201,7 +194,7 @@ void start_self_update(InstallerApp& app)
     fill_job(app, *job);
     job->url = app.catalog->installer->downloadUrl;
     job->sha256 = app.catalog->installer->sha256;
-    job->file_name = own_file_name();
+    job->file_name = std::wstring(file_name_of(own_path()));
     begin_download<SelfUpdateJob, self_update_worker>(app, std::move(job));
 }
 

@@ -1,6 +1,7 @@
 #include "app/outcomes.h"
 
 #include "app/texts.h"
+#include "client/download_sign_in.h"
 
 namespace tw::app {
 
@@ -56,19 +57,20 @@ StatusKind outcome_kind(std::wstring_view message)
 
 std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host)
 {
-    switch (outcome) {
-    case sign_in_approved:
-    case sign_in_cancelled:
+    using client::SignInOutcome;
+    switch (static_cast<SignInOutcome>(outcome)) {
+    case SignInOutcome::approved:
+    case SignInOutcome::cancelled:
         return {};
-    case sign_in_denied:
+    case SignInOutcome::denied:
         return text::sign_in_denied;
-    case sign_in_expired:
+    case SignInOutcome::expired:
         return text::sign_in_expired;
-    case sign_in_offline:
+    case SignInOutcome::offline:
         return text::unreachable;
-    case sign_in_rate_limited:
+    case SignInOutcome::rate_limited:
         return text::sign_in_rate_limited;
-    case sign_in_update_required:
+    case SignInOutcome::update_required:
         return text::out_of_date_download(host);
     default:
         return text::sign_in_failed;

@@ -40,17 +40,8 @@ std::wstring install_run_message(const RunReport& run, std::wstring_view label, 
 // Success only for "<label> is installed.", attention for everything else.
 StatusKind outcome_kind(std::wstring_view message);
 
-enum SignInOutcome : std::uint32_t {
-    sign_in_approved = 0,
-    sign_in_denied = 1,
-    sign_in_expired = 2,
-    sign_in_cancelled = 3,
-    sign_in_offline = 4,
-    sign_in_rate_limited = 5,
-    sign_in_update_required = 6,
-};
-
-// Empty for an approval and a cancellation: the window says what they mean by itself.
+// `outcome` is a client::SignInOutcome as the worker posts it. Empty for an approval and a
+// cancellation: the window says what they mean by itself.
 std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host);
 
 }  // namespace tw::app

@@ -15,12 +15,6 @@ bool is_ascii_alnum(unsigned c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-std::wstring_view file_name_of(std::wstring_view path)
-{
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-}
-
 bool has_hint_prefix(std::wstring_view name)
 {
     if (name.size() <= hint_prefix.size())
@@ -46,6 +40,12 @@ std::wstring_view product_part_of(std::wstring_view name)
 }
 
 }  // namespace
+
+std::wstring_view file_name_of(std::wstring_view path)
+{
+    const auto slash = path.find_last_of(L"\\/");
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
 
 std::string normalize_product_key(std::string_view text)
 {

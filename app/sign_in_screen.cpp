@@ -113,7 +113,7 @@ void handle_sign_in_result(InstallerApp& app, std::unique_ptr<SignInResultMessag
 {
     app.signing_in.store(false);
     app.sign_in_code.clear();
-    if (result->outcome == sign_in_approved) {
+    if (result->outcome == static_cast<std::uint32_t>(client::SignInOutcome::approved)) {
         keep_pass(app, std::move(result->pass), result->lifetime_seconds);
         load_catalog(app);
     } else if (app.screen == screen_versions) {

@@ -38,12 +38,6 @@ private:
     ULONG_PTR token_ = 0;
 };
 
-std::wstring own_path()
-{
-    wchar_t path[260] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, 260);
-    return std::wstring(path, length < 260 ? length : 0);
-}
 
 void init_common_controls()
 {
@@ -66,6 +60,13 @@ int run_message_loop(HWND window)
 }
 
 }  // namespace
+
+std::wstring own_path()
+{
+    wchar_t path[260] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, 260);
+    return std::wstring(path, length < 260 ? length : 0);
+}
 
 int run_installer(HINSTANCE instance, int show_command)
 {

@@ -14,11 +14,6 @@ char lower_ascii_char(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool starts_with_ascii_ci(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && equals_ascii_ci(text.substr(0, prefix.size()), prefix);
-}
-
 bool has_line_break_or_nul(std::string_view text)
 {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
@@ -44,6 +39,11 @@ const char* error_suffix(std::uint32_t error)
 }
 
 }  // namespace
+
+bool starts_with_ascii_ci(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && equals_ascii_ci(text.substr(0, prefix.size()), prefix);
+}
 
 UrlScheme url_scheme(std::string_view url)
 {

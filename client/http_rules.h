@@ -24,6 +24,7 @@ UrlScheme url_scheme(std::string_view url);
 
 std::string lower_ascii(std::string_view text);
 bool equals_ascii_ci(std::string_view a, std::string_view b);
+bool starts_with_ascii_ci(std::string_view text, std::string_view prefix);
 
 // Without leading and trailing blanks and tabs, the way header values are read.
 std::string_view trim_blanks(std::string_view text);

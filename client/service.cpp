@@ -104,10 +104,12 @@ std::string describe(const ServiceOutcome& outcome, const ContractError& error, 
     text += std::to_string(outcome.status);
     if (is_success_status(outcome.status))
         return text;
-    if (outcome.has_contract_body)
-        text += " " + contract_detail(outcome.code, error);
-    else
+    if (outcome.has_contract_body) {
+        text += ' ';
+        text += contract_detail(outcome.code, error);
+    } else {
         text += " without a contract error body (" + std::to_string(body_size) + " bytes)";
+    }
     if (outcome.has_retry_after)
         text += ", retry after " + std::to_string(outcome.retry_after_seconds) + " s";
     return text;

@@ -6,11 +6,7 @@ namespace tw::download {
 namespace {
 
 using client::equals_ascii_ci;
-
-bool starts_with_ascii_ci(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && equals_ascii_ci(text.substr(0, prefix.size()), prefix);
-}
+using client::starts_with_ascii_ci;
 
 // The host of an authority: a bracketed literal up to its "]", otherwise up to the port. An
 // unclosed bracket names no host at all.

@@ -3,6 +3,7 @@
 #include "app/controls.h"
 #include "app/outcomes.h"
 #include "app/progress.h"
+#include "client/download_sign_in.h"
 
 #include <gtest/gtest.h>
 
@@ -133,11 +134,13 @@ TEST(Outcomes, OnlyAnInstalledSentenceIsASuccess)
 
 TEST(Outcomes, SignInEndings)
 {
-    EXPECT_EQ(sign_in_message(sign_in_approved, host), L"");
-    EXPECT_EQ(sign_in_message(sign_in_cancelled, host), L"");
-    EXPECT_EQ(sign_in_message(sign_in_update_required, host),
+    using client::SignInOutcome;
+    const auto posted = [](SignInOutcome outcome) { return static_cast<std::uint32_t>(outcome); };
+    EXPECT_EQ(sign_in_message(posted(SignInOutcome::approved), host), L"");
+    EXPECT_EQ(sign_in_message(posted(SignInOutcome::cancelled), host), L"");
+    EXPECT_EQ(sign_in_message(posted(SignInOutcome::update_required), host),
               L"This Installer is out of date. Download the new one from tarnwick.test.");
-    EXPECT_EQ(sign_in_message(sign_in_offline, host),
+    EXPECT_EQ(sign_in_message(posted(SignInOutcome::offline), host),
               L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
     EXPECT_EQ(sign_in_message(99, host), L"Sign-in didn't work. Try again.");
 }
