@@ -10,10 +10,6 @@
 
 #include <string>
 
-#ifndef TWI_SITE_ORIGIN
-#define TWI_SITE_ORIGIN ""
-#endif
-
 namespace tw::app {
 namespace {
 
@@ -68,13 +64,13 @@ std::wstring own_path()
     return std::wstring(path, length < 260 ? length : 0);
 }
 
-int run_installer(HINSTANCE instance, int show_command)
+int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin)
 {
     init_common_controls();
     const GdiplusSession gdiplus;
 
     InstallerApp& app = the_app();
-    app.site_origin = TWI_SITE_ORIGIN;
+    app.site_origin = site_origin;
     app.site_host = site_host_of(app.site_origin);
     app.transport = client::platform::make_winhttp_transport();
     app.product_hint = product_hint_from_path(own_path());

@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <vector>
@@ -121,6 +122,9 @@ private:
         if (!session_)
             return fail(kNetworkUnavailable);
         WinHttpSetTimeouts(session_.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
+        // Without this the system's defaults apply, which on Windows 10 still include TLS 1.0 and 1.1.
+        DWORD protocols = client::platform::kSecureProtocols;
+        WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
         return true;
     }
 
@@ -213,24 +217,55 @@ private:
         if (cancelled())
             return stop_cancelled();
         for (;;) {
-            DWORD read = 0;
-            if (!WinHttpReadData(request_handle_.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read))
+            // Never past the announced length: whatever a server sends beyond it is not the file.
+            const auto room = static_cast<DWORD>(
+                expected >= 1 ? std::min<std::int64_t>(buffer.size(), expected - written) : buffer.size());
+            DWORD filled = 0;
+            const Piece piece = fill(buffer.data(), room, filled);
+            if (piece == Piece::failed)
                 return fail(kStoppedPartWay);
-            if (read == 0)
+            if (piece == Piece::cancelled)
+                return stop_cancelled();
+            if (filled == 0)
                 break;
             DWORD stored = 0;
-            if (!WriteFile(file.get(), buffer.data(), read, &stored, nullptr) || stored != read)
+            if (!WriteFile(file.get(), buffer.data(), filled, &stored, nullptr) || stored != filled)
                 return fail(kNotSaved);
-            written += read;
+            written += filled;
             if (progress_)
                 progress_(written, expected);
             if (cancelled())
                 return stop_cancelled();
+            if (piece == Piece::last)
+                break;
         }
         file.reset();
         if (expected >= 1 && written != expected)
             return fail(kEndedEarly);
         return true;
+    }
+
+    enum class Piece { full, last, failed, cancelled };
+
+    // Fills up to `room` bytes of `into`, reading only what has arrived: a read that waits for a
+    // whole buffer would keep a body that trickles in from ever seeing the cancel flag.
+    Piece fill(char* into, DWORD room, DWORD& filled)
+    {
+        while (filled < room) {
+            DWORD available = 0;
+            if (!WinHttpQueryDataAvailable(request_handle_.get(), &available))
+                return Piece::failed;
+            DWORD read = 0;
+            if (available > 0 &&
+                !WinHttpReadData(request_handle_.get(), into + filled, std::min(available, room - filled), &read))
+                return Piece::failed;
+            if (read == 0)
+                return Piece::last;
+            filled += read;
+            if (cancelled())
+                return Piece::cancelled;
+        }
+        return Piece::full;
     }
 
     bool stop_cancelled()

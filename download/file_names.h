@@ -8,7 +8,8 @@
 namespace tw::download {
 
 // Drops control characters and < > : " / \ | ? *; never empty ("installer.exe" stands in for a
-// name left empty, "." or "..").
+// name left empty, "." or ".."). A device's name (CON, NUL.exe, COM1...) gets a "_" in front, and a
+// name longer than 128 characters keeps its start and its extension.
 std::wstring sanitise_file_name(std::wstring_view name);
 
 // The folder holding `path`: the last component and the separators before it dropped; both

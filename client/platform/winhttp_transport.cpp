@@ -28,7 +28,6 @@ constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_HANDLES | WINHTTP_CALLBAC
                                  WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE;
 static_assert(kNotifications == 0x006E0C00);
 
-constexpr DWORD kSecureProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
 constexpr milliseconds kWaitSlice{50};
 constexpr milliseconds kCloseGrace{2000};
 

@@ -148,16 +148,17 @@ def stop_process(process, timeout=STOP_TIMEOUT):
 class DevSite:
     """devsite/server.py with the test PKI, one catalog scenario and a request log of its own."""
 
-    def __init__(self, config, log_dir, catalog=None, catalog_status=None, extra_args=()):
+    def __init__(self, config, log_dir, catalog=None, catalog_status=None, extra_args=(), port=None,
+                 certificate="server"):
         self.config = config
-        self.port = config.site_port
+        self.port = port or config.site_port
         if port_is_open(self.port):
             raise HarnessError("something already listens on port %d; stop it first" % self.port)
         catalog_path = catalog if catalog is None or os.path.isabs(catalog) else os.path.join(CATALOGS, catalog)
         command = [sys.executable, os.path.join(SOURCE, "devsite", "server.py"),
                    "--port", str(self.port),
-                   "--cert", os.path.join(config.pki, "server.pem"),
-                   "--key", os.path.join(config.pki, "server.key"),
+                   "--cert", os.path.join(config.pki, certificate + ".pem"),
+                   "--key", os.path.join(config.pki, certificate + ".key"),
                    "--log", os.path.join(log_dir, "devsite.log")]
         if catalog_path:
             command += ["--catalog", catalog_path]
@@ -334,12 +335,12 @@ class Program:
     proof of a run into the test's own folder.
     """
 
-    def __init__(self, config, work_dir, file_name, env=None):
+    def __init__(self, config, work_dir, file_name, env=None, program=None, wrapper=()):
         self.path = os.path.join(work_dir, file_name)
-        shutil.copyfile(config.program, self.path)
+        shutil.copyfile(program or config.program, self.path)
         environment = dict(os.environ, **(env or {}))
         with open(os.path.join(work_dir, "program.out"), "wb") as output:
-            self.process = subprocess.Popen([config.wine_run, self.path], stdin=subprocess.DEVNULL,
+            self.process = subprocess.Popen([*wrapper, config.wine_run, self.path], stdin=subprocess.DEVNULL,
                                             stdout=output, stderr=subprocess.STDOUT, cwd=work_dir,
                                             env=environment)
 
@@ -356,15 +357,20 @@ class InstallerTestCase(unittest.TestCase):
     config = None  # set by main()
 
     def start(self, catalog="single-product.json", catalog_status=None, site=True,
-              file_name="TarnwickInstaller.exe", site_args=(), program_env=None):
+              file_name="TarnwickInstaller.exe", site_args=(), program_env=None, program=None, wrapper=()):
+        """site: True for the dev site, False for none, or a server of the test's own that already
+        listens on the site's port; program: another build of the Installer; wrapper: a command
+        line that runs the program's Wine command (as its last arguments)."""
         self.make_work_dir()
         self.site = None
-        if site:
+        if site is True:
             self.site = DevSite(self.config, self.work_dir, catalog, catalog_status, site_args)
             self.addCleanup(self.site.stop)
+        elif site:
+            self.site = site
         elif port_is_open(self.config.site_port):
             raise HarnessError("port %d must be free for this test" % self.config.site_port)
-        self.program = Program(self.config, self.work_dir, file_name, program_env)
+        self.program = Program(self.config, self.work_dir, file_name, program_env, program, wrapper)
         self.addCleanup(self.program.stop)
         self.driver = Driver(self.config, self.work_dir)
         self.addCleanup(self.driver.stop)

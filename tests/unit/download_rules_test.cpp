@@ -28,6 +28,16 @@ TEST(FileNames, RefusedCharactersGoAndEmptyNamesGetAStandIn)
         {L"..", L"installer.exe"},
         {L"./.", L"installer.exe"},  // judged after the refused characters are gone
         {L"...", L"..."},
+        {L"CON", L"_CON"},
+        {L"nul.exe", L"_nul.exe"},
+        {L"Com1 .tar.exe", L"_Com1 .tar.exe"},
+        {L"LPT\u00b9.exe", L"_LPT\u00b9.exe"},
+        {L"CONSOLE.exe", L"CONSOLE.exe"},
+        {L"COM10.exe", L"COM10.exe"},
+        {L"my CON.exe", L"my CON.exe"},
+        {std::wstring(200, L'S') + L".exe", std::wstring(124, L'S') + L".exe"},
+        {std::wstring(200, L'S') + L".not-an-extension-at-all", std::wstring(128, L'S')},
+        {std::wstring(127, L'S') + L"\xD83D\xDE00", std::wstring(127, L'S')},  // no half of a surrogate pair
     };
     for (const auto& c : cases)
         EXPECT_EQ(sanitise_file_name(c.name), c.safe);
