@@ -16,7 +16,7 @@ import time
 import urllib.parse
 
 import harness
-from harness import (BETA, CLOSE, INSTALL, OFFICIAL, SIGN_IN, STATUS, VERSIONS, DevSite, InstallerTestCase,
+from harness import (BETA, INSTALL, OFFICIAL, SIGN_IN, STATUS, VERSIONS, DevSite, InstallerTestCase,
                      staging_leftovers, windows_path)
 from sample_site import SampleSite
 
