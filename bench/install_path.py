@@ -76,6 +76,19 @@ def site_port(build):
     raise Stop("%s has no TWI_SITE" % build)
 
 
+def pin_to_first_core(pid):
+    """Moves a server started here off the core the Windows programs run on, as run-download places
+    it, when this script itself was started on the last core only (as bench/run-all starts it)."""
+    every = set(range(os.cpu_count() or 1))
+    if len(every) < 2 or os.sched_getaffinity(0) != {max(every)}:
+        return
+    for task in os.listdir("/proc/%d/task" % pid):
+        try:
+            os.sched_setaffinity(int(task), {0})
+        except OSError:
+            pass
+
+
 def field(line, name):
     match = re.search(r"(?:^| )%s=([0-9.]+)" % re.escape(name), line)
     if not match:
@@ -364,6 +377,9 @@ def main():
         catalog = bench.write_catalog(url)
         # No check of the catalog at start: it would hash the large file while run 1 is timed.
         site = harness.DevSite(config, work, catalog, None, bench.samples.site_args() + ["--no-check"])
+        for server in (site, unsized):
+            if server:
+                pin_to_first_core(server.process.pid)
         bench.site_pid = (unsized or site).process.pid
         print("file: %s, %d bytes, from %s" % (FILE_NAME, bench.size, bench.url), flush=True)
         rows = []

@@ -24,13 +24,21 @@
 //   pixel X Y              colour at client coordinates
 //   screenshot FILE [client|window|screen]   a 24-bit BMP; FILE is a Windows path
 //   wait-text ID TEXT MS, wait-gone [MS], close, dpi, quit
+//   seen-text ID TEXT MS   wait-text from before the window exists, polling every 5 ms without a message
+//                          to the window's thread; also answers the Unix times in ms when it was seen,
+//                          when the window was first seen visible and when its process was made
+//   memory                 the window's process: committed private bytes (the regions VirtualQueryEx
+//                          reports), working set, peak working set, handle count (GetProcessHandleCount,
+//                          and the handles the system's list gives the process, which Wine does fill in)
 
 #include "driver_capture.h"
 
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <psapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -48,6 +56,7 @@ using Args = std::vector<std::wstring>;
 constexpr UINT send_timeout_ms = 5000;
 constexpr int default_wait_ms = 10000;
 constexpr DWORD poll_ms = 50;
+constexpr DWORD seen_poll_ms = 5;
 
 struct Reply {
     bool ok = false;
@@ -315,6 +324,8 @@ private:
     Reply wait_gone(const Args& args);
     Reply close(const Args&);
     Reply dpi(const Args&);
+    Reply seen_text(const Args& args);
+    Reply memory(const Args&);
 };
 
 const Driver::Command Driver::commands_[] = {
@@ -344,6 +355,8 @@ const Driver::Command Driver::commands_[] = {
     {L"wait-gone", 0, false, &Driver::wait_gone},
     {L"close", 0, true, &Driver::close},
     {L"dpi", 0, true, &Driver::dpi},
+    {L"seen-text", 3, false, &Driver::seen_text},
+    {L"memory", 0, true, &Driver::memory},
 };
 
 Reply Driver::run(const std::wstring& name, const Args& args)
@@ -700,6 +713,132 @@ Reply Driver::close(const Args&)
 Reply Driver::dpi(const Args&)
 {
     return success(json_object({{"window", json_int(GetDpiForWindow(main_))}, {"system", json_int(GetDpiForSystem())}}));
+}
+
+double unix_ms(FILETIME time)
+{
+    const auto ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    return static_cast<double>(ticks - 116444736000000000ULL) / 1e4;
+}
+
+double unix_ms_now()
+{
+    FILETIME now{};
+    GetSystemTimePreciseAsFileTime(&now);
+    return unix_ms(now);
+}
+
+// When the process was made: what went before is the loader's start.
+double created_unix_ms(DWORD pid)
+{
+    FILETIME created{}, ended{}, kernel{}, user{};
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    const bool got = process && GetProcessTimes(process, &created, &ended, &kernel, &user);
+    if (process) CloseHandle(process);
+    return got ? unix_ms(created) : 0;
+}
+
+// For timing a window's start from outside: the text is read as the system keeps it for another
+// process's window, so the polls cost the window's own thread nothing, and the time is the system
+// clock, which a Linux-side clock can be compared with.
+Reply Driver::seen_text(const Args& args)
+{
+    const auto id = to_int(args[0]);
+    const auto ms = to_int(args.back());
+    if (!id || !ms) return failure("bad id or time");
+    std::wstring wanted;
+    for (std::size_t i = 1; i + 1 < args.size(); ++i) wanted += (i > 1 ? L" " : L"") + args[i];
+    std::wstring now;
+    double visible = 0;
+    for (Deadline deadline(*ms);; Sleep(seen_poll_ms)) {
+        // Only a visible window: a closed one of an earlier process may linger hidden with its texts.
+        const HWND found = find_main();
+        const HWND child = found && IsWindowVisible(found) ? GetDlgItem(found, static_cast<int>(*id)) : nullptr;
+        if (child) {
+            if (found != main_) attach(found);
+            if (visible == 0) visible = unix_ms_now();
+            wchar_t text[512] = {};
+            GetWindowTextW(child, text, 512);
+            now = text;
+            if (now.find(wanted) != std::wstring::npos) {
+                const double seen = unix_ms_now();
+                return success(json_object({{"text", json_string(now)}, {"unix_ms", std::to_string(seen)},
+                                            {"visible_unix_ms", std::to_string(visible)},
+                                            {"created_unix_ms", std::to_string(created_unix_ms(pid_))}}));
+            }
+        }
+        if (deadline.passed()) return failure("timed out; the text is " + json_string(now));
+    }
+}
+
+// Wine answers GetProcessHandleCount with 0 for every process; the system's list of open handles
+// (SystemHandleInformation) is kept by its server and does name each handle's owner.
+std::optional<long long> listed_handles(DWORD pid)
+{
+    struct Entry {
+        ULONG owner;
+        BYTE type;
+        BYTE flags;
+        USHORT value;
+        void* object;
+        ULONG access;
+    };
+    struct List {
+        ULONG count;
+        Entry entries[1];
+    };
+    using Query = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+    constexpr ULONG system_handle_information = 16;
+    constexpr LONG length_mismatch = static_cast<LONG>(0xC0000004);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return std::nullopt;
+    std::vector<unsigned char> buffer(1 << 16);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        const LONG status = query(system_handle_information, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == length_mismatch) {
+            buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status != 0) return std::nullopt;
+        const auto* list = reinterpret_cast<const List*>(buffer.data());
+        long long owned = 0;
+        for (ULONG i = 0; i < list->count; ++i)
+            if (list->entries[i].owner == pid) ++owned;
+        return owned;
+    }
+    return std::nullopt;
+}
+
+// Wine leaves PrivateUsage at 0, so private bytes are the committed private regions added up, which
+// is what Windows counts.
+Reply Driver::memory(const Args&)
+{
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid_);
+    if (!process) return failure("the process could not be opened");
+    constexpr int most_regions = 1 << 20;
+    unsigned long long committed = 0;
+    int regions = 0;
+    MEMORY_BASIC_INFORMATION region{};
+    for (const char* at = nullptr;
+         regions < most_regions && VirtualQueryEx(process, at, &region, sizeof region) == sizeof region; ++regions) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) committed += region.RegionSize;
+        at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    }
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    const bool counted = GetProcessMemoryInfo(process, &counters, sizeof counters) != FALSE;
+    DWORD handles = 0;
+    const bool handled = GetProcessHandleCount(process, &handles) != FALSE;
+    CloseHandle(process);
+    if (!counted || !handled) return failure("the process's counters could not be read");
+    return success(json_object({{"private", json_int(static_cast<long long>(committed))},
+                                {"working_set", json_int(static_cast<long long>(counters.WorkingSetSize))},
+                                {"peak_working_set", json_int(static_cast<long long>(counters.PeakWorkingSetSize))},
+                                {"handles", json_int(handles)},
+                                {"handles_listed", json_int(listed_handles(pid_).value_or(-1))},
+                                {"regions", json_int(regions)}}));
 }
 
 // --- the loop --------------------------------------------------------------------------------
