@@ -20,6 +20,7 @@ using client::platform::widen;
 
 struct CatalogLoad {
     HWND window = nullptr;
+    std::shared_ptr<WindowToCome> window_to_come;  // where the answer goes while `window` is null
     std::string site_origin;
     std::string user_agent;  // a copy: the worker may outlive everything but its payload
     std::shared_ptr<client::Transport> transport;
@@ -31,7 +32,9 @@ void catalog_worker(std::unique_ptr<CatalogLoad> load)
 {
     auto reply = std::make_unique<catalog::CatalogReply>(
         catalog::fetch_catalog(*load->transport, load->site_origin, load->user_agent, load->pass, load->pass_sent));
-    post_record(load->window, msg_catalog_reply, std::move(reply));
+    const HWND window = load->window ? load->window : load->window_to_come->wait();
+    if (window)
+        post_record(window, msg_catalog_reply, std::move(reply));
 }
 
 bool pass_is_current(const InstallerApp& app)
@@ -81,17 +84,23 @@ std::string current_pass(const InstallerApp& app)
     return pass_is_current(app) ? app.download_pass : std::string();
 }
 
-void load_catalog(InstallerApp& app)
+bool start_catalog_fetch(InstallerApp& app)
 {
     auto load = std::make_unique<CatalogLoad>();
     load->window = app.window;
+    load->window_to_come = app.first_catalog_window;
     load->site_origin = app.site_origin;
     load->user_agent = user_agent();
     load->transport = app.transport;
     load->pass = current_pass(app);
     load->pass_sent = !load->pass.empty();
+    return start_worker<CatalogLoad, catalog_worker>(std::move(load));
+}
+
+void load_catalog(InstallerApp& app)
+{
     set_status(app, text::looking_up, status_information);
-    if (!start_worker<CatalogLoad, catalog_worker>(std::move(load)))
+    if (!start_catalog_fetch(app))
         set_status(app, text::worker_failed, status_attention);
 }
 

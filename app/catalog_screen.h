@@ -8,6 +8,9 @@
 
 namespace tw::app {
 
+// Asks for the catalog on a worker, with the pass while it is current; false when no worker could
+// be started. load_catalog also says so on the status line.
+bool start_catalog_fetch(InstallerApp& app);
 void load_catalog(InstallerApp& app);
 void handle_catalog_reply(InstallerApp& app, std::unique_ptr<catalog::CatalogReply> reply);
 void apply_catalog(InstallerApp& app, catalog::Catalog catalog);

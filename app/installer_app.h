@@ -3,6 +3,7 @@
 // flags and the site fields, which are fixed before any worker starts.
 
 #include "app/ui_state.h"
+#include "app/window_to_come.h"
 #include "catalog/catalog.h"
 #include "client/http.h"
 
@@ -114,6 +115,8 @@ struct InstallerApp {
     // UI thread only.
     bool close_requested = false;
     bool self_update_offered = false;
+    // Set when the first catalog was asked for before the window existed.
+    std::shared_ptr<WindowToCome> first_catalog_window;
 };
 
 // The instance lives for the whole process.

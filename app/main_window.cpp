@@ -99,11 +99,12 @@ LRESULT on_create(InstallerApp& app, HWND window)
     ui::build_fonts(app);
     ui::layout(app);
     update_controls(app);
-    if (!app.site_origin.empty()) {
-        load_catalog(app);
-    } else {
+    if (app.site_origin.empty())
         set_status(app, text::no_site, status_attention);
-    }
+    else if (app.first_catalog_window)
+        set_status(app, text::looking_up, status_information);
+    else
+        load_catalog(app);
     return 0;
 }
 

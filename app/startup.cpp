@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/catalog_screen.h"
 #include "app/main_window.h"
 #include "app/product_hint.h"
 #include "app/site.h"
@@ -66,18 +67,25 @@ std::wstring own_path()
 
 int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin)
 {
-    init_common_controls();
-    const GdiplusSession gdiplus;
-
     InstallerApp& app = the_app();
     app.site_origin = site_origin;
     app.site_host = site_host_of(app.site_origin);
     app.transport = client::platform::make_winhttp_transport();
     app.product_hint = product_hint_from_path(own_path());
+    // The catalog is what the window waits for, and making the first window can take as long as
+    // the request: ask first; the answer waits for the window.
+    if (!app.site_origin.empty()) {
+        app.first_catalog_window = std::make_shared<WindowToCome>();
+        if (!start_catalog_fetch(app))
+            app.first_catalog_window.reset();
+    }
 
-    if (!register_window_class(instance))
-        return 1;
-    HWND window = create_main_window(instance);
+    init_common_controls();
+    const GdiplusSession gdiplus;
+
+    HWND window = register_window_class(instance) ? create_main_window(instance) : nullptr;
+    if (app.first_catalog_window)
+        app.first_catalog_window->arrive(window);
     if (!window)
         return 1;
     ShowWindow(window, show_command);
