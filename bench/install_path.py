@@ -76,6 +76,17 @@ def site_port(build):
     raise Stop("%s has no TWI_SITE" % build)
 
 
+def checked_config(build):
+    """The harness's view of the build's Installer, driver and site port, checked. From here on
+    SIGTERM and SIGHUP end the benchmark through its own clean-up."""
+    signal.signal(signal.SIGTERM, on_signal)
+    signal.signal(signal.SIGHUP, on_signal)
+    config = harness.Config(build, os.path.join(build, "app", "TarnwickInstaller.exe"),
+                            os.path.join(build, "tests", "e2e", "twi-driver.exe"), site_port(build))
+    config.check()
+    return config
+
+
 def pin_to_first_core(pid):
     """Moves a server started here off the core the Windows programs run on, as run-download places
     it, when this script itself was started on the last core only (as bench/run-all starts it)."""
@@ -355,14 +366,9 @@ def main():
     p.add_argument("--size", type=int, default=DEFAULT_SIZE, help="bytes of the signed sample, about")
     p.add_argument("--unsized", action="store_true", help="serve the file without a length (no progress)")
     options = p.parse_args()
-    signal.signal(signal.SIGTERM, on_signal)
-    signal.signal(signal.SIGHUP, on_signal)
-
     build = os.path.abspath(options.build)
     try:
-        config = harness.Config(build, os.path.join(build, "app", "TarnwickInstaller.exe"),
-                                os.path.join(build, "tests", "e2e", "twi-driver.exe"), site_port(build))
-        config.check()
+        config = checked_config(build)
     except (Stop, harness.HarnessError, OSError) as e:
         print("install_path: %s" % e, file=sys.stderr)
         return 2

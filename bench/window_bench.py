@@ -28,7 +28,6 @@ its test environment running. Everything started here is stopped on every way ou
 import argparse
 import os
 import shutil
-import signal
 import statistics
 import subprocess
 import sys
@@ -42,7 +41,7 @@ sys.path.insert(0, BENCH)
 
 import harness  # noqa: E402
 from harness import INSTALL, STATUS  # noqa: E402
-from install_path import Stop, on_signal, pin_to_first_core, site_port  # noqa: E402
+from install_path import Stop, checked_config, pin_to_first_core  # noqa: E402
 from sample_site import SampleSite  # noqa: E402
 
 CATALOG_PATH = "/api/installer/v1/catalog?platform=windows"
@@ -270,13 +269,9 @@ def main():
     p.add_argument("--skip-catalog", action="store_true")
     p.add_argument("--skip-memory", action="store_true")
     options = p.parse_args()
-    signal.signal(signal.SIGTERM, on_signal)
-    signal.signal(signal.SIGHUP, on_signal)
     build = os.path.abspath(options.build)
     try:
-        config = harness.Config(build, os.path.join(build, "app", "TarnwickInstaller.exe"),
-                                os.path.join(build, "tests", "e2e", "twi-driver.exe"), site_port(build))
-        config.check()
+        config = checked_config(build)
         if not os.path.exists(os.path.join(build, "bench", "bench_catalog.exe")):
             raise Stop("bench_catalog.exe is missing; build it first")
     except (Stop, harness.HarnessError, OSError) as e:

@@ -316,11 +316,17 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def shared_staging_folders(config):
+    """The shared staging folder ("TarnwickInstaller" in %TEMP%) of each user of the prefix that has one."""
+    users = os.path.join(config.prefix, "drive_c", "users")
+    paths = [os.path.join(users, user, "Temp", "TarnwickInstaller") for user in os.listdir(users)]
+    return [path for path in paths if os.path.isdir(path)]
+
+
 def staging_leftovers(config):
     """What is left inside the prefix's shared staging folder, as paths relative to it."""
     left = []
-    for user in os.listdir(os.path.join(config.prefix, "drive_c", "users")):
-        shared = os.path.join(config.prefix, "drive_c", "users", user, "Temp", "TarnwickInstaller")
+    for shared in shared_staging_folders(config):
         for folder, _, files in os.walk(shared):
             if folder != shared:
                 left.append(os.path.relpath(folder, shared))
@@ -355,6 +361,16 @@ class InstallerTestCase(unittest.TestCase):
     """Base class: start() brings up site, program and driver; cleanups take them down."""
 
     config = None  # set by main()
+
+    def setUp(self):
+        self.staged_before = set(staging_leftovers(self.config))
+
+    def staged_since_setup(self):
+        """What the test left in the shared staging folder."""
+        return [p for p in staging_leftovers(self.config) if p not in self.staged_before]
+
+    def assertNothingStaged(self):
+        self.assertEqual(self.staged_since_setup(), [])
 
     def start(self, catalog="single-product.json", catalog_status=None, site=True,
               file_name="TarnwickInstaller.exe", site_args=(), program_env=None, program=None, wrapper=()):

@@ -17,11 +17,11 @@ import urllib.parse
 
 import harness
 from harness import (BETA, INSTALL, OFFICIAL, SIGN_IN, STATUS, VERSIONS, DevSite, InstallerTestCase,
-                     staging_leftovers, windows_path)
+                     windows_path)
 from sample_site import SampleSite
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
-from run_with_devsite import in_own_hosts  # noqa: E402
+from run_with_devsite import in_own_hosts, write_named_hosts  # noqa: E402
 
 API = "/api/installer/v1"
 CHOOSE_VERSION = "Choose a version."
@@ -68,7 +68,7 @@ class HostileTestCase(InstallerTestCase):
         harness.record_browser_addresses(cls)
 
     def setUp(self):
-        self.staged_before = set(staging_leftovers(self.config))
+        super().setUp()
         self.samples = SampleSite(self.config, self.make_work_dir())
         self.markers = os.path.join(self.work_dir, "markers")
         os.makedirs(self.markers)
@@ -105,7 +105,7 @@ class HostileTestCase(InstallerTestCase):
 
     def check_when_done(self):
         """Checks the logs and the staging folder once the test is over, before its servers stop."""
-        self.addCleanup(self.assert_nothing_staged)
+        self.addCleanup(self.assertNothingStaged)
         self.addCleanup(self.assert_no_bearer_left_the_site)
 
     def sign_in(self):
@@ -133,7 +133,7 @@ class HostileTestCase(InstallerTestCase):
                 self.wait_status(row.sentence, OUTCOME_WAIT)
                 ran = set(os.listdir(self.markers)) - ran_before
                 self.assertEqual(len(ran), 1 if row.runs else 0, "setup programs run: %s" % sorted(ran))
-                self.assertEqual(self.staged_since_setup(), [])
+                self.assertNothingStaged()
                 if row.after:
                     row.after()
 
@@ -160,12 +160,6 @@ class HostileTestCase(InstallerTestCase):
         """Request lines in a site's log file: it also logs the handshakes a client broke off."""
         with open(site.log_path) as log:
             return [line for line in log if '"' in line]
-
-    def staged_since_setup(self):
-        return [p for p in staging_leftovers(self.config) if p not in self.staged_before]
-
-    def assert_nothing_staged(self):
-        self.assertEqual(self.staged_since_setup(), [])
 
     def end_run(self):
         """Stops this run's program, driver and site, so that the next row can start afresh."""
@@ -277,16 +271,10 @@ class OneInstallerManyDownloads(HostileTestCase):
         self.driver.call("click", OFFICIAL)
         self.run_rows(rows)
         self.assertNotIn(echoed["pass"], self.driver.text(STATUS))
-        outside = [name for name in os.listdir(os.path.dirname(self.staging_root())) if "Studio" in name]
+        temp_folders = [os.path.dirname(shared) for shared in harness.shared_staging_folders(self.config)]
+        self.assertTrue(temp_folders, "no staging folder")
+        outside = [name for temp in temp_folders for name in os.listdir(temp) if "Studio" in name]
         self.assertEqual(outside, [], "a name climbed out of its folder")
-
-    def staging_root(self):
-        users = os.path.join(self.config.prefix, "drive_c", "users")
-        for user in os.listdir(users):
-            path = os.path.join(users, user, "Temp", "TarnwickInstaller")
-            if os.path.isdir(path):
-                return path
-        self.fail("no staging folder")
 
 
 class NamedSite(HostileTestCase):
@@ -296,8 +284,7 @@ class NamedSite(HostileTestCase):
     def test_a_real_looking_site_keeps_its_pass_at_home_and_plain_http_out(self):
         program = os.environ.get("TWI_E2E_NAMED_SITE_PROGRAM")
         hosts = os.path.join(self.work_dir, "hosts")
-        with open("/etc/hosts") as system, open(hosts, "w") as own:
-            own.write(system.read() + "\n127.0.0.1 tarnwick.test downloads.tarnwick.test\n")
+        write_named_hosts(hosts)
         wrapper = in_own_hosts(hosts, [])
         if not program or wrapper is None:
             self.skipTest("needs the named-site Installer and a mount namespace of its own")
@@ -415,7 +402,7 @@ class ClosingOnAStall(HostileTestCase):
                     harness.wait_for(lambda: not [w for w in self.driver.call("windows") if w["visible"]], 2,
                                      "the window to hide")
                     self.assertEqual(self.program.wait(READ_TIMEOUT + 10), 0)
-                    self.assert_nothing_staged()
+                    self.assertNothingStaged()
                 finally:
                     self.end_run()
 

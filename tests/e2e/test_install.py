@@ -9,7 +9,7 @@ import os
 import sys
 
 import harness
-from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, staging_leftovers, windows_path
+from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, windows_path
 from sample_site import SampleSite
 
 SUCCESS_GREEN = (70, 214, 160)
@@ -20,7 +20,7 @@ OUTCOME_WAIT = 120.0
 
 class InstallTestCase(InstallerTestCase):
     def setUp(self):
-        self.staged_before = set(staging_leftovers(self.config))
+        super().setUp()
         self.markers = os.path.join(self.make_work_dir(), "markers")
         os.makedirs(self.markers)
         self.samples = SampleSite(self.config, self.work_dir)
@@ -37,12 +37,6 @@ class InstallTestCase(InstallerTestCase):
         self.driver.call("select", VERSIONS, row)
         self.driver.call("click", INSTALL)
         self.wait_status(expected, seconds)
-
-    def staged_since_setup(self):
-        return [p for p in staging_leftovers(self.config) if p not in self.staged_before]
-
-    def assertNothingStaged(self):
-        self.assertEqual(self.staged_since_setup(), [])
 
 
 class Outcomes(InstallTestCase):
@@ -184,8 +178,8 @@ class SelfUpdate(InstallTestCase):
         self.remove_staged(left[0])
 
     def remove_staged(self, folder):
-        for user in os.listdir(os.path.join(self.config.prefix, "drive_c", "users")):
-            path = os.path.join(self.config.prefix, "drive_c", "users", user, "Temp", "TarnwickInstaller", folder)
+        for shared in harness.shared_staging_folders(self.config):
+            path = os.path.join(shared, folder)
             if os.path.isdir(path):
                 for name in os.listdir(path):
                     os.remove(os.path.join(path, name))

@@ -2,6 +2,7 @@
 // refused, without crashing, leaking or breaking the records' promises.
 
 #include "catalog/catalog.h"
+#include "tests/fuzz/oracle.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -10,11 +11,7 @@
 
 namespace {
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using tw::fuzz::require;
 
 bool is_lower_hex_digest(std::string_view text)
 {

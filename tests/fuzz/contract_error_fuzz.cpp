@@ -8,6 +8,7 @@
 
 #include "client/display_text.h"
 #include "client/service.h"
+#include "tests/fuzz/oracle.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -32,11 +33,7 @@ constexpr std::string_view kServiceCodes[] = {
 constexpr std::string_view kLabel = "I-2 link/poll";
 constexpr std::string_view kToken = "twdp_SECRET";
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using tw::fuzz::require;
 
 // Decodes by code point value rather than by the byte ranges the sanitiser uses, so the two
 // readings of the rules check each other. Counts characters; -1 when the text is not UTF-8.

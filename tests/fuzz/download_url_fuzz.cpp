@@ -6,6 +6,7 @@
 // whole input is the address and the site is "tarnwick.example".
 
 #include "download/address_policy.h"
+#include "tests/fuzz/oracle.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -17,11 +18,7 @@ namespace {
 
 using tw::download::is_allowed_download_url;
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using tw::fuzz::require;
 
 std::string lower(std::string_view text)
 {

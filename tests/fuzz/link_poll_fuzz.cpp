@@ -8,6 +8,7 @@
 
 #include "client/contract_error.h"
 #include "client/link_messages.h"
+#include "tests/fuzz/oracle.h"
 
 #include <nlohmann/json.hpp>
 
@@ -25,14 +26,10 @@ using namespace tw::client;
 using nlohmann::json;
 
 constexpr std::int32_t kStatuses[8] = {200, 201, 401, 404, 429, 503, 0, 400};
-constexpr std::string_view kTokenAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 constexpr std::string_view kPollToken = "twdl_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcde-_";
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using tw::fuzz::require;
+using tw::fuzz::kTokenAlphabet;
 
 const std::string* text_member(const json& object, const char* key)
 {

@@ -7,6 +7,7 @@
 
 #include "client/contract_error.h"
 #include "client/link_messages.h"
+#include "tests/fuzz/oracle.h"
 
 #include <nlohmann/json.hpp>
 
@@ -23,13 +24,9 @@ using nlohmann::json;
 
 constexpr std::int32_t kStatuses[8] = {200, 201, 299, 400, 429, 503, 0, 404};
 constexpr std::string_view kCodeAlphabet = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
-constexpr std::string_view kTokenAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using tw::fuzz::require;
+using tw::fuzz::kTokenAlphabet;
 
 bool only_from(std::string_view text, std::string_view alphabet)
 {

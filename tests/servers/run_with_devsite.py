@@ -46,6 +46,12 @@ CATALOG = {
 }
 
 
+def write_named_hosts(path):
+    """Writes this system's /etc/hosts to path, with NAMED_HOSTS added on 127.0.0.1."""
+    named = "\n127.0.0.1 " + " ".join(NAMED_HOSTS) + "\n"
+    pathlib.Path(path).write_text(pathlib.Path("/etc/hosts").read_text() + named)
+
+
 def prepare(work):
     downloads = work / "downloads"
     downloads.mkdir(parents=True, exist_ok=True)
@@ -53,7 +59,7 @@ def prepare(work):
     catalog = work / "catalog.json"
     catalog.write_text(json.dumps(CATALOG, indent=2))
     hosts = work / "hosts"
-    hosts.write_text(pathlib.Path("/etc/hosts").read_text() + "\n127.0.0.1 " + " ".join(NAMED_HOSTS) + "\n")
+    write_named_hosts(hosts)
     return downloads, catalog, hosts
 
 
