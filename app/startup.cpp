@@ -5,11 +5,15 @@
 #include "app/product_hint.h"
 #include "app/site.h"
 #include "client/platform/winhttp_transport.h"
+#include "download/staging.h"
 
 #include <commctrl.h>
 #include <gdiplus.h>
 
+#include <cstdint>
 #include <string>
+#include <system_error>
+#include <thread>
 
 namespace tw::app {
 namespace {
@@ -35,6 +39,24 @@ private:
     ULONG_PTR token_ = 0;
 };
 
+// A self-update's new Installer runs from its staging folder, so that folder is never removed,
+// and neither is one that a crash or a power cut left behind. A day on they go, unless a file in
+// one is still open (that new Installer still running).
+constexpr std::int64_t kStagingLeftoverAgeSeconds = 86'400;
+
+// On a thread of its own: a full temporary folder must not keep the window from opening.
+void start_removing_staging_leftovers()
+{
+    try {
+        std::thread([] {
+            FILETIME now{};
+            GetSystemTimeAsFileTime(&now);
+            download::remove_stale_staging_folders(download::shared_staging_folder(), now,
+                                                   kStagingLeftoverAgeSeconds);
+        }).detach();
+    } catch (const std::system_error&) {
+    }
+}
 
 void init_common_controls()
 {
@@ -79,6 +101,7 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
         if (!start_catalog_fetch(app))
             app.first_catalog_window.reset();
     }
+    start_removing_staging_leftovers();
 
     init_common_controls();
     const GdiplusSession gdiplus;

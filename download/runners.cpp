@@ -1,5 +1,7 @@
 #include "download/runners.h"
 
+#include "download/file_names.h"
+
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
@@ -48,7 +50,10 @@ private:
     HANDLE handle_;
 };
 
-SHELLEXECUTEINFOW shell_request(const wchar_t* verb, const std::wstring& path, ULONG mask)
+// The program starts in its staging folder, which holds nothing but itself, not in our working
+// folder (often Downloads, where any web page can leave a DLL): its current folder is on its DLL
+// search path. `folder` must outlive the request.
+SHELLEXECUTEINFOW shell_request(const wchar_t* verb, const std::wstring& path, const std::wstring& folder, ULONG mask)
 {
     SHELLEXECUTEINFOW request{};
     request.cbSize = sizeof(request);
@@ -57,7 +62,7 @@ SHELLEXECUTEINFOW shell_request(const wchar_t* verb, const std::wstring& path, U
     request.lpVerb = verb;
     request.lpFile = path.c_str();
     request.lpParameters = nullptr;
-    request.lpDirectory = nullptr;
+    request.lpDirectory = folder.empty() ? nullptr : folder.c_str();
     request.nShow = SW_SHOWNORMAL;
     return request;
 }
@@ -87,7 +92,8 @@ InstallerRun run_installer_elevated(const std::wstring& path)
 {
     const ComApartment apartment;
     InstallerRun run;
-    SHELLEXECUTEINFOW request = shell_request(L"runas", path, kElevatedMask);
+    const std::wstring folder = parent_folder(path);
+    SHELLEXECUTEINFOW request = shell_request(L"runas", path, folder, kElevatedMask);
     if (ShellExecuteExW(&request) && request.hProcess) {
         const ProcessHandle process(request.hProcess);
         run.started = true;
@@ -105,7 +111,8 @@ InstallerRun run_installer_elevated(const std::wstring& path)
 bool run_new_installer(const std::wstring& path, std::wstring& message)
 {
     const ComApartment apartment;
-    SHELLEXECUTEINFOW request = shell_request(L"open", path, kPlainMask);
+    const std::wstring folder = parent_folder(path);
+    SHELLEXECUTEINFOW request = shell_request(L"open", path, folder, kPlainMask);
     if (ShellExecuteExW(&request))
         return true;
     message = start_failure(L"new Installer", GetLastError());

@@ -1,7 +1,14 @@
 #pragma once
 // Staging folders: every download gets a fresh folder of its own under the user's temporary
 // folder, inside the shared "TarnwickInstaller" folder, which is never removed.
+//
+// The elevated setup program runs from its staging folder and loads DLLs from there, so whatever
+// else lands in that folder would run elevated too: the folder is closed to additions once the
+// download is written, checked to hold nothing else before the setup starts, and removed whole.
 
+#include <windows.h>
+
+#include <cstdint>
 #include <string>
 
 namespace tw::download {
@@ -9,8 +16,24 @@ namespace tw::download {
 // The full path of a newly created staging folder; empty when none could be made.
 std::wstring make_staging_folder();
 
-// Removes the staged file and then its folder when that is empty. Failures are ignored: a file
-// still open elsewhere simply stays.
+// The shared staging folder, %TEMP%\TarnwickInstaller (empty when the temporary folder is unknown).
+std::wstring shared_staging_folder();
+
+// Once the file is written and held: gives the staged file's folder a protected DACL that lets
+// the user read, run and delete, but not add files or change the DACL. False when it could not be set.
+bool protect_staging_folder(const std::wstring& staged_path);
+
+// True when the staged file's folder holds that file and nothing else.
+bool staging_folder_holds_only(const std::wstring& staged_path);
+
+// Removes the staged file and, when its folder is a staging folder (named by a braced GUID),
+// anything else in that folder, then the folder. A planted junction or symlink is removed itself,
+// never what it points at. Failures are ignored: a file still open elsewhere simply stays.
 void discard_download(const std::wstring& path);
+
+// Removes {GUID} folders directly under `shared_folder` whose creation and last-write times are
+// both more than `max_age_seconds` before `now` and none of whose files is open anywhere; touches
+// nothing else. Returns how many it removed.
+int remove_stale_staging_folders(const std::wstring& shared_folder, FILETIME now, std::int64_t max_age_seconds);
 
 }  // namespace tw::download

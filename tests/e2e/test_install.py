@@ -5,8 +5,11 @@ Every sample leaves a marker when it runs, in the test's own folder; no marker m
 No test may leave a staging folder behind, except the new Installer of a self-update that started.
 """
 
+import getpass
 import os
 import sys
+import time
+import uuid
 
 import harness
 from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, windows_path
@@ -33,6 +36,19 @@ class InstallTestCase(InstallerTestCase):
     def ran(self, file_name):
         return os.path.exists(os.path.join(self.markers, file_name + ".ran"))
 
+    def working_folder(self, file_name):
+        """The folder the sample was started in, the third line of its marker."""
+        with open(os.path.join(self.markers, file_name + ".ran"), encoding="utf-8", newline="") as f:
+            return f.read().split("\r\n")[2]
+
+    def open_large(self, file_name, size):
+        """Studio 2.1.0 as a signed file of `size` bytes, ready to install."""
+        sha256, size = self.samples.stage_large(file_name, size)
+        driver = self.open([{"version": "2.1.0", "fileName": file_name, "sizeBytes": size, "sha256": sha256,
+                             "downloadUrl": self.samples.url("/downloads/" + file_name)}])
+        self.wait_status("Choose a version.")
+        return driver
+
     def install_row(self, row, expected, seconds=OUTCOME_WAIT):
         self.driver.call("select", VERSIONS, row)
         self.driver.call("click", INSTALL)
@@ -49,7 +65,7 @@ class Outcomes(InstallTestCase):
             ("2.0.5", "sample-setup-exit-5.exe", "The install was cancelled."),
             ("2.0.2", "sample-setup-exit-2.exe", "The install was cancelled."),
             ("2.0.1", "sample-setup-exit-3010.exe", unfinished % 3010),
-            ("2.0.0", "sample-setup-exit-4294967295.exe", unfinished % 4294967295),
+            ("2.0.0", "sample-setup-exit-4294967294.exe", unfinished % 4294967294),
         ]
         builds = [self.samples.build(v, sample, "Studio-%s-setup.exe" % v) for v, sample, _ in rows]
         driver = self.open(builds)
@@ -59,6 +75,9 @@ class Outcomes(InstallTestCase):
             self.assertTrue(self.ran("Studio-%s-setup.exe" % version), version)
             if row == 0:
                 self.assertTrue(self.status_has_colour(driver.rect(STATUS), SUCCESS_GREEN), "the success is not green")
+                # A staging folder, not the Installer's own working folder, where a stray DLL may lie.
+                self.assertRegex(self.working_folder("Studio-%s-setup.exe" % version),
+                                 r"(?i)^C:\\users\\[^\\]+\\Temp\\TarnwickInstaller\\\{[0-9A-F-]{36}\}$")
             self.assertTrue(driver.enabled(INSTALL), "Install stays off after %s" % version)
         self.assertNothingStaged()
 
@@ -84,6 +103,19 @@ class Outcomes(InstallTestCase):
         for row, (version, _, _) in enumerate(rows):
             self.install_row(row, CHECK_FAILED)
             self.assertFalse(self.ran("Studio-%s.exe" % version), "%s ran" % version)
+        self.assertNothingStaged()
+
+    def test_a_file_dropped_beside_the_download_stops_the_install(self):
+        # The setup would load a DLL from its own folder, elevated. Large, so that the drop is
+        # made while the file is still downloading or being checked.
+        driver = self.open_large("Studio-2.1.0.exe", 128 * 1024 * 1024)
+        driver.call("click", INSTALL)
+        folder = self.wait_until(self.staged_since_setup, "the download's staging folder", 60)[0]
+        shared, = harness.shared_staging_folders(self.config)
+        with open(os.path.join(shared, folder, "version.dll"), "wb") as f:
+            f.write(b"MZ")
+        self.wait_status(CHECK_FAILED, OUTCOME_WAIT)
+        self.assertFalse(self.ran("Studio-2.1.0.exe"), "the setup ran beside a planted DLL")
         self.assertNothingStaged()
 
     def test_refused_and_broken_downloads_say_why(self):
@@ -120,11 +152,7 @@ class Closing(InstallTestCase):
         self.assertNothingStaged()
 
     def test_closing_during_the_checks_runs_nothing(self):
-        sha256, size = self.samples.stage_large("Studio-2.1.0-large.exe", 400 * 1024 * 1024)
-        build = {"version": "2.1.0", "fileName": "Studio-2.1.0-large.exe", "sizeBytes": size, "sha256": sha256,
-                 "downloadUrl": self.samples.url("/downloads/Studio-2.1.0-large.exe")}
-        driver = self.open([build])
-        self.wait_status("Choose a version.")
+        driver = self.open_large("Studio-2.1.0-large.exe", 400 * 1024 * 1024)
         driver.call("click", INSTALL)
         driver.wait_text(STATUS, "Checking the download", 120)
         driver.call("close")
@@ -184,6 +212,25 @@ class SelfUpdate(InstallTestCase):
                 for name in os.listdir(path):
                     os.remove(os.path.join(path, name))
                 os.rmdir(path)
+
+    def test_what_a_self_update_left_goes_at_a_start_a_day_later(self):
+        shared = os.path.join(self.config.prefix, "drive_c", "users", getpass.getuser(), "Temp",
+                              "TarnwickInstaller")
+        old, new = (os.path.join(shared, "{%s}" % str(uuid.uuid4()).upper()) for _ in range(2))
+        for folder in (old, new):
+            os.makedirs(folder)
+            with open(os.path.join(folder, "TarnwickInstaller.exe"), "wb") as f:
+                f.write(b"MZ")
+        a_day_ago = time.time() - 25 * 3600
+        for path in (os.path.join(old, "TarnwickInstaller.exe"), old):
+            os.utime(path, (a_day_ago, a_day_ago))
+        try:
+            self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio.exe")])
+            self.wait_until(lambda: not os.path.exists(old), "the day-old staging folder to go", 20)
+            self.assertTrue(os.path.isdir(new), "a staging folder of today went")
+        finally:
+            self.remove_staged(os.path.basename(old))
+            self.remove_staged(os.path.basename(new))
 
     def test_a_new_installer_from_another_signer_leaves_the_offer(self):
         driver = self.open_out_of_date("signed-other.exe")

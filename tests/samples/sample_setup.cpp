@@ -2,9 +2,10 @@
 // ran and ends with the exit code it was built with (TWI_SAMPLE_EXIT_CODE).
 //
 // The marker goes into the folder named by TWI_SAMPLE_MARKERS, or %TEMP%\TarnwickSampleRuns; it
-// is called after the program's own file name plus ".ran" and holds the program's full path and
-// exit code, one a line. When TWI_SAMPLE_HOLD names a file, the program writes its marker and
-// then waits (60 seconds at most) until that file exists, so a test can see it still running.
+// is called after the program's own file name plus ".ran" and holds the program's full path, its
+// exit code and the working folder it started in, one a line. When TWI_SAMPLE_HOLD names a file,
+// the program writes its marker and then waits (60 seconds at most) until that file exists, so a
+// test can see it still running.
 //
 // Kernel32 only, fixed buffers: the program stays small and starts quickly under Wine.
 #include <windows.h>
@@ -46,8 +47,8 @@ const wchar_t* file_name_of(const wchar_t* path)
     return name;
 }
 
-// "<full path>\r\n<exit code>\r\n" in UTF-8.
-int marker_text(const wchar_t* own_path, char* text, int capacity)
+// "<full path>\r\n<exit code>\r\n<working folder>\r\n" in UTF-8.
+int marker_text(const wchar_t* own_path, const wchar_t* working_folder, char* text, int capacity)
 {
     const int path_length =
         WideCharToMultiByte(CP_UTF8, 0, own_path, -1, text, capacity - 16, nullptr, nullptr);
@@ -67,6 +68,13 @@ int marker_text(const wchar_t* own_path, char* text, int capacity)
         text[at++] = digits[--count];
     text[at++] = '\r';
     text[at++] = '\n';
+    const int folder_length =
+        WideCharToMultiByte(CP_UTF8, 0, working_folder, -1, text + at, capacity - at - 2, nullptr, nullptr);
+    if (folder_length <= 0)
+        return 0;
+    at += folder_length - 1;
+    text[at++] = '\r';
+    text[at++] = '\n';
     return at;
 }
 
@@ -76,10 +84,13 @@ void leave_marker()
     static wchar_t own_path[kPathCapacity];
     static wchar_t marker[kPathCapacity];
     static wchar_t partial[kPathCapacity];
-    static char text[3 * kPathCapacity + 16];
+    static wchar_t working_folder[kPathCapacity];
+    static char text[6 * kPathCapacity + 32];
 
     const DWORD own_length = GetModuleFileNameW(nullptr, own_path, kPathCapacity);
-    if (own_length == 0 || own_length >= kPathCapacity || !marker_folder(marker))
+    const DWORD folder_length = GetCurrentDirectoryW(kPathCapacity, working_folder);
+    if (own_length == 0 || own_length >= kPathCapacity || folder_length == 0 || folder_length >= kPathCapacity ||
+        !marker_folder(marker))
         return;
     CreateDirectoryW(marker, nullptr);
     const wchar_t* name = file_name_of(own_path);
@@ -91,7 +102,7 @@ void leave_marker()
     lstrcpyW(partial, marker);
     lstrcatW(partial, L".part");
 
-    const int length = marker_text(own_path, text, static_cast<int>(sizeof(text)));
+    const int length = marker_text(own_path, working_folder, text, static_cast<int>(sizeof(text)));
     const HANDLE file = CreateFileW(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;

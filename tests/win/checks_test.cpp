@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -226,11 +228,22 @@ protected:
     std::wstring release;
 };
 
+// The third line of a sample's marker, the working folder it was started in (the test's are ASCII).
+std::wstring marker_working_folder(const std::wstring& marker)
+{
+    std::ifstream in{std::filesystem::path(marker)};
+    std::string path, code, folder;
+    std::getline(std::getline(std::getline(in, path), code), folder);
+    folder = folder.substr(0, folder.find('\r'));
+    return std::wstring(folder.begin(), folder.end());
+}
+
 // Under Wine "runas" asks nothing and runs the program as the same user; a refused prompt cannot
-// be played here.
+// be played here. All ones would not do as a code: it is also what the runner reports when it
+// cannot read one.
 TEST_F(Runner, WaitsForTheInstallerAndHandsBackItsExitCodeUnsigned)
 {
-    for (const std::uint32_t code : {3010u, 4294967295u}) {
+    for (const std::uint32_t code : {3010u, 4294967294u}) {
         const std::wstring name = L"sample-setup-exit-" + std::to_wstring(code) + L".exe";
         const std::wstring path = signed_sample(name);
         const FileHandle held = hold(path);
@@ -239,7 +252,7 @@ TEST_F(Runner, WaitsForTheInstallerAndHandsBackItsExitCodeUnsigned)
         EXPECT_FALSE(run.declined) << code;
         EXPECT_EQ(run.exit_code, code);
         EXPECT_EQ(run.message, L"") << code;
-        EXPECT_TRUE(exists(folder + L"\\" + name + L".ran")) << code;
+        EXPECT_EQ(marker_working_folder(folder + L"\\" + name + L".ran"), path.substr(0, path.rfind(L'\\'))) << code;
     }
 }
 
@@ -283,6 +296,7 @@ TEST_F(Runner, TheNewInstallerIsStartedAndLeftRunning)
     EXPECT_EQ(message, L"");
 
     ASSERT_TRUE(wait_for_file(folder + L"\\" + name + L".ran"));
+    EXPECT_EQ(marker_working_folder(folder + L"\\" + name + L".ran"), folder);
     const FileHandle process(open_process_named(name));
     ASSERT_NE(process.get(), nullptr);
     EXPECT_EQ(WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));

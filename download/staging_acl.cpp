@@ -1,0 +1,83 @@
+// The elevated setup loads DLLs from its own folder, so a DLL that any process of the user could
+// add to its staging folder would run elevated.
+#include "download/staging_acl.h"
+
+#include "download/file_handle.h"
+#include "download/file_names.h"
+#include "download/staging.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace tw::download {
+namespace {
+
+// Read, run, list and delete; never add an entry, write data, or change the DACL or the owner.
+// Attributes may change, or a read-only file planted before the folder was closed could never be
+// deleted, and its folder would stay for good.
+constexpr DWORD kUserRights =
+    FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_WRITE_ATTRIBUTES | DELETE | FILE_DELETE_CHILD;
+constexpr wchar_t kUserRightsText[] = L"0x1301e9";
+static_assert(kUserRights == 0x1301E9, "kUserRightsText spells kUserRights");
+
+std::wstring current_user_sid()
+{
+    HANDLE raw = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
+        return {};
+    const FileHandle token(raw);  // CloseHandle owns a token as it owns a file
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size < sizeof(TOKEN_USER))
+        return {};
+    std::vector<std::uint64_t> buffer((size + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t));
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return {};
+    LPWSTR text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return {};
+    const std::unique_ptr<wchar_t, LocalFreer> owned(text);
+    return text;
+}
+
+// Protected, so nothing is inherited from %TEMP%, where the user has full control. The OWNER
+// RIGHTS entry takes away the owner's implicit right to rewrite the DACL, and thereby to undo it.
+std::wstring staging_sddl(const std::wstring& user_sid)
+{
+    const std::wstring rights = kUserRightsText;
+    return L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" + rights + L";;;" + user_sid + L")(A;OICI;" + rights +
+           L";;;OW)";
+}
+
+}  // namespace
+
+SecurityDescriptor staging_folder_descriptor()
+{
+    const std::wstring user = current_user_sid();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (user.empty() ||
+        !ConvertStringSecurityDescriptorToSecurityDescriptorW(staging_sddl(user).c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        return nullptr;
+    return SecurityDescriptor(descriptor);
+}
+
+bool protect_staging_folder(const std::wstring& staged_path)
+{
+    std::wstring folder = parent_folder(staged_path);
+    const SecurityDescriptor descriptor = staging_folder_descriptor();
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (folder.empty() || !descriptor || !GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) ||
+        !present || !dacl)
+        return false;
+    return SetNamedSecurityInfoW(folder.data(), SE_FILE_OBJECT,
+                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                 dacl, nullptr) == ERROR_SUCCESS;
+}
+
+}  // namespace tw::download
