@@ -1,6 +1,8 @@
 #include "app/install_flow.h"
 
 #include "app/catalog_screen.h"
+#include "app/download_job.h"
+#include "app/main_window.h"
 #include "app/outcomes.h"
 #include "app/product_hint.h"
 #include "app/site.h"
@@ -14,7 +16,7 @@
 #include "download/runners.h"
 #include "download/staging.h"
 
-#include <atomic>
+#include <memory>
 #include <string>
 
 namespace tw::app {
@@ -22,8 +24,7 @@ namespace {
 
 using client::platform::widen;
 
-// What an install or a self-update worker is given: copies, and the flags of the one app record,
-// which lives as long as the process.
+// What an install or a self-update worker is given: copies, and the state it shares with the window.
 struct DownloadJob {
     HWND window = nullptr;
     std::string site_host;
@@ -33,12 +34,11 @@ struct DownloadJob {
     std::string url;
     std::string sha256;
     std::wstring file_name;
-    std::atomic<bool>* cancel = nullptr;
+    std::shared_ptr<DownloadJobState> state;
 };
 
 struct InstallJob : DownloadJob {
     std::wstring label;  // product name and version
-    std::atomic<bool>* installer_open = nullptr;
 };
 
 struct SelfUpdateJob : DownloadJob {};
@@ -51,7 +51,7 @@ void post_status(HWND window, const wchar_t* literal)
 download::DownloadResult fetch(const DownloadJob& job)
 {
     return download::download_file({job.url, job.site_host, job.user_agent, job.pass, job.file_name},
-                                   ProgressPoster(job.window), job.cancel);
+                                   ProgressPoster(job.window), &job.state->cancel);
 }
 
 DownloadFailure failure_of(const download::DownloadResult& result)
@@ -59,19 +59,16 @@ DownloadFailure failure_of(const download::DownloadResult& result)
     return {result.cancelled, result.error_code, result.status};
 }
 
-// The hash first; the signature only for a file that is what the catalog describes.
+// The hash first; the signature only for a file that is what the catalog describes; last, the
+// folder it will run from, since a file planted beside a setup is loaded by it.
 bool passes_checks(const DownloadJob& job, const download::DownloadResult& download)
 {
     post_status(job.window, text::checking);
     if (!hash_matches(download::file_sha256_hex(download.file.get()), job.sha256))
         return false;
-    return download::check_signature(download.file.get(), download.path, widen(job.publisher)).ok;
-}
-
-// The window may have been closed while the file was checked: then nothing is started.
-bool abandoned(const DownloadJob& job)
-{
-    return job.cancel->load();
+    if (!download::check_signature(download.file.get(), download.path, widen(job.publisher)).ok)
+        return false;
+    return download::staging_folder_holds_only(download.path);
 }
 
 std::wstring check_and_run(const InstallJob& job, const download::DownloadResult& download)
@@ -79,12 +76,12 @@ std::wstring check_and_run(const InstallJob& job, const download::DownloadResult
     const std::wstring host = widen(job.site_host);
     if (!passes_checks(job, download))
         return text::check_failed(host);
-    if (abandoned(job))
+    // The window may have been closed while the file was checked: then nothing is started.
+    if (!claim_setup_start(job.state->gate))
         return {};
     post_status(job.window, text::installer_open);
-    job.installer_open->store(true);
     const download::InstallerRun run = download::run_installer_elevated(download.path);
-    job.installer_open->store(false);
+    mark_setup_ended(job.state->gate);
     return install_run_message({run.started, run.declined, run.exit_code}, job.label, host);
 }
 
@@ -97,7 +94,7 @@ void install_worker(std::unique_ptr<InstallJob> job)
         download.file.reset();
         download::discard_download(download.path);
     } else {
-        WorkOutcome outcome = install_download_failure(failure_of(download), !job->pass.empty(), widen(job->site_host));
+        WorkOutcome outcome = install_download_failure(failure_of(download), download.pass_sent, widen(job->site_host));
         result->message = std::move(outcome.message);
         result->pass_ended = outcome.pass_ended;
     }
@@ -116,9 +113,11 @@ std::unique_ptr<WorkResult> replace_installer(const SelfUpdateJob& job)
     const std::wstring host = widen(job.site_host);
     if (!passes_checks(job, download)) {
         result->message = text::check_failed(host);
-    } else if (!abandoned(job)) {
+    } else if (claim_setup_start(job.state->gate)) {
         std::wstring reason;
-        if (download::run_new_installer(download.path, reason))
+        const bool started = download::run_new_installer(download.path, reason);
+        mark_setup_ended(job.state->gate);
+        if (started)
             return nullptr;  // the new Installer runs from the staged file, so it stays
         result->message = text::installer_not_started(host);
     }
@@ -148,19 +147,20 @@ void fill_job(InstallerApp& app, DownloadJob& job)
     job.site_host = app.site_host;
     job.user_agent = user_agent();
     job.publisher = app.catalog->publisher;
-    job.cancel = &app.cancel_download;
+    job.state = std::make_shared<DownloadJobState>();
+    app.download_job = job.state;
 }
 
 // The shared start of both flows, once `busy` is claimed.
 template <class Job, void (*Worker)(std::unique_ptr<Job>)>
 void begin_download(InstallerApp& app, std::unique_ptr<Job> job)
 {
-    app.cancel_download.store(false);
     reset_progress(app);
     update_controls(app);
     set_status(app, text::downloading, status_information);
     if (!start_worker<Job, Worker>(std::move(job))) {
         app.busy.store(false);
+        app.download_job.reset();
         update_controls(app);
         set_status(app, text::worker_failed, status_attention);
     }
@@ -182,7 +182,6 @@ void start_install(InstallerApp& app)
     job->sha256 = build.sha256;
     job->file_name = widen(build.fileName);
     job->label = widen(product->name) + L" " + widen(build.version);
-    job->installer_open = &app.installer_open;
     begin_download<InstallJob, install_worker>(app, std::move(job));
 }
 
@@ -211,6 +210,7 @@ void install_action(InstallerApp& app)
 void handle_work_result(InstallerApp& app, std::unique_ptr<WorkResult> result)
 {
     app.busy.store(false);
+    app.download_job.reset();
     reset_progress(app);
     if (result->pass_ended) {
         app.download_pass.clear();
@@ -220,13 +220,13 @@ void handle_work_result(InstallerApp& app, std::unique_ptr<WorkResult> result)
     if (!result->message.empty())
         set_status(app, result->message, outcome_kind(result->message));
     update_controls(app);
-    if (app.close_requested)
-        DestroyWindow(app.window);
+    finish_close_when_idle(app);
 }
 
 void handle_self_update_launched(InstallerApp& app)
 {
     app.busy.store(false);
+    app.download_job.reset();
     DestroyWindow(app.window);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The one process-wide state record. Only the UI thread touches it, except the five atomic
-// flags and the site fields, which are fixed before any worker starts.
+// The one process-wide state record. Only the UI thread touches it, except the atomic flags and
+// the site fields, which are fixed before any worker starts.
 
+#include "app/download_job.h"
 #include "app/ui_state.h"
 #include "app/window_to_come.h"
 #include "catalog/catalog.h"
@@ -108,9 +109,9 @@ struct InstallerApp {
     // Shared with workers.
     std::atomic<bool> signing_in{false};
     std::atomic<bool> busy{false};
-    std::atomic<bool> installer_open{false};
     std::atomic<bool> cancel_sign_in{false};
-    std::atomic<bool> cancel_download{false};
+    // The running install's or self-update's; null when none runs.
+    std::shared_ptr<DownloadJobState> download_job;
 
     // UI thread only.
     bool close_requested = false;

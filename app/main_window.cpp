@@ -378,7 +378,7 @@ HWND create_main_window(HINSTANCE instance)
 
 void handle_close(InstallerApp& app)
 {
-    if (app.installer_open.load()) {
+    if (app.download_job && !close_setup_gate(app.download_job->gate)) {
         set_status(app, text::finish_installer_first, status_attention);
         return;
     }
@@ -387,9 +387,16 @@ void handle_close(InstallerApp& app)
         return;
     }
     app.close_requested = true;
-    app.cancel_download.store(true);
+    if (app.download_job)
+        app.download_job->cancel.store(true);
     app.cancel_sign_in.store(true);
     ShowWindow(app.window, SW_HIDE);
+}
+
+void finish_close_when_idle(InstallerApp& app)
+{
+    if (app.close_requested && !app.busy.load() && !app.signing_in.load())
+        DestroyWindow(app.window);
 }
 
 }  // namespace tw::app

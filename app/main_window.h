@@ -18,4 +18,8 @@ HWND create_main_window(HINSTANCE instance);
 // running work has been cancelled and reports back.
 void handle_close(InstallerApp& app);
 
+// After a deferred Close, ends the window once the last running worker has reported: a download
+// still writing when the process ends would leave its part on disk.
+void finish_close_when_idle(InstallerApp& app);
+
 }  // namespace tw::app

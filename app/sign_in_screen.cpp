@@ -1,6 +1,7 @@
 #include "app/sign_in_screen.h"
 
 #include "app/catalog_screen.h"
+#include "app/main_window.h"
 #include "app/outcomes.h"
 #include "app/status.h"
 #include "app/texts.h"
@@ -121,8 +122,7 @@ void handle_sign_in_result(InstallerApp& app, std::unique_ptr<SignInResultMessag
     }
     if (const std::wstring message = sign_in_message(result->outcome, widen(app.site_host)); !message.empty())
         set_status(app, message, status_attention);
-    if (app.close_requested)
-        DestroyWindow(app.window);
+    finish_close_when_idle(app);
 }
 
 }  // namespace tw::app

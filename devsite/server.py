@@ -403,6 +403,8 @@ class Handler(BaseHTTPRequestHandler):
             self.answer_bytes(url.path[len("/bytes/"):], urllib.parse.parse_qs(url.query, keep_blank_values=True))
         elif url.path.startswith("/hops/"):
             self.answer_hops(url)
+        elif url.path == "/silent":
+            self.answer_nothing()
         elif url.path == "/moved":
             self.answer_moved(url.query)
         elif url.path.startswith("/refuse/"):
@@ -560,6 +562,22 @@ class Handler(BaseHTTPRequestHandler):
             self.close_connection = True
             return False
         return True
+
+    def answer_nothing(self):
+        """Takes the request and never answers: the connection ends when the client goes, or after
+        MAX_PACED_SECONDS."""
+        self.close_connection = True
+        deadline = time.monotonic() + MAX_PACED_SECONDS
+        try:
+            self.connection.settimeout(PACE_SECONDS)
+            while time.monotonic() < deadline:
+                try:
+                    if not self.connection.recv(1):
+                        return
+                except (socket.timeout, ssl.SSLWantReadError):
+                    continue
+        except (OSError, ValueError):
+            pass
 
     def end_connection(self):
         """Closes the connection right after the last byte, TLS close_notify first, so that the

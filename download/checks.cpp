@@ -114,16 +114,18 @@ private:
     WINTRUST_DATA& data_;
 };
 
-// Read at its full length: a name cut to a fixed buffer would let a certificate whose name only
-// begins with the publisher's pass as the publisher.
+// Read at its full length, NULs included: a name cut to a fixed buffer, or at a NUL inside it,
+// would let a certificate whose name only begins with the publisher's pass as the publisher.
 std::wstring display_name(PCCERT_CONTEXT certificate)
 {
     const DWORD needed = CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
     if (needed <= 1)
         return {};
     std::wstring name(needed, L'\0');
-    CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), needed);
-    name.resize(name.find(L'\0'));
+    const DWORD copied = CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), needed);
+    if (copied <= 1 || copied > needed)
+        return {};
+    name.resize(copied - 1);  // the count includes the terminating NUL
     return name;
 }
 

@@ -13,6 +13,19 @@ bool is_followed_redirect(std::uint32_t status)
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+std::uint32_t next_read_size(std::uint32_t size, std::uint32_t got, std::int64_t took_ms)
+{
+    constexpr std::int64_t quick_ms = 25;
+    constexpr std::int64_t slow_ms = 100;
+    if (got < size)
+        return size;  // the end of the body, or a short read: it says nothing of the line
+    if (took_ms < quick_ms)
+        return static_cast<std::uint32_t>(std::min<std::size_t>(std::size_t{size} * 2, kFileBufferSize));
+    if (took_ms > slow_ms)
+        return std::max(size / 2, kSmallestReadSize);
+    return size;
+}
+
 std::string address_host(std::string_view host)
 {
     if (host.find(':') == std::string_view::npos || host.starts_with('['))

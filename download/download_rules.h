@@ -12,6 +12,8 @@ inline constexpr int kMaxRedirects = 5;
 inline constexpr std::size_t kFileBufferSize = 262'144;
 inline constexpr std::size_t kErrorBodyChunk = 4096;
 inline constexpr std::size_t kErrorBodyLimit = 65'536;
+inline constexpr std::uint32_t kFirstReadSize = 16'384;
+inline constexpr std::uint32_t kSmallestReadSize = 4096;
 
 bool is_followed_redirect(std::uint32_t status);
 
@@ -30,6 +32,12 @@ std::int64_t parse_content_length(std::string_view text);
 // The pass goes to the site host itself and nowhere else, not even its "downloads." host. A pass
 // that could break the request head is never sent.
 bool sends_pass(std::string_view host, std::string_view site_host, std::string_view pass);
+
+// How much the next read of the body asks for, after a read of `size` that brought `got` bytes in
+// `took_ms`. A read ends only once it is full, so the size follows the line: whole buffers on a
+// fast one, where every read costs a hand-over between threads, and pieces that keep the bar
+// moving every few dozen milliseconds on a slow one.
+std::uint32_t next_read_size(std::uint32_t size, std::uint32_t got, std::int64_t took_ms);
 
 // The service error body's error.code when it is a string; empty for anything else.
 std::string error_code_of(std::string_view body);

@@ -1,8 +1,10 @@
 #include "download/downloader.h"
 
 #include "client/http_rules.h"
+#include "client/platform/async_request.h"
 #include "client/platform/internet_handle.h"
 #include "client/platform/text.h"
+#include "client/platform/tls_floor.h"
 #include "download/address_policy.h"
 #include "download/cracked_address.h"
 #include "download/download_rules.h"
@@ -13,6 +15,8 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 #include <new>
 #include <optional>
 #include <vector>
@@ -25,6 +29,7 @@ using client::platform::narrow;
 using client::platform::widen;
 
 constexpr wchar_t kNetworkUnavailable[] = L"The network could not be opened.";
+constexpr wchar_t kNoModernTls[] = L"The network would not promise TLS 1.2 or later.";
 constexpr wchar_t kForeignAddress[] = L"The download pointed somewhere other than Tarnwick's own addresses.";
 constexpr wchar_t kUnreadableAddress[] = L"The download address could not be read.";
 constexpr wchar_t kNotStarted[] = L"The download could not be started.";
@@ -36,11 +41,16 @@ constexpr wchar_t kNotSaved[] = L"The download could not be saved.";
 constexpr wchar_t kStoppedPartWay[] = L"The download stopped part way.";
 constexpr wchar_t kEndedEarly[] = L"The download ended early.";
 constexpr wchar_t kNotHeld[] = L"The download could not be held for its checks.";
+constexpr wchar_t kNotProtected[] = L"The download's folder could not be closed to other programs.";
 
 constexpr DWORD kResolveTimeoutMs = 15000;
 constexpr DWORD kConnectTimeoutMs = 15000;
 constexpr DWORD kSendTimeoutMs = 30000;
 constexpr DWORD kReceiveTimeoutMs = 60000;
+// How long a closed request may take to let go before its connection and session close anyway:
+// under Wine a request that waits on a silent server lets go only at its socket's time-out, and
+// Close must still end the process within two seconds.
+constexpr std::chrono::milliseconds kCloseGrace{300};
 
 std::wstring text_header(HINTERNET request, DWORD info_level)
 {
@@ -87,7 +97,10 @@ private:
 };
 
 // One call of download_file. Each hop of a redirect chain gets its own connection and request;
-// the session and the last hop's handles close when the call ends.
+// the session and the last hop's handles close when the call ends. WinHTTP runs asynchronously
+// and this thread waits for each step in short slices, so a cancel ends the download at once at
+// every stage: a synchronous call that waits on a server which took the request and never
+// answers returns only at its time-out, and a closed window's process lived on until then.
 class Download {
 public:
     Download(const DownloadRequest& request, const DownloadProgress& progress, const std::atomic<bool>* cancel)
@@ -115,16 +128,27 @@ private:
 
     bool cancelled() const { return cancel_ && cancel_->load(); }
 
+    bool stop_cancelled()
+    {
+        result_.cancelled = true;
+        return false;
+    }
+
+    // A step that ended because of the cancel is not a fault of the network.
+    bool step_failed(const std::string& error, const wchar_t* text)
+    {
+        return error == client::platform::kCancelledStep ? stop_cancelled() : fail(text);
+    }
+
     bool open_session()
     {
         session_.reset(WinHttpOpen(widen(request_.user_agent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
-        if (!session_)
+                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+        if (!session_ || !client::platform::report_requests(session_.get()))
             return fail(kNetworkUnavailable);
         WinHttpSetTimeouts(session_.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
-        // Without this the system's defaults apply, which on Windows 10 still include TLS 1.0 and 1.1.
-        DWORD protocols = client::platform::kSecureProtocols;
-        WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols);
+        if (!client::platform::require_modern_tls(session_.get()))
+            return fail(kNoModernTls);
         return true;
     }
 
@@ -153,9 +177,20 @@ private:
         }
     }
 
-    bool send(const CrackedAddress& address)
+    // The previous hop's request, then its connection, before a new one is made.
+    void close_hop()
     {
-        request_handle_.reset();
+        waiter_.reset();
+        guard_.reset();
+        context_.reset();
+        connection_.reset();
+    }
+
+    bool open_hop(const CrackedAddress& address)
+    {
+        close_hop();
+        if (cancelled())
+            return stop_cancelled();
         connection_.reset(WinHttpConnect(session_.get(), address.host.c_str(), address.port, 0));
         if (!connection_)
             return fail(kNotStarted);
@@ -164,29 +199,79 @@ private:
                                                  address.secure ? WINHTTP_FLAG_SECURE : 0));
         if (!request_handle_)
             return fail(kNotStarted);
+        context_ = std::make_shared<client::platform::RequestContext>(kFileBufferSize);
+        context_value_ = client::platform::attach_context(request_handle_.get(), context_);
+        if (context_value_ == 0)
+            return fail(kNotStarted);
+        guard_.emplace(request_handle_, context_, kCloseGrace);
+        waiter_.emplace(*context_, client::platform::MonotonicClock::time_point::max(), cancel_);
         DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
         WinHttpSetOption(request_handle_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-
-        std::wstring headers;
-        if (sends_pass(narrow(address.host), request_.site_host, request_.pass))
-            headers = L"Authorization: Bearer " + widen(request_.pass) + L"\r\n";
-        const BOOL sent = WinHttpSendRequest(request_handle_.get(),
-                                             headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                                             headers.empty() ? 0 : static_cast<DWORD>(-1), WINHTTP_NO_REQUEST_DATA,
-                                             0, 0, 0);
-        if (!sent || !WinHttpReceiveResponse(request_handle_.get(), nullptr))
-            return fail(kUnreachable);
         return true;
+    }
+
+    // One asynchronous step, waited for here; empty when it completed.
+    template <class Start>
+    std::string step(const char* name, Start start)
+    {
+        waiter_->begin();
+        return waiter_->wait(name, start());
+    }
+
+    bool send(const CrackedAddress& address)
+    {
+        if (!open_hop(address))
+            return false;
+        result_.pass_sent = sends_pass(narrow(address.host), request_.site_host, request_.pass);
+        if (result_.pass_sent) {
+            const std::wstring line = L"Authorization: Bearer " + widen(request_.pass);
+            if (!WinHttpAddRequestHeaders(request_handle_.get(), line.c_str(), static_cast<DWORD>(-1),
+                                          WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
+                return fail(kNotStarted);
+        }
+        HINTERNET request = request_handle_.get();
+        const DWORD_PTR context = context_value_;
+        std::string error = step("WinHttpSendRequest", [&] {
+            return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                                      context);
+        });
+        if (error.empty())
+            error = step("WinHttpReceiveResponse", [&] { return WinHttpReceiveResponse(request, nullptr); });
+        return error.empty() || step_failed(error, kUnreachable);
+    }
+
+    // How many bytes have arrived and can be read without waiting; 0 at the end of the body.
+    std::string available(DWORD& bytes)
+    {
+        HINTERNET request = request_handle_.get();
+        const std::string error =
+            step("WinHttpQueryDataAvailable", [&] { return WinHttpQueryDataAvailable(request, nullptr); });
+        bytes = error.empty() ? waiter_->bytes() : 0;
+        return error;
+    }
+
+    // Reads up to `wanted` bytes into the request's own buffer at `offset`.
+    std::string read(std::size_t offset, DWORD wanted, DWORD& bytes)
+    {
+        HINTERNET request = request_handle_.get();
+        char* into = context_->buffer.data() + offset;
+        const std::string error =
+            step("WinHttpReadData", [&] { return WinHttpReadData(request, into, wanted, nullptr); });
+        bytes = error.empty() ? std::min<DWORD>(waiter_->bytes(), wanted) : 0;
+        return error;
     }
 
     void read_error_body()
     {
         std::string body;
-        char piece[kErrorBodyChunk];
-        DWORD read = 0;
-        while (body.size() < kErrorBodyLimit && WinHttpReadData(request_handle_.get(), piece, sizeof piece, &read) &&
-               read > 0)
-            body.append(piece, read);
+        while (body.size() < kErrorBodyLimit) {
+            DWORD ready = 0;
+            DWORD got = 0;
+            if (!available(ready).empty() || ready == 0 ||
+                !read(0, std::min<DWORD>(ready, kErrorBodyChunk), got).empty() || got == 0)
+                break;
+            body.append(context_->buffer.data(), got);
+        }
         result_.error_code = error_code_of(body);
         result_.message = L"The site answered " + std::to_wstring(result_.status) + L".";
     }
@@ -202,7 +287,7 @@ private:
         }
         result_.path = join_path(folder, sanitise_file_name(request_.file_name));
         StagedFile staged(result_.path);
-        if (write_body(expected) && hold_for_checks())
+        if (write_body(expected) && hold_for_checks() && close_folder())
             staged.keep();
     }
 
@@ -212,7 +297,7 @@ private:
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())
             return fail(kNotSaved);
-        std::vector<char> buffer(kFileBufferSize);
+        const std::vector<char>& buffer = context_->buffer;
         std::int64_t written = 0;
         if (cancelled())
             return stop_cancelled();
@@ -221,22 +306,19 @@ private:
             const auto room = static_cast<DWORD>(
                 expected >= 1 ? std::min<std::int64_t>(buffer.size(), expected - written) : buffer.size());
             DWORD filled = 0;
-            const Piece piece = fill(buffer.data(), room, filled);
-            if (piece == Piece::failed)
-                return fail(kStoppedPartWay);
-            if (piece == Piece::cancelled)
-                return stop_cancelled();
-            if (filled == 0)
-                break;
-            DWORD stored = 0;
-            if (!WriteFile(file.get(), buffer.data(), filled, &stored, nullptr) || stored != filled)
-                return fail(kNotSaved);
-            written += filled;
-            if (progress_)
-                progress_(written, expected);
+            std::string error;
+            const bool last = !fill(room, filled, written, expected, error);
+            if (!error.empty())
+                return step_failed(error, kStoppedPartWay);
+            if (filled > 0) {
+                DWORD stored = 0;
+                if (!WriteFile(file.get(), buffer.data(), filled, &stored, nullptr) || stored != filled)
+                    return fail(kNotSaved);
+                written += filled;
+            }
             if (cancelled())
                 return stop_cancelled();
-            if (piece == Piece::last)
+            if (last || filled == 0)
                 break;
         }
         file.reset();
@@ -245,33 +327,29 @@ private:
         return true;
     }
 
-    enum class Piece { full, last, failed, cancelled };
-
-    // Fills up to `room` bytes of `into`, reading only what has arrived: a read that waits for a
-    // whole buffer would keep a body that trickles in from ever seeing the cancel flag.
-    Piece fill(char* into, DWORD room, DWORD& filled)
+    // Fills up to `room` bytes of the request's buffer, one read at a time, telling progress
+    // after every read so that the bar moves on a slow line and for a file smaller than the
+    // buffer, not only once a buffer is full. False once the body ended.
+    bool fill(DWORD room, DWORD& filled, std::int64_t written, std::int64_t expected, std::string& error)
     {
         while (filled < room) {
-            DWORD available = 0;
-            if (!WinHttpQueryDataAvailable(request_handle_.get(), &available))
-                return Piece::failed;
-            DWORD read = 0;
-            if (available > 0 &&
-                !WinHttpReadData(request_handle_.get(), into + filled, std::min(available, room - filled), &read))
-                return Piece::failed;
-            if (read == 0)
-                return Piece::last;
-            filled += read;
-            if (cancelled())
-                return Piece::cancelled;
+            const DWORD wanted = std::min(read_size_, room - filled);
+            const ULONGLONG start = GetTickCount64();
+            DWORD got = 0;
+            error = read(filled, wanted, got);
+            if (!error.empty() || got == 0)
+                return false;
+            read_size_ = next_read_size(wanted < read_size_ ? read_size_ : wanted, got,
+                                        static_cast<std::int64_t>(GetTickCount64() - start));
+            filled += got;
+            if (progress_)
+                progress_(written + filled, expected);
+            if (cancelled()) {
+                error = client::platform::kCancelledStep;
+                return false;
+            }
         }
-        return Piece::full;
-    }
-
-    bool stop_cancelled()
-    {
-        result_.cancelled = true;
-        return false;
+        return true;
     }
 
     bool hold_for_checks()
@@ -284,6 +362,17 @@ private:
         return true;
     }
 
+    // The setup runs elevated from this folder and loads DLLs from it: from here on no program of
+    // the user may add a file to it.
+    bool close_folder()
+    {
+        if (protect_staging_folder(result_.path))
+            return true;
+        result_.ok = false;
+        result_.file.reset();
+        return fail(kNotProtected);
+    }
+
     const DownloadRequest& request_;
     const DownloadProgress& progress_;
     const std::atomic<bool>* cancel_;
@@ -291,6 +380,12 @@ private:
     InternetHandle session_;
     InternetHandle connection_;
     InternetHandle request_handle_;
+    std::shared_ptr<client::platform::RequestContext> context_;
+    DWORD_PTR context_value_ = 0;
+    DWORD read_size_ = kFirstReadSize;
+    // Declared last, so the request closes first and the connection and session only after it.
+    std::optional<client::platform::RequestGuard> guard_;
+    std::optional<client::platform::StepWaiter> waiter_;
 };
 
 }  // namespace

@@ -24,16 +24,18 @@ struct DownloadResult {
     FileHandle file;          // read access, shared for reading only; valid only when ok
     std::wstring path;        // the saved file's path, known once a 200 answer arrived
     std::uint32_t status = 0; // of the last response received
+    bool pass_sent = false;   // the last request carried the pass: only then does a 401 speak of it
     std::string error_code;   // the service's error code from an error body
     bool cancelled = false;
     std::wstring message;     // the downloader's own account of a failure
 };
 
-// Called after every written chunk with (bytes written, bytes announced or 0).
+// Called after every piece read with (bytes read so far, bytes announced or 0).
 using DownloadProgress = std::function<void(std::int64_t written, std::int64_t expected)>;
 
 // Never throws for network or file failures. A failed or cancelled download leaves nothing on
-// disk but the shared staging parent folder. `cancel` may be null.
+// disk but the shared staging parent folder; a cancel is seen within a moment at every stage.
+// `cancel` may be null.
 DownloadResult download_file(const DownloadRequest& request, const DownloadProgress& progress,
                              const std::atomic<bool>* cancel);
 

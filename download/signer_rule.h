@@ -14,6 +14,10 @@ SignerVerdict judge_signer_name(std::basic_string_view<Char> signer, std::basic_
 {
     if (signer.empty())
         return SignerVerdict::unreadable;
+    // A certificate name may hold a NUL, and code that stops reading there sees another name
+    // than the certificate carries: such a name is nobody's.
+    if (signer.find(Char{}) != std::basic_string_view<Char>::npos)
+        return SignerVerdict::someone_else;
     return signer == publisher ? SignerVerdict::publisher : SignerVerdict::someone_else;
 }
 

@@ -6,9 +6,6 @@
 
 namespace tw::client::platform {
 
-// Every session offers these and nothing older: TLS 1.0 and 1.1 are never spoken.
-inline constexpr DWORD kSecureProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-
 class InternetHandle {
 public:
     InternetHandle() = default;

@@ -1,17 +1,17 @@
 #include "client/platform/winhttp_transport.h"
 
 #include "client/http_rules.h"
+#include "client/platform/async_request.h"
 #include "client/platform/internet_handle.h"
 #include "client/platform/text.h"
+#include "client/platform/tls_floor.h"
 
 #include <windows.h>
 #include <winhttp.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,161 +19,9 @@
 namespace tw::client::platform {
 namespace {
 
-using MonotonicClock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_HANDLES | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
-                                 WINHTTP_CALLBACK_FLAG_DATA_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
-                                 WINHTTP_CALLBACK_FLAG_REQUEST_ERROR |
-                                 WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE;
-static_assert(kNotifications == 0x006E0C00);
-
-constexpr milliseconds kWaitSlice{50};
 constexpr milliseconds kCloseGrace{2000};
-
-// Shared between the calling thread and WinHTTP's callback threads; every field under `mutex`.
-struct Context {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool done = false;
-    std::uint32_t last_status = 0;
-    std::uint32_t error = 0;
-    std::uint32_t bytes = 0;
-    bool closed = false;
-    std::string body;
-    std::vector<char> buffer = std::vector<char>(kReceiveBufferSize);
-};
-
-// WinHTTP's own reference to the context: its address is the request's context value, and it
-// is deleted only when WinHTTP says the request handle is going away, since WinHTTP may still
-// write into the buffer after `send` has given up on a step.
-struct ContextHolder {
-    std::shared_ptr<Context> context;
-};
-
-void record_closing(ContextHolder* holder)
-{
-    const std::shared_ptr<Context> context = std::move(holder->context);
-    delete holder;
-    {
-        const std::lock_guard lock(context->mutex);
-        context->closed = true;
-    }
-    context->changed.notify_all();
-}
-
-void record_step(Context& context, DWORD status, void* info, DWORD info_length)
-{
-    {
-        const std::lock_guard lock(context.mutex);
-        context.last_status = status;
-        context.error = 0;
-        if (status == WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE)
-            context.bytes = info ? *static_cast<const DWORD*>(info) : 0;
-        else if (status == WINHTTP_CALLBACK_STATUS_READ_COMPLETE)
-            context.bytes = info_length;
-        else if (status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR)
-            context.error = info ? static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError
-                                 : ERROR_WINHTTP_INTERNAL_ERROR;
-        context.done = true;
-    }
-    context.changed.notify_all();
-}
-
-void CALLBACK on_status(HINTERNET, DWORD_PTR context_value, DWORD status, LPVOID info, DWORD info_length)
-{
-    if (context_value == 0)
-        return;  // session and connection handles carry no context
-    auto* holder = reinterpret_cast<ContextHolder*>(context_value);
-    try {
-        if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING)
-            record_closing(holder);
-        else
-            record_step(*holder->context, status, info, info_length);
-    } catch (...) {
-        // Nothing may unwind into WinHTTP; the waiting side runs into its deadline instead.
-    }
-}
-
-// Runs on every way out once the context is registered: the request handle goes first, and the
-// connection and session only after WinHTTP has let go of the request (or two seconds passed).
-class RequestGuard {
-public:
-    RequestGuard(InternetHandle& request, std::shared_ptr<Context> context)
-        : request_(request), context_(std::move(context))
-    {
-    }
-    ~RequestGuard()
-    {
-        request_.reset();
-        try {
-            std::unique_lock lock(context_->mutex);
-            context_->changed.wait_for(lock, kCloseGrace, [this] { return context_->closed; });
-        } catch (...) {
-        }
-    }
-    RequestGuard(const RequestGuard&) = delete;
-    RequestGuard& operator=(const RequestGuard&) = delete;
-
-private:
-    InternetHandle& request_;
-    std::shared_ptr<Context> context_;
-};
-
-// Starts nothing itself: each asynchronous WinHTTP call is made by the caller between `begin`
-// and `wait`, so only one is ever outstanding.
-class StepWaiter {
-public:
-    StepWaiter(Context& context, MonotonicClock::time_point deadline, const std::atomic<bool>* cancel)
-        : context_(context), deadline_(deadline), cancel_(cancel)
-    {
-    }
-
-    void begin()
-    {
-        const std::lock_guard lock(context_.mutex);
-        context_.done = false;
-        context_.error = 0;
-    }
-
-    // Empty when the step completed without error; otherwise the failure text.
-    std::string wait(const char* step, BOOL started)
-    {
-        if (!started) {
-            const DWORD error = GetLastError();
-            return waited_step_failure_text(step, error, deadline_spent());
-        }
-        std::unique_lock lock(context_.mutex);
-        while (!context_.done) {
-            if (cancel_ && cancel_->load())
-                return "cancelled";
-            const milliseconds remaining = remaining_ms();
-            if (remaining.count() < 1)
-                return "deadline exceeded";
-            context_.changed.wait_for(lock, std::min(remaining, kWaitSlice));
-        }
-        if (context_.error != 0)
-            return waited_step_failure_text(step, context_.error, deadline_spent());
-        return {};
-    }
-
-    std::uint32_t bytes()
-    {
-        const std::lock_guard lock(context_.mutex);
-        return context_.bytes;
-    }
-
-private:
-    milliseconds remaining_ms() const
-    {
-        return std::chrono::duration_cast<milliseconds>(deadline_ - MonotonicClock::now());
-    }
-    bool deadline_spent() const { return remaining_ms().count() < 1; }
-
-    Context& context_;
-    MonotonicClock::time_point deadline_;
-    const std::atomic<bool>* cancel_;
-};
 
 struct Target {
     std::wstring host;
@@ -303,7 +151,7 @@ StatusAndHeaders query_status_and_headers(HINTERNET request)
 }
 
 // Appends to `body` until the server has nothing more or the cap is reached; empty on success.
-std::string read_body(HINTERNET request, Context& context, StepWaiter& waiter, std::string& body)
+std::string read_body(HINTERNET request, RequestContext& context, StepWaiter& waiter, std::string& body)
 {
     while (body.size() < kResponseBodyCap) {
         waiter.begin();
@@ -374,8 +222,6 @@ HINTERNET open_session(const Plan& plan)
     // WinHTTP waits for response headers under a limit of its own (90 s by default); left
     // there, a silent server could hold the request, its socket and a thread long after the call.
     set_dword_option(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, static_cast<DWORD>(limit));
-    if (plan.secure)
-        set_dword_option(session, WINHTTP_OPTION_SECURE_PROTOCOLS, kSecureProtocols);
     return session;
 }
 
@@ -387,7 +233,7 @@ HINTERNET open_request(HINTERNET connection, const Plan& plan)
 }
 
 // Send, receive, status, headers and body, one asynchronous step at a time.
-HttpResponse drive_request(HINTERNET request, Context& context, DWORD_PTR context_value, StepWaiter& waiter)
+HttpResponse drive_request(HINTERNET request, RequestContext& context, DWORD_PTR context_value, StepWaiter& waiter)
 {
     waiter.begin();
     const auto body_length = static_cast<DWORD>(context.body.size());
@@ -424,7 +270,9 @@ HttpResponse exchange(const HttpRequest& request)
     const InternetHandle session(open_session(plan));
     if (!session)
         return failed_exchange(failed_step("WinHttpOpen"));
-    if (WinHttpSetStatusCallback(session.get(), on_status, kNotifications, 0) == WINHTTP_INVALID_STATUS_CALLBACK)
+    if (plan.secure && !require_modern_tls(session.get()))
+        return failed_exchange("TLS 1.2 could not be required");
+    if (!report_requests(session.get()))
         return failed_exchange(failed_step("WinHttpSetStatusCallback"));
     const InternetHandle connection(WinHttpConnect(session.get(), plan.target.host.c_str(), plan.target.port, 0));
     if (!connection)
@@ -433,17 +281,13 @@ HttpResponse exchange(const HttpRequest& request)
     if (!handle)
         return failed_exchange(failed_step("WinHttpOpenRequest"));
 
-    const auto context = std::make_shared<Context>();
+    const auto context = std::make_shared<RequestContext>(kReceiveBufferSize);
     if (plan.post)
         context->body = request.body;
-    auto* holder = new ContextHolder{context};
-    DWORD_PTR holder_value = reinterpret_cast<DWORD_PTR>(holder);
-    if (!WinHttpSetOption(handle.get(), WINHTTP_OPTION_CONTEXT_VALUE, &holder_value, sizeof holder_value)) {
-        std::string error = failed_step("WinHttpSetOption");
-        delete holder;
-        return failed_exchange(std::move(error));
-    }
-    const RequestGuard guard(handle, context);
+    const DWORD_PTR holder_value = attach_context(handle.get(), context);
+    if (holder_value == 0)
+        return failed_exchange(failed_step("WinHttpSetOption"));
+    const RequestGuard guard(handle, context, kCloseGrace);
 
     if (!set_redirect_policy(handle.get(), plan.headers.carries_authorization))
         return failed_exchange(failed_step("WinHttpSetOption"));

@@ -3,9 +3,12 @@
 #include "app/controls.h"
 #include "app/outcomes.h"
 #include "app/progress.h"
+#include "app/setup_gate.h"
 #include "client/download_sign_in.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace tw::app {
 namespace {
@@ -143,6 +146,41 @@ TEST(Outcomes, SignInEndings)
     EXPECT_EQ(sign_in_message(posted(SignInOutcome::offline), host),
               L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
     EXPECT_EQ(sign_in_message(99, host), L"Sign-in didn't work. Try again.");
+}
+
+TEST(SetupGate, CloseAndStartDecideOnce)
+{
+    const struct {
+        SetupGate before;
+        bool close_goes_on;
+        SetupGate after_close;
+        bool start_after_close;
+    } cases[] = {
+        {SetupGate::waiting, true, SetupGate::cancelled, false},
+        {SetupGate::running, false, SetupGate::running, false},  // the window waits for the setup
+        {SetupGate::ended, true, SetupGate::ended, false},
+        {SetupGate::cancelled, true, SetupGate::cancelled, false},
+    };
+    for (const auto& c : cases) {
+        std::atomic<SetupGate> gate{c.before};
+        EXPECT_EQ(close_setup_gate(gate), c.close_goes_on) << static_cast<int>(c.before);
+        EXPECT_EQ(gate.load(), c.after_close) << static_cast<int>(c.before);
+        EXPECT_EQ(claim_setup_start(gate), c.start_after_close) << static_cast<int>(c.before);
+    }
+}
+
+// Raced from two threads, a start and a close never both go ahead, and one of them always does.
+TEST(SetupGate, ARacedCloseAndStartNeverBothGoOn)
+{
+    for (int round = 0; round < 2000; ++round) {
+        std::atomic<SetupGate> gate{SetupGate::waiting};
+        bool started = false;
+        bool closed = false;
+        std::thread worker([&] { started = claim_setup_start(gate); });
+        closed = close_setup_gate(gate);
+        worker.join();
+        ASSERT_NE(started, closed) << round;
+    }
 }
 
 }  // namespace

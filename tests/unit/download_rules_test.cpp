@@ -1,10 +1,12 @@
 // Staged file names and the downloader's decisions that need no network.
 #include "download/download_rules.h"
 #include "download/file_names.h"
+#include "download/signer_rule.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
 
 namespace {
 
@@ -135,6 +137,45 @@ TEST(ErrorBody, OnlyAStringCodeInsideAnErrorObjectCounts)
     };
     for (const auto& c : cases)
         EXPECT_EQ(error_code_of(c.body), c.code) << c.body;
+}
+
+TEST(SignerRule, OnlyTheWholeExactNameIsThePublisher)
+{
+    using namespace std::string_literals;
+    const struct {
+        std::wstring signer, publisher;
+        SignerVerdict verdict;
+    } cases[] = {
+        {L"Tarnwick Software Ltd", L"Tarnwick Software Ltd", SignerVerdict::publisher},
+        {L"", L"Tarnwick Software Ltd", SignerVerdict::unreadable},
+        {L"tarnwick software ltd", L"Tarnwick Software Ltd", SignerVerdict::someone_else},
+        {L"Tarnwick Software Ltd\0 Holdings"s, L"Tarnwick Software Ltd", SignerVerdict::someone_else},
+        {L"Tarnwick\0Ltd"s, L"Tarnwick\0Ltd"s, SignerVerdict::someone_else},  // not even a catalog's own NUL
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(judge_signer_name<wchar_t>(c.signer, c.publisher), c.verdict) << c.signer.size();
+        const std::string narrow_signer(c.signer.begin(), c.signer.end());
+        const std::string narrow_publisher(c.publisher.begin(), c.publisher.end());
+        EXPECT_EQ(judge_signer_name<char>(narrow_signer, narrow_publisher), c.verdict) << c.signer.size();
+    }
+}
+
+TEST(ReadSize, FollowsTheLineWithinItsBounds)
+{
+    const struct {
+        std::uint32_t size, got;
+        std::int64_t took_ms;
+        std::uint32_t next;
+    } cases[] = {
+        {16384, 16384, 3, 32768},       // quick: ask for more
+        {262144, 262144, 0, 262144},     // never past one buffer
+        {65536, 65536, 60, 65536},       // steady
+        {65536, 65536, 400, 32768},      // slow: smaller pieces keep the bar moving
+        {4096, 4096, 5000, 4096},        // never below the smallest
+        {65536, 100, 0, 65536},          // a short read says nothing of the line
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(next_read_size(c.size, c.got, c.took_ms), c.next) << c.size << " " << c.took_ms;
 }
 
 }  // namespace

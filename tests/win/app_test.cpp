@@ -55,8 +55,9 @@ void reset_app(InstallerApp& app)
     app.site_host = "localhost";
     app.product_hint.clear();
     app.transport.reset();
-    for (auto* flag : {&app.signing_in, &app.busy, &app.installer_open, &app.cancel_sign_in, &app.cancel_download})
+    for (auto* flag : {&app.signing_in, &app.busy, &app.cancel_sign_in})
         flag->store(false);
+    app.download_job.reset();
     app.close_requested = false;
     app.self_update_offered = false;
 }
@@ -181,11 +182,12 @@ TEST_F(MainWindow, ClosingWithNothingRunningDestroysTheWindow)
 TEST_F(MainWindow, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
 {
     app.busy.store(true);
-    app.installer_open.store(true);
+    app.download_job = std::make_shared<DownloadJobState>();
+    app.download_job->gate.store(SetupGate::running);
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(app.close_requested);
-    EXPECT_FALSE(app.cancel_download.load());
+    EXPECT_FALSE(app.download_job->cancel.load());
     EXPECT_EQ(app.status_text, L"Finish the installer's own window first.");
     EXPECT_EQ(app.status_kind, status_attention);
 }
@@ -194,12 +196,15 @@ TEST_F(MainWindow, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroys)
 {
     ShowWindow(window, SW_SHOW);
     app.busy.store(true);
+    const auto job = std::make_shared<DownloadJobState>();
+    app.download_job = job;
     set_status(app, L"Downloading\u2026", status_information);
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_FALSE(IsWindowVisible(window));
     EXPECT_TRUE(app.close_requested);
-    EXPECT_TRUE(app.cancel_download.load());
+    EXPECT_TRUE(job->cancel.load());
+    EXPECT_EQ(job->gate.load(), SetupGate::cancelled);
     EXPECT_TRUE(app.cancel_sign_in.load());
 
     post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
@@ -217,6 +222,29 @@ TEST_F(MainWindow, ClosingDuringASignInWaitsForItsCancelledResult)
     post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInResultMessage{3, {}, 0}));
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(app.signing_in.load());
+}
+
+// The window goes only with the last of its workers, in whichever order they report.
+TEST_F(MainWindow, ClosingWithTwoWorkersWaitsForBoth)
+{
+    for (const bool download_first : {true, false}) {
+        if (!IsWindow(window))
+            SetUp();
+        app.busy.store(true);
+        app.download_job = std::make_shared<DownloadJobState>();
+        app.signing_in.store(true);
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        if (download_first)
+            post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
+        else
+            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInResultMessage{3, {}, 0}));
+        EXPECT_TRUE(IsWindow(window)) << download_first;
+        if (download_first)
+            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInResultMessage{3, {}, 0}));
+        else
+            post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
+        EXPECT_FALSE(IsWindow(window)) << download_first;
+    }
 }
 
 // --- Workers and their records -----------------------------------------------------------

@@ -1,5 +1,6 @@
 // The downloader against the dev site (devsite/server.py), started by
 // tests/servers/run_with_devsite.py, whose request log shows what reached the site and where.
+#include "client/platform/tls_floor.h"
 #include "client/platform/winhttp_transport.h"
 #include "download/downloader.h"
 #include "download/file_names.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -394,6 +396,94 @@ TEST_F(Download, ARealSiteRefusesPlainHttpAndLookAlikes)
         EXPECT_EQ(result.message, kForeign) << location;
         EXPECT_EQ(seen().size(), 1u) << location;
     }
+}
+
+// A cancel from another thread ends the download at once wherever it waits, not at its next
+// time-out of 15 to 60 seconds (a handshake that never ends is tried through the window).
+TEST_F(Download, ACancelEndsTheDownloadWhereverItWaits)
+{
+    const struct {
+        const char* stage;
+        std::string url;
+        DWORD cancel_after_ms;
+    } cases[] = {
+        {"before the first request", site_url("/bytes/10"), 0},
+        {"waiting for headers", site_url("/silent"), 700},
+        {"waiting after redirects", site_url("/hops/3/silent"), 700},
+        {"reading a trickle", site_url("/bytes/100000?rate=10"), 700},
+    };
+    for (const auto& c : cases) {
+        site_call("POST", "/_dev/reset");
+        std::atomic<bool> cancel{c.cancel_after_ms == 0};
+        std::thread canceller([&] {
+            Sleep(c.cancel_after_ms);
+            cancel.store(true);
+        });
+        const ULONGLONG start = GetTickCount64();
+        const DownloadResult result = fetch(c.url, "", "localhost", L"setup.exe", nullptr, &cancel);
+        const ULONGLONG took = GetTickCount64() - start - c.cancel_after_ms;
+        canceller.join();
+        expect_nothing_saved(result);
+        EXPECT_TRUE(result.cancelled) << c.stage;
+        EXPECT_LT(took, 1000u) << c.stage;
+        if (c.cancel_after_ms == 0) {
+            EXPECT_TRUE(seen().empty()) << "a cancelled download sent a request";
+        }
+    }
+}
+
+// Only a request that carried the pass can say the pass has ended.
+TEST_F(Download, TellsWhetherTheLastRequestCarriedThePass)
+{
+    const std::string ended = granted_pass(0);
+    const struct {
+        const char* what;
+        std::string url, pass, site_host;
+        bool pass_sent;
+    } cases[] = {
+        {"no pass", site_url("/downloads/guarded-beta.bin"), "", "localhost", false},
+        {"an ended pass", site_url("/downloads/guarded-beta.bin"), ended, "localhost", true},
+        {"a pass kept from the downloads host", site_url("/moved?to=" + site_url("/refuse/401", "downloads.tarnwick.test"),
+                                                         "tarnwick.test"), ended, "tarnwick.test", false},
+    };
+    for (const auto& c : cases) {
+        if (c.site_host != "localhost" && !named_hosts())
+            continue;
+        const DownloadResult result = fetch(c.url, c.pass, c.site_host);
+        EXPECT_EQ(result.status, 401u) << c.what;
+        EXPECT_EQ(result.pass_sent, c.pass_sent) << c.what;
+    }
+}
+
+// The bar moves with what arrives: a file smaller than one buffer is not reported only when done.
+TEST_F(Download, ProgressIsToldAsPiecesArrive)
+{
+    Progress progress;
+    DownloadResult result = fetch(site_url("/bytes/200000?rate=400000"), "", "localhost", L"setup.exe",
+                                  progress.callable());
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_GT(progress.written.size(), 2u);
+    EXPECT_LT(progress.written.front(), 200000);
+    EXPECT_EQ(progress.written.back(), 200000);
+    release(result);
+}
+
+// The only option that goes through the seam.
+BOOL WINAPI refuse_every_protocol(HINTERNET, DWORD, LPVOID, DWORD)
+{
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
+TEST_F(Download, NothingIsSentWhereTls12CannotBeRequired)
+{
+    tw::client::platform::set_session_option_setter(&refuse_every_protocol);
+    const DownloadResult result = fetch(site_url("/bytes/10"));
+    tw::client::platform::set_session_option_setter(nullptr);
+    expect_nothing_saved(result);
+    EXPECT_FALSE(result.cancelled);
+    EXPECT_EQ(result.status, 0u);
+    EXPECT_TRUE(seen().empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The WinHTTP transport against real loopback servers (tests/servers/scriptable_server.py),
 // whose ports arrive in TWI_TEST_*_PORT variables from tests/servers/run_with_server.py.
+#include "client/platform/tls_floor.h"
 #include "client/platform/winhttp_transport.h"
 
 #include <windows.h>
@@ -633,6 +634,56 @@ TEST_F(SharedUse, NoHandlesOrThreadsAreLeftBehind)
     }
     EXPECT_LE(handles_after, handles_before + 20) << "before " << handles_before;
     EXPECT_LE(threads_after, threads_before + 4) << "before " << threads_before;
+}
+
+// ---- an older WinHTTP that refuses TLS 1.3 ----------------------------------------------
+
+// Plays a WinHTTP that takes no secure-protocol value holding any of `refused`, recording what it was offered.
+struct OlderWinHttp {
+    static inline DWORD refused = 0;
+    static inline std::vector<DWORD> offered;
+
+    static BOOL WINAPI set_option(HINTERNET handle, DWORD option, LPVOID buffer, DWORD length)
+    {
+        if (option == WINHTTP_OPTION_SECURE_PROTOCOLS) {
+            const DWORD value = *static_cast<const DWORD*>(buffer);
+            offered.push_back(value);
+            if (value & refused) {
+                SetLastError(ERROR_INVALID_PARAMETER);
+                return FALSE;
+            }
+        }
+        return WinHttpSetOption(handle, option, buffer, length);
+    }
+};
+
+class TlsFloor : public TransportTest {
+protected:
+    void TearDown() override { tw::client::platform::set_session_option_setter(nullptr); }
+};
+
+TEST_F(TlsFloor, TwelveAloneWhenThirteenIsRefusedAndNothingSentWhenBothAre)
+{
+    using namespace tw::client::platform;
+    const struct {
+        DWORD refused;
+        std::vector<DWORD> offered;
+        bool sent;
+    } cases[] = {
+        {0, {kTls12And13}, true},
+        {WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3, {kTls12And13, kTls12Only}, true},
+        {kTls12And13, {kTls12And13, kTls12Only}, false},
+    };
+    set_session_option_setter(&OlderWinHttp::set_option);
+    for (const auto& c : cases) {
+        OlderWinHttp::refused = c.refused;
+        OlderWinHttp::offered.clear();
+        const std::string tag = fresh_tag();
+        const HttpResponse response = send(get(https_url("/echo?tag=" + tag)));
+        EXPECT_EQ(OlderWinHttp::offered, c.offered) << c.refused;
+        EXPECT_EQ(response.status, c.sent ? 200 : 0) << c.refused << " " << response.error;
+        EXPECT_EQ(seen(tag).size(), c.sent ? 1u : 0u) << c.refused;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,141 @@
+#include "client/platform/async_request.h"
+
+#include "client/http_rules.h"
+
+#include <algorithm>
+
+namespace tw::client::platform {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_HANDLES | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
+                                 WINHTTP_CALLBACK_FLAG_DATA_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
+                                 WINHTTP_CALLBACK_FLAG_REQUEST_ERROR |
+                                 WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE;
+static_assert(kNotifications == 0x006E0C00);
+
+constexpr milliseconds kWaitSlice{50};
+
+// WinHTTP's own reference to the context: its address is the request's context value, and it
+// is deleted only when WinHTTP says the request handle is going away, since WinHTTP may still
+// write into the buffer after the caller has given up on a step.
+struct ContextHolder {
+    std::shared_ptr<RequestContext> context;
+};
+
+void record_closing(ContextHolder* holder)
+{
+    const std::shared_ptr<RequestContext> context = std::move(holder->context);
+    delete holder;
+    {
+        const std::lock_guard lock(context->mutex);
+        context->closed = true;
+    }
+    context->changed.notify_all();
+}
+
+void record_step(RequestContext& context, DWORD status, void* info, DWORD info_length)
+{
+    {
+        const std::lock_guard lock(context.mutex);
+        context.last_status = status;
+        context.error = 0;
+        if (status == WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE)
+            context.bytes = info ? *static_cast<const DWORD*>(info) : 0;
+        else if (status == WINHTTP_CALLBACK_STATUS_READ_COMPLETE)
+            context.bytes = info_length;
+        else if (status == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR)
+            context.error = info ? static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError
+                                 : ERROR_WINHTTP_INTERNAL_ERROR;
+        context.done = true;
+    }
+    context.changed.notify_all();
+}
+
+void CALLBACK on_status(HINTERNET, DWORD_PTR context_value, DWORD status, LPVOID info, DWORD info_length)
+{
+    if (context_value == 0)
+        return;  // session and connection handles carry no context
+    auto* holder = reinterpret_cast<ContextHolder*>(context_value);
+    try {
+        if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING)
+            record_closing(holder);
+        else
+            record_step(*holder->context, status, info, info_length);
+    } catch (...) {
+        // Nothing may unwind into WinHTTP; the waiting side runs into its deadline instead.
+    }
+}
+
+}  // namespace
+
+bool report_requests(HINTERNET session)
+{
+    return WinHttpSetStatusCallback(session, on_status, kNotifications, 0) != WINHTTP_INVALID_STATUS_CALLBACK;
+}
+
+RequestGuard::~RequestGuard()
+{
+    request_.reset();
+    try {
+        std::unique_lock lock(context_->mutex);
+        context_->changed.wait_for(lock, grace_, [this] { return context_->closed; });
+    } catch (...) {
+    }
+}
+
+DWORD_PTR attach_context(HINTERNET request, const std::shared_ptr<RequestContext>& context)
+{
+    auto* holder = new ContextHolder{context};
+    DWORD_PTR holder_value = reinterpret_cast<DWORD_PTR>(holder);
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &holder_value, sizeof holder_value)) {
+        const DWORD error = GetLastError();
+        delete holder;
+        SetLastError(error);
+        return 0;
+    }
+    return holder_value;
+}
+
+void StepWaiter::begin()
+{
+    const std::lock_guard lock(context_.mutex);
+    context_.done = false;
+    context_.error = 0;
+}
+
+std::string StepWaiter::wait(const char* step, BOOL started)
+{
+    if (!started) {
+        const DWORD error = GetLastError();
+        return waited_step_failure_text(step, error, deadline_spent());
+    }
+    std::unique_lock lock(context_.mutex);
+    while (!context_.done) {
+        if (cancelled())
+            return kCancelledStep;
+        const milliseconds remaining = remaining_ms();
+        if (remaining.count() < 1)
+            return "deadline exceeded";
+        context_.changed.wait_for(lock, std::min(remaining, kWaitSlice));
+    }
+    if (context_.error != 0)
+        return waited_step_failure_text(step, context_.error, deadline_spent());
+    return {};
+}
+
+std::uint32_t StepWaiter::bytes()
+{
+    const std::lock_guard lock(context_.mutex);
+    return context_.bytes;
+}
+
+milliseconds StepWaiter::remaining_ms() const
+{
+    if (deadline_ == MonotonicClock::time_point::max())
+        return milliseconds::max();
+    return std::chrono::duration_cast<milliseconds>(deadline_ - MonotonicClock::now());
+}
+
+}  // namespace tw::client::platform

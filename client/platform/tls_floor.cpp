@@ -1,0 +1,27 @@
+#include "client/platform/tls_floor.h"
+
+#include <atomic>
+
+namespace tw::client::platform {
+namespace {
+
+std::atomic<SessionOptionSetter> active_setter{&WinHttpSetOption};
+
+bool offer(HINTERNET session, DWORD protocols)
+{
+    return active_setter.load()(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols) != FALSE;
+}
+
+}  // namespace
+
+bool require_modern_tls(HINTERNET session)
+{
+    return offer(session, kTls12And13) || offer(session, kTls12Only);
+}
+
+void set_session_option_setter(SessionOptionSetter setter)
+{
+    active_setter.store(setter ? setter : &WinHttpSetOption);
+}
+
+}  // namespace tw::client::platform
