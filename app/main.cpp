@@ -9,5 +9,11 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command)
 {
+    // Before the first call into any DLL but kernel32 and the C runtime (cmake/DelayLoad.cmake):
+    // from here on neither the program nor the system DLLs it uses take a DLL from beside the
+    // program (the user's Downloads folder). The second call keeps the current folder out of loads
+    // that ask for the altered search order, which ignores the first.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");
     return tw::app::run_installer(instance, show_command, TWI_SITE_ORIGIN);
 }
