@@ -4,7 +4,6 @@
 #include "app/download_job.h"
 #include "app/main_window.h"
 #include "app/outcomes.h"
-#include "app/product_hint.h"
 #include "app/site.h"
 #include "app/startup.h"
 #include "app/status.h"
@@ -13,6 +12,7 @@
 #include "client/platform/text.h"
 #include "download/checks.h"
 #include "download/downloader.h"
+#include "download/file_names.h"
 #include "download/runners.h"
 #include "download/staging.h"
 
@@ -193,7 +193,7 @@ void start_self_update(InstallerApp& app)
     fill_job(app, *job);
     job->url = app.catalog->installer->downloadUrl;
     job->sha256 = app.catalog->installer->sha256;
-    job->file_name = std::wstring(file_name_of(own_path()));
+    job->file_name = std::wstring(download::file_name_of(own_path()));
     begin_download<SelfUpdateJob, self_update_worker>(app, std::move(job));
 }
 

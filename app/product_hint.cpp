@@ -1,5 +1,7 @@
 #include "app/product_hint.h"
 
+#include "download/file_names.h"
+
 namespace tw::app {
 namespace {
 
@@ -41,12 +43,6 @@ std::wstring_view product_part_of(std::wstring_view name)
 
 }  // namespace
 
-std::wstring_view file_name_of(std::wstring_view path)
-{
-    const auto slash = path.find_last_of(L"\\/");
-    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-}
-
 std::string normalize_product_key(std::string_view text)
 {
     std::string key;
@@ -60,7 +56,7 @@ std::string normalize_product_key(std::string_view text)
 
 std::string product_hint_from_path(std::wstring_view path)
 {
-    const std::wstring_view name = file_name_of(path);
+    const std::wstring_view name = download::file_name_of(path);
     if (!has_hint_prefix(name))
         return {};
     std::string ascii;

@@ -71,6 +71,12 @@ std::wstring sanitise_file_name(std::wstring_view name)
     return shortened(safe);
 }
 
+std::wstring_view file_name_of(std::wstring_view path)
+{
+    const auto last = path.find_last_of(kSeparators);
+    return last == std::wstring_view::npos ? path : path.substr(last + 1);
+}
+
 std::wstring parent_folder(std::wstring_view path)
 {
     const auto last = path.find_last_of(kSeparators);

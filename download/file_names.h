@@ -12,6 +12,9 @@ namespace tw::download {
 // name longer than 128 characters keeps its start and its extension.
 std::wstring sanitise_file_name(std::wstring_view name);
 
+// What follows the last "\" or "/"; the whole path when there is neither.
+std::wstring_view file_name_of(std::wstring_view path);
+
 // The folder holding `path`: the last component and the separators before it dropped; both
 // backslash and slash separate.
 std::wstring parent_folder(std::wstring_view path);

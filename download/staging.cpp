@@ -46,12 +46,6 @@ bool create_new_folder(const std::wstring& path)
     return CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
-std::wstring_view last_component(std::wstring_view path)
-{
-    const std::size_t separator = path.find_last_of(L"\\/");
-    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
-}
-
 bool is_hex_digit(wchar_t c)
 {
     return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F') || (c >= L'a' && c <= L'f');
@@ -120,7 +114,7 @@ std::wstring make_staging_folder()
 bool staging_folder_holds_only(const std::wstring& staged_path)
 {
     const auto entries = list_folder(parent_folder(staged_path));
-    return entries && entries->size() == 1 && entries->front().name == name_on_disk(last_component(staged_path));
+    return entries && entries->size() == 1 && entries->front().name == name_on_disk(file_name_of(staged_path));
 }
 
 void discard_download(const std::wstring& path)
@@ -128,7 +122,7 @@ void discard_download(const std::wstring& path)
     if (path.empty())
         return;
     const std::wstring folder = parent_folder(path);
-    if (is_braced_guid(last_component(folder))) {
+    if (is_braced_guid(file_name_of(folder))) {
         remove_folder_tree(folder);
         return;
     }
