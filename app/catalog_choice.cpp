@@ -49,13 +49,13 @@ int product_to_open(const catalog::Catalog& catalog, std::string_view remembered
     return products.size() == 1 ? 0 : -1;
 }
 
-int initial_channel(const catalog::CatalogProduct& product)
+Channel initial_channel(const catalog::CatalogProduct& product)
 {
     for (const auto& build : product.builds) {
         if (!build.beta)
-            return 0;
+            return Channel::official;
     }
-    return product.betaAvailable ? 1 : 0;
+    return product.betaAvailable ? Channel::beta : Channel::official;
 }
 
 std::string size_text(std::uint64_t size_bytes)

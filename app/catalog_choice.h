@@ -2,6 +2,7 @@
 // The catalog screen's decisions that need no window: how a reply is read, which product opens
 // by itself, and what a version row says.
 
+#include "app/ui_state.h"
 #include "catalog/catalog.h"
 #include "catalog/catalog_request.h"
 
@@ -28,7 +29,7 @@ int product_to_open(const catalog::Catalog& catalog, std::string_view remembered
                     std::string_view product_hint);
 
 // The channel a freshly opened product shows first.
-int initial_channel(const catalog::CatalogProduct& product);
+Channel initial_channel(const catalog::CatalogProduct& product);
 
 // "12.3 MB", "1024 KB", or empty for no size.
 std::string size_text(std::uint64_t size_bytes);

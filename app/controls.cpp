@@ -14,13 +14,13 @@ ControlStates plan_controls(const ControlInputs& inputs)
 BetaGate beta_gate(bool signing_in, bool pass_current, bool betas_need_sign_in)
 {
     if (signing_in)
-        return gate_waiting;
+        return BetaGate::waiting;
     if (pass_current)
-        return gate_signed_in;
-    return betas_need_sign_in ? gate_sign_in_needed : gate_none;
+        return BetaGate::signed_in;
+    return betas_need_sign_in ? BetaGate::sign_in_needed : BetaGate::none;
 }
 
-int enter_command(int focused_id, int screen, bool self_update_offered)
+int enter_command(int focused_id, Screen screen, bool self_update_offered)
 {
     switch (focused_id) {
     case id_back_button:
@@ -33,7 +33,7 @@ int enter_command(int focused_id, int screen, bool self_update_offered)
     case id_close_button:
         return focused_id;
     default:
-        return screen == screen_versions || self_update_offered ? id_install_button : id_open_product;
+        return screen == Screen::versions || self_update_offered ? id_install_button : id_open_product;
     }
 }
 

@@ -17,6 +17,7 @@ struct ControlStates {
     bool install = false;
     bool choosing = false;  // both lists, Back and the two channel buttons
     bool sign_in = false;
+    friend bool operator==(const ControlStates&, const ControlStates&) = default;
 };
 
 ControlStates plan_controls(const ControlInputs& inputs);
@@ -26,6 +27,6 @@ BetaGate beta_gate(bool signing_in, bool pass_current, bool betas_need_sign_in);
 
 // The command Enter gives: the focused push button's own, otherwise the screen's default action
 // (Install on the version screen and while a new Installer is offered, else opening a product).
-int enter_command(int focused_id, int screen, bool self_update_offered);
+int enter_command(int focused_id, Screen screen, bool self_update_offered);
 
 }  // namespace tw::app

@@ -30,29 +30,23 @@ bool hash_matches(std::string_view computed, std::string_view expected)
     return !computed.empty() && computed == expected;
 }
 
-std::wstring install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host)
+Status install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host)
 {
     if (run.declined)
-        return text::install_cancelled;
+        return {text::install_cancelled, StatusKind::attention};
     if (!run.started)
-        return text::installer_not_started(host);
+        return {text::installer_not_started(host), StatusKind::attention};
     switch (run.exit_code) {
     case 0:
-        return std::wstring(label) + text::installed_suffix;
+        return {std::wstring(label) + text::installed_suffix, StatusKind::success};
     case 8:
-        return text::restart_needed;
+        return {text::restart_needed, StatusKind::attention};
     case 2:
     case 5:
-        return text::install_cancelled;
+        return {text::install_cancelled, StatusKind::attention};
     default:
-        return text::install_unfinished(run.exit_code, host);
+        return {text::install_unfinished(run.exit_code, host), StatusKind::attention};
     }
-}
-
-StatusKind outcome_kind(std::wstring_view message)
-{
-    constexpr std::wstring_view installed = text::installed_suffix;
-    return message.size() > installed.size() && message.ends_with(installed) ? status_success : status_attention;
 }
 
 std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host)

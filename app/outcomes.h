@@ -34,11 +34,9 @@ struct RunReport {
     std::uint32_t exit_code = 0;
 };
 
-// `label` is the product's name and the build's version.
-std::wstring install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host);
-
-// Success only for "<label> is installed.", attention for everything else.
-StatusKind outcome_kind(std::wstring_view message);
+// `label` is the product's name and the build's version. Only an install that ran to its end is
+// a success.
+Status install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host);
 
 // `outcome` is a client::SignInOutcome as the worker posts it. Empty for an approval and a
 // cancellation: the window says what they mean by itself.

@@ -7,6 +7,21 @@
 
 namespace tw::app::text {
 
+// The window's own words: its title, header and controls.
+inline constexpr wchar_t window_title[] = L"Tarnwick Installer";
+inline constexpr wchar_t brand[] = L"Tarnwick";
+inline constexpr wchar_t brand_suffix[] = L"Installer";
+inline constexpr wchar_t products_title[] = L"Install Tarnwick software";
+inline constexpr wchar_t all_products[] = L"\u2039 All products";
+inline constexpr wchar_t official[] = L"Official";
+inline constexpr wchar_t beta[] = L"Beta";
+inline constexpr wchar_t sign_in[] = L"Sign in for beta builds";
+inline constexpr wchar_t open_browser_again[] = L"Open the browser again";
+inline constexpr wchar_t cancel[] = L"Cancel";
+inline constexpr wchar_t close[] = L"Close";
+inline constexpr wchar_t latest_suffix[] = L" (latest)";
+inline constexpr wchar_t latest_badge[] = L"Latest";
+
 // Catalog screen.
 inline constexpr wchar_t looking_up[] = L"Looking up what's available\u2026";
 inline constexpr wchar_t unreachable[] = L"Tarnwick can't be reached. Check the connection, then reopen the Installer.";

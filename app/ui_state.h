@@ -1,8 +1,11 @@
 #pragma once
 // The window's control ids and the small enumerations its screens are described by.
 
+#include <string>
+
 namespace tw::app {
 
+// Win32 carries these as the controls' ids and in WM_COMMAND, so they stay a plain enum of ints.
 enum ControlId : int {
     id_status_label = 101,
     id_product_list = 102,
@@ -19,9 +22,17 @@ enum ControlId : int {
     id_open_product = 113,  // the default button id on the product screen: no control carries it
 };
 
-enum StatusKind : int { status_information = 0, status_attention = 1, status_success = 2 };
-enum Screen : int { screen_products = 0, screen_versions = 1 };
-enum Channel : int { channel_official = 0, channel_beta = 1 };
-enum BetaGate : int { gate_none = 0, gate_sign_in_needed = 1, gate_waiting = 2, gate_signed_in = 3 };
+enum class StatusKind { information, attention, success };
+// A sentence for the status line with its kind, which decides its colour; the kind travels with
+// the sentence and is never read back from its words.
+struct Status {
+    std::wstring text;
+    StatusKind kind = StatusKind::information;
+    friend bool operator==(const Status&, const Status&) = default;
+};
+
+enum class Screen { products, versions };
+enum class Channel { official, beta };
+enum class BetaGate { none, sign_in_needed, waiting, signed_in };
 
 }  // namespace tw::app

@@ -4,9 +4,9 @@
 
 namespace tw::app {
 
-std::vector<VersionRow> version_rows(const catalog::CatalogProduct& product, int channel)
+std::vector<VersionRow> version_rows(const catalog::CatalogProduct& product, Channel channel)
 {
-    const bool want_beta = channel == channel_beta;
+    const bool want_beta = channel == Channel::beta;
     std::vector<VersionRow> rows;
     for (const auto& build : product.builds) {
         if (build.beta == want_beta)

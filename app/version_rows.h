@@ -1,6 +1,7 @@
 #pragma once
 // The rows of the version list: one channel's builds of one product.
 
+#include "app/ui_state.h"
 #include "catalog/catalog.h"
 
 #include <vector>
@@ -12,8 +13,8 @@ struct VersionRow {
     bool latest = false;
 };
 
-// The product's builds on `channel` (Official 0, Beta 1) in document order. The first counts as
+// The product's builds on `channel` in document order. The first counts as
 // the latest: the service lists builds newest first, and the window takes its word for it.
-std::vector<VersionRow> version_rows(const catalog::CatalogProduct& product, int channel);
+std::vector<VersionRow> version_rows(const catalog::CatalogProduct& product, Channel channel);
 
 }  // namespace tw::app

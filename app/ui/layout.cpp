@@ -16,9 +16,6 @@ constexpr int button_height = 44;
 constexpr int product_row_height = 48;
 constexpr int version_row_height = 44;
 
-constexpr int gate_sign_in_needed = 1;
-constexpr int gate_waiting = 2;
-
 Placement place(int x, int y, int width, int height, bool shown = true)
 {
     return {x, y, width, height, shown};
@@ -65,9 +62,9 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
 
     int y = 240 + d + h;
 
-    const bool beta = facts.channel == 1;
-    const bool needed = beta && facts.beta_gate == gate_sign_in_needed;
-    const bool waiting = beta && facts.beta_gate == gate_waiting;
+    const bool beta = facts.channel == Channel::beta;
+    const bool needed = beta && facts.beta_gate == BetaGate::sign_in_needed;
+    const bool waiting = beta && facts.beta_gate == BetaGate::waiting;
     const int sign_in_y = 262 + d + h;
 
     // Hidden controls keep a zero placement; only `shown` matters for them.
@@ -152,7 +149,7 @@ void plan_products(const LayoutFacts& facts, LayoutPlan& plan)
 LayoutPlan plan_layout(const LayoutFacts& facts)
 {
     LayoutPlan plan;
-    if (facts.screen == 1)
+    if (facts.screen == Screen::versions)
         plan_versions(facts, plan);
     else
         plan_products(facts, plan);

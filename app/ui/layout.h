@@ -3,6 +3,8 @@
 // side gathers the facts, converts the answer to pixels and applies it; nothing here needs
 // Windows, so the placement is tested natively.
 
+#include "app/ui_state.h"
+
 namespace tw::app::ui {
 
 // A painted area in units: left, top, right, bottom. All zero means "not in use".
@@ -30,7 +32,7 @@ struct Placement {
 
 // What the placement depends on; the window reads these from its state.
 struct LayoutFacts {
-    int screen = 0;                 // 0 products, 1 versions of one product
+    Screen screen = Screen::products;
     int product_count = 0;          // products of the loaded catalog (0 without one)
     bool catalog_loaded = false;
     bool self_update_offered = false;
@@ -39,10 +41,11 @@ struct LayoutFacts {
     int beta_builds = 0;
     bool beta_available = false;
     bool betas_need_sign_in = false;
-    int channel = 0;                // 0 Official, 1 Beta
-    int beta_gate = 0;              // 0 none, 1 sign-in needed, 2 waiting, 3 signed in
+    Channel channel = Channel::official;
+    BetaGate beta_gate = BetaGate::none;
     int shown_build_count = 0;
     int status_height = 24;         // units
+    friend bool operator==(const LayoutFacts&, const LayoutFacts&) = default;
 };
 
 struct LayoutPlan {

@@ -215,7 +215,7 @@ TEST(CatalogTool, ShowsChannelsAndLatestRowsAndFindsBuildsListedOutOfOrder)
     EXPECT_FALSE(studio.official[1].latest);
     ASSERT_EQ(studio.beta.size(), 1u);
     EXPECT_TRUE(studio.beta_channel);
-    EXPECT_EQ(studio.opens_on, 0);
+    EXPECT_EQ(studio.opens_on, tw::app::Channel::official);
     EXPECT_THAT(lines(result.findings, Severity::warning),
                 testing::ElementsAre(HasSubstr("Studio / 2.1.0 / version: is newer than \"2.0.8\", listed before it")));
     EXPECT_THAT(lines(result.findings, Severity::note),

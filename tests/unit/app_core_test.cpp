@@ -348,15 +348,15 @@ TEST(InitialChannel, OfficialWheneverThereIsAnOfficialBuild)
         const char* label;
         std::vector<bool> builds;
         bool beta_available;
-        int channel;
+        tw::app::Channel channel;
     };
     const Case cases[] = {
-        {"official only", {false}, false, 0},
-        {"official after betas, betas offered", {true, true, false}, true, 0},
-        {"betas only, offered", {true, true}, true, 1},
-        {"betas only, not offered", {true}, false, 0},
-        {"no builds, betas offered", {}, true, 1},
-        {"no builds, nothing offered", {}, false, 0},
+        {"official only", {false}, false, tw::app::Channel::official},
+        {"official after betas, betas offered", {true, true, false}, true, tw::app::Channel::official},
+        {"betas only, offered", {true, true}, true, tw::app::Channel::beta},
+        {"betas only, not offered", {true}, false, tw::app::Channel::official},
+        {"no builds, betas offered", {}, true, tw::app::Channel::beta},
+        {"no builds, nothing offered", {}, false, tw::app::Channel::official},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);

@@ -39,22 +39,22 @@ TEST(Controls, WhatIsLiveFollowsTheWork)
 
 TEST(Controls, BetaGateWaitingThenSignedInThenNeeded)
 {
-    EXPECT_EQ(beta_gate(true, true, true), gate_waiting);
-    EXPECT_EQ(beta_gate(false, true, true), gate_signed_in);
-    EXPECT_EQ(beta_gate(false, true, false), gate_signed_in);
-    EXPECT_EQ(beta_gate(false, false, true), gate_sign_in_needed);
-    EXPECT_EQ(beta_gate(false, false, false), gate_none);
+    EXPECT_EQ(beta_gate(true, true, true), BetaGate::waiting);
+    EXPECT_EQ(beta_gate(false, true, true), BetaGate::signed_in);
+    EXPECT_EQ(beta_gate(false, true, false), BetaGate::signed_in);
+    EXPECT_EQ(beta_gate(false, false, true), BetaGate::sign_in_needed);
+    EXPECT_EQ(beta_gate(false, false, false), BetaGate::none);
 }
 
 TEST(Controls, EnterActsOnTheFocusedButtonElseOnTheScreen)
 {
     for (const int button : {id_back_button, id_official_button, id_beta_button, id_sign_in_button,
                              id_reopen_browser_button, id_cancel_sign_in_button, id_close_button})
-        EXPECT_EQ(enter_command(button, screen_versions, false), button);
-    EXPECT_EQ(enter_command(id_version_list, screen_versions, false), id_install_button);
-    EXPECT_EQ(enter_command(0, screen_versions, false), id_install_button);
-    EXPECT_EQ(enter_command(id_product_list, screen_products, false), id_open_product);
-    EXPECT_EQ(enter_command(id_product_list, screen_products, true), id_install_button);
+        EXPECT_EQ(enter_command(button, Screen::versions, false), button);
+    EXPECT_EQ(enter_command(id_version_list, Screen::versions, false), id_install_button);
+    EXPECT_EQ(enter_command(0, Screen::versions, false), id_install_button);
+    EXPECT_EQ(enter_command(id_product_list, Screen::products, false), id_open_product);
+    EXPECT_EQ(enter_command(id_product_list, Screen::products, true), id_install_button);
 }
 
 TEST(Progress, PostedWhenTheBarMovesAtMostEvery30Ms)
@@ -125,14 +125,15 @@ TEST(Outcomes, RunsAndTheirSentences)
         {{true, false, 1}, unfinished + L"1). Tell us at tarnwick.test/contact."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(install_run_message(c.run, L"Studio 2.1.0", host), c.message);
+        EXPECT_EQ(install_run_message(c.run, L"Studio 2.1.0", host).text, c.message);
 }
 
 TEST(Outcomes, OnlyAnInstalledSentenceIsASuccess)
 {
-    EXPECT_EQ(outcome_kind(L"Studio 2.1.0 is installed."), status_success);
-    EXPECT_EQ(outcome_kind(L" is installed."), status_attention);
-    EXPECT_EQ(outcome_kind(L"The install was cancelled."), status_attention);
+    const auto kind = [](RunReport run, std::wstring_view label) { return install_run_message(run, label, host).kind; };
+    EXPECT_EQ(kind({true, false, 0}, L"Studio 2.1.0"), StatusKind::success);
+    EXPECT_EQ(kind({true, false, 3010}, L"Studio 2.1.0 is installed."), StatusKind::attention);
+    EXPECT_EQ(kind({false, true, 0}, L"Studio 2.1.0"), StatusKind::attention);
 }
 
 TEST(Outcomes, SignInEndings)

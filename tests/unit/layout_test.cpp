@@ -15,7 +15,7 @@ using tw::app::ui::to_pixels;
 LayoutFacts version_screen(int products, int official, int beta)
 {
     LayoutFacts facts;
-    facts.screen = 1;
+    facts.screen = tw::app::Screen::versions;
     facts.catalog_loaded = true;
     facts.product_count = products;
     facts.official_builds = official;
@@ -89,7 +89,7 @@ TEST(VersionLayout, ListHeightFollowsTheLargerChannelOnBothChannels)
 {
     LayoutFacts facts = version_screen(1, 1, 8);
     const LayoutPlan official = plan_layout(facts);
-    facts.channel = 1;
+    facts.channel = tw::app::Channel::beta;
     facts.shown_build_count = 8;
     const LayoutPlan beta = plan_layout(facts);
 
@@ -122,8 +122,8 @@ TEST(VersionLayout, BetasNeedingSignInWithoutBetaBuildsKeepFiveRowsForThePrompt)
     facts.beta_available = true;
     EXPECT_EQ(list_height(plan_layout(facts)), 220);
 
-    facts.channel = 1;
-    facts.beta_gate = 1;
+    facts.channel = tw::app::Channel::beta;
+    facts.beta_gate = tw::app::BetaGate::sign_in_needed;
     facts.shown_build_count = 0;
     const LayoutPlan prompt = plan_layout(facts);
     EXPECT_EQ(list_height(prompt), 220);
@@ -143,8 +143,8 @@ TEST(VersionLayout, WaitingPromptInTheListNeedsRoomForTheCodeAndButtons)
     LayoutFacts facts = version_screen(1, 0, 0);
     facts.betas_need_sign_in = true;
     facts.beta_available = true;
-    facts.channel = 1;
-    facts.beta_gate = 2;
+    facts.channel = tw::app::Channel::beta;
+    facts.beta_gate = tw::app::BetaGate::waiting;
     const LayoutPlan plan = plan_layout(facts);
     EXPECT_TRUE(plan.prompt_in_list);
     EXPECT_TRUE(plan.prompt_waiting);
@@ -155,10 +155,10 @@ TEST(VersionLayout, SignInRowUnderTheListWhenBetaBuildsExist)
 {
     LayoutFacts facts = version_screen(2, 2, 1);
     facts.betas_need_sign_in = true;
-    facts.channel = 1;
+    facts.channel = tw::app::Channel::beta;
     facts.shown_build_count = 1;
 
-    facts.beta_gate = 1;
+    facts.beta_gate = tw::app::BetaGate::sign_in_needed;
     const LayoutPlan needed = plan_layout(facts);
     const int h = 132;
     EXPECT_FALSE(needed.prompt_in_list);
@@ -169,7 +169,7 @@ TEST(VersionLayout, SignInRowUnderTheListWhenBetaBuildsExist)
     EXPECT_EQ(needed.code_rect, (UnitRect{24, 266 + h, 220, 302 + h}));
     EXPECT_EQ(needed.status_rect.top, 314 + h);
 
-    facts.beta_gate = 2;
+    facts.beta_gate = tw::app::BetaGate::waiting;
     const LayoutPlan waiting = plan_layout(facts);
     EXPECT_FALSE(waiting.sign_in_button.shown);
     EXPECT_EQ(waiting.reopen_browser_button, (Placement{228, 262 + h, 224, 44, true}));
@@ -182,8 +182,8 @@ TEST(VersionLayout, SignInAreaStaysReservedWhenNothingIsShownInIt)
     LayoutFacts facts = version_screen(1, 2, 1);
     facts.betas_need_sign_in = true;
     const LayoutPlan official = plan_layout(facts);
-    facts.channel = 1;
-    facts.beta_gate = 3;
+    facts.channel = tw::app::Channel::beta;
+    facts.beta_gate = tw::app::BetaGate::signed_in;
     facts.shown_build_count = 1;
     const LayoutPlan signed_in = plan_layout(facts);
 

@@ -1,12 +1,8 @@
 // The real main window, created in this process with no site set, driven by its own messages.
-#include "app/catalog_screen.h"
-#include "app/installer_app.h"
-#include "app/main_window.h"
-#include "app/messages.h"
-#include "app/sign_in_screen.h"
-#include "app/status.h"
+#include "app/main_window_win.h"
+#include "app/messages_win.h"
 #include "app/texts.h"
-#include "app/workers.h"
+#include "app/workers_win.h"
 #include "client/http.h"
 #include "client/platform/system_clock.h"
 #include "client/platform/winhttp_transport.h"
@@ -39,37 +35,16 @@ void pump_messages()
     }
 }
 
-void reset_app(InstallerApp& app)
-{
-    app.catalog.reset();
-    app.screen = screen_products;
-    app.selected_product = -1;
-    app.selected_slug.clear();
-    app.channel = channel_official;
-    app.shown_builds.clear();
-    app.download_pass.clear();
-    app.status_text.clear();
-    app.status_kind = status_information;
-    app.status_height = 24;
-    app.site_origin.clear();
-    app.site_host = "localhost";
-    app.product_hint.clear();
-    app.transport.reset();
-    for (auto* flag : {&app.signing_in, &app.busy, &app.cancel_sign_in})
-        flag->store(false);
-    app.download_job.reset();
-    app.close_requested = false;
-    app.self_update_offered = false;
-}
-
-class MainWindow : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        reset_app(app);
-        ASSERT_TRUE(register_window_class(GetModuleHandleW(nullptr)));
-        window = create_main_window(GetModuleHandleW(nullptr));
+        ASSERT_TRUE(MainWindow::register_class(GetModuleHandleW(nullptr)));
+        SiteConnection site;
+        site.host = "localhost";
+        window = MainWindow::create(GetModuleHandleW(nullptr), std::move(site));
         ASSERT_NE(window, nullptr);
+        main = MainWindow::of(window);
         pump_messages();
     }
 
@@ -96,11 +71,14 @@ protected:
         post_and_pump(msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
     }
 
-    InstallerApp& app = the_app();
+    WindowModel& model() { return main->model(); }
+    const ui::Controls& controls() const { return main->view().controls; }
+
     HWND window = nullptr;
+    MainWindow* main = nullptr;
 };
 
-TEST_F(MainWindow, HasItsClassTitleAndTwelveControlsInOrder)
+TEST_F(MainWindowTest, HasItsClassTitleAndTwelveControlsInOrder)
 {
     wchar_t class_name[64] = {};
     GetClassNameW(window, class_name, 64);
@@ -119,21 +97,21 @@ TEST_F(MainWindow, HasItsClassTitleAndTwelveControlsInOrder)
     EXPECT_EQ(found, expected);
 }
 
-TEST_F(MainWindow, WithoutASiteSaysSoAndStartsNoLoad)
+TEST_F(MainWindowTest, WithoutASiteSaysSoAndStartsNoLoad)
 {
-    EXPECT_EQ(app.status_text, L"No site is set. A development build needs TWI_SITE, such as https://localhost:7180.");
-    EXPECT_EQ(app.status_kind, status_attention);
-    EXPECT_FALSE(app.catalog.has_value());
+    EXPECT_EQ(model().status.text, L"No site is set. A development build needs TWI_SITE, such as https://localhost:7180.");
+    EXPECT_EQ(model().status.kind, StatusKind::attention);
+    EXPECT_FALSE(model().catalog.has_value());
 }
 
-TEST_F(MainWindow, TheDefaultIdIsTheFocusedButtonOrElseTheScreensAction)
+TEST_F(MainWindowTest, TheDefaultIdIsTheFocusedButtonOrElseTheScreensAction)
 {
-    SetFocus(app.product_list);
+    SetFocus(controls().product_list);
     EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(113, DC_HASDEFID));
-    app.screen = screen_versions;
+    model().screen = Screen::versions;
     EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(111, DC_HASDEFID));
-    ShowWindow(app.close_button, SW_SHOW);
-    SetFocus(app.close_button);
+    ShowWindow(controls().close_button, SW_SHOW);
+    SetFocus(controls().close_button);
     EXPECT_EQ(SendMessageW(window, DM_GETDEFID, 0, 0), MAKELONG(112, DC_HASDEFID));
 }
 
@@ -149,18 +127,18 @@ int icon_width(HICON icon)
     return bitmap.bmWidth;
 }
 
-TEST_F(MainWindow, WindowIconsAreDrawnForTheWindowDpiAndRedrawnWhenItChanges)
+TEST_F(MainWindowTest, WindowIconsAreDrawnForTheWindowDpiAndRedrawnWhenItChanges)
 {
     const auto window_icon_width = [this](WPARAM kind) {
         return icon_width(reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, kind, 0)));
     };
-    EXPECT_EQ(window_icon_width(ICON_BIG), GetSystemMetricsForDpi(SM_CXICON, app.dpi));
-    EXPECT_EQ(window_icon_width(ICON_SMALL), GetSystemMetricsForDpi(SM_CXSMICON, app.dpi));
+    EXPECT_EQ(window_icon_width(ICON_BIG), GetSystemMetricsForDpi(SM_CXICON, main->view().dpi));
+    EXPECT_EQ(window_icon_width(ICON_SMALL), GetSystemMetricsForDpi(SM_CXSMICON, main->view().dpi));
 
     RECT suggested;
     GetWindowRect(window, &suggested);
     SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    EXPECT_EQ(app.dpi, 144);
+    EXPECT_EQ(main->view().dpi, 144);
     EXPECT_EQ(window_icon_width(ICON_BIG), GetSystemMetricsForDpi(SM_CXICON, 144));
     EXPECT_EQ(window_icon_width(ICON_SMALL), GetSystemMetricsForDpi(SM_CXSMICON, 144));
     EXPECT_EQ(window_icon_width(ICON_SMALL), 24);
@@ -173,74 +151,73 @@ TEST_F(MainWindow, WindowIconsAreDrawnForTheWindowDpiAndRedrawnWhenItChanges)
 
 // --- Closing while work runs -------------------------------------------------------------
 
-TEST_F(MainWindow, ClosingWithNothingRunningDestroysTheWindow)
+TEST_F(MainWindowTest, ClosingWithNothingRunningDestroysTheWindow)
 {
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(window));
 }
 
-TEST_F(MainWindow, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
+TEST_F(MainWindowTest, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
 {
-    app.busy.store(true);
-    app.download_job = std::make_shared<DownloadJobState>();
-    app.download_job->gate.store(SetupGate::running);
+    model().busy = true;
+    main->work().download = std::make_shared<DownloadJobState>();
+    main->work().download->gate.store(SetupGate::running);
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(window));
-    EXPECT_FALSE(app.close_requested);
-    EXPECT_FALSE(app.download_job->cancel.load());
-    EXPECT_EQ(app.status_text, L"Finish the installer's own window first.");
-    EXPECT_EQ(app.status_kind, status_attention);
+    EXPECT_FALSE(model().close_requested);
+    EXPECT_FALSE(main->work().download->cancel.load());
+    EXPECT_EQ(model().status.text, L"Finish the installer's own window first.");
+    EXPECT_EQ(model().status.kind, StatusKind::attention);
 }
 
-TEST_F(MainWindow, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroys)
+TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroys)
 {
     ShowWindow(window, SW_SHOW);
-    app.busy.store(true);
+    model().busy = true;
     const auto job = std::make_shared<DownloadJobState>();
-    app.download_job = job;
-    set_status(app, L"Downloading\u2026", status_information);
+    main->work().download = job;
+    model().status = {L"Downloading\u2026", StatusKind::information};
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_TRUE(app.close_requested);
+    EXPECT_TRUE(model().close_requested);
     EXPECT_TRUE(job->cancel.load());
     EXPECT_EQ(job->gate.load(), SetupGate::cancelled);
-    EXPECT_TRUE(app.cancel_sign_in.load());
 
     post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_FALSE(app.busy.load());
-    EXPECT_EQ(app.status_text, L"Downloading\u2026");  // the cancelled worker's empty message is not shown
 }
 
-TEST_F(MainWindow, ClosingDuringASignInWaitsForItsCancelledResult)
+TEST_F(MainWindowTest, ClosingDuringASignInWaitsForItsCancelledResult)
 {
-    app.signing_in.store(true);
+    model().signing_in = true;
+    const auto sign_in = std::make_shared<SignInJobState>();
+    main->work().sign_in = sign_in;
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
-    EXPECT_TRUE(app.cancel_sign_in.load());
-    post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInResultMessage{3, {}, 0}));
+    EXPECT_TRUE(sign_in->cancel.load());
+    post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInEnd{client::SignInOutcome::cancelled, {}, 0}));
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_FALSE(app.signing_in.load());
+    EXPECT_FALSE(sign_in.use_count() > 1);
 }
 
 // The window goes only with the last of its workers, in whichever order they report.
-TEST_F(MainWindow, ClosingWithTwoWorkersWaitsForBoth)
+TEST_F(MainWindowTest, ClosingWithTwoWorkersWaitsForBoth)
 {
     for (const bool download_first : {true, false}) {
         if (!IsWindow(window))
             SetUp();
-        app.busy.store(true);
-        app.download_job = std::make_shared<DownloadJobState>();
-        app.signing_in.store(true);
+        model().busy = true;
+        main->work().download = std::make_shared<DownloadJobState>();
+        model().signing_in = true;
         SendMessageW(window, WM_CLOSE, 0, 0);
         if (download_first)
             post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
         else
-            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInResultMessage{3, {}, 0}));
+            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInEnd{client::SignInOutcome::cancelled, {}, 0}));
         EXPECT_TRUE(IsWindow(window)) << download_first;
         if (download_first)
-            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInResultMessage{3, {}, 0}));
+            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInEnd{client::SignInOutcome::cancelled, {}, 0}));
         else
             post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
         EXPECT_FALSE(IsWindow(window)) << download_first;
@@ -255,7 +232,7 @@ struct Counted {
     ~Counted() { --alive; }
 };
 
-TEST_F(MainWindow, ARecordPostedToAWindowThatIsGoneIsFreedByItsSender)
+TEST_F(MainWindowTest, ARecordPostedToAWindowThatIsGoneIsFreedByItsSender)
 {
     DestroyWindow(window);
     pump_messages();
@@ -263,7 +240,7 @@ TEST_F(MainWindow, ARecordPostedToAWindowThatIsGoneIsFreedByItsSender)
     EXPECT_EQ(Counted::alive, 0);
 }
 
-TEST_F(MainWindow, ARecordPostedToALiveWindowBelongsToTheReceiver)
+TEST_F(MainWindowTest, ARecordPostedToALiveWindowBelongsToTheReceiver)
 {
     post_record(window, WM_APP + 40, std::make_unique<Counted>());
     EXPECT_EQ(Counted::alive, 1);
@@ -273,7 +250,7 @@ TEST_F(MainWindow, ARecordPostedToALiveWindowBelongsToTheReceiver)
     EXPECT_EQ(Counted::alive, 0);
 }
 
-TEST_F(MainWindow, ProgressIsPostedInThousandthsOnlyForAKnownTotal)
+TEST_F(MainWindowTest, ProgressIsPostedInThousandthsOnlyForAKnownTotal)
 {
     MSG message;
     post_progress(window, 50, 200);
@@ -284,16 +261,16 @@ TEST_F(MainWindow, ProgressIsPostedInThousandthsOnlyForAKnownTotal)
     EXPECT_FALSE(PeekMessageW(&message, window, msg_progress, msg_progress, PM_REMOVE));
 }
 
-TEST_F(MainWindow, AThreadThatCannotBeCreatedEndsInAMessage)
+TEST_F(MainWindowTest, AThreadThatCannotBeCreatedEndsInAMessage)
 {
     set_thread_launcher([](ThreadEntry, void*) { return false; });
-    app.site_origin = "https://localhost:1";
-    load_catalog(app);
-    EXPECT_EQ(app.status_text, text::worker_failed);
-    EXPECT_EQ(app.status_kind, status_attention);
+    main->site().origin = "https://localhost:1";
+    main->load_catalog();
+    EXPECT_EQ(model().status.text, text::worker_failed);
+    EXPECT_EQ(model().status.kind, StatusKind::attention);
 }
 
-TEST_F(MainWindow, PressingSignInTwiceStartsOneSignIn)
+TEST_F(MainWindowTest, PressingSignInTwiceStartsOneSignIn)
 {
     // Runs each worker at once on this thread: with no site set it ends before any request.
     static int launches;
@@ -303,16 +280,16 @@ TEST_F(MainWindow, PressingSignInTwiceStartsOneSignIn)
         entry(argument);
         return true;
     });
-    app.transport = client::platform::make_winhttp_transport();
-    app.authorize_url = "https://localhost/installer/approve?code=OLD0-CODE";
-    start_sign_in(app);
-    EXPECT_EQ(app.authorize_url, "");  // "Open the browser again" waits for the new code
-    start_sign_in(app);
+    main->site().transport = client::platform::make_winhttp_transport();
+    model().approval_url = "https://localhost/installer/approve?code=OLD0-CODE";
+    main->start_sign_in();
+    EXPECT_EQ(model().approval_url, "");  // "Open the browser again" waits for the new code
+    main->start_sign_in();
     EXPECT_EQ(launches, 1);
     pump_messages();
-    EXPECT_FALSE(app.signing_in.load());
-    EXPECT_EQ(app.status_text, text::sign_in_failed);
-    start_sign_in(app);
+    EXPECT_FALSE(model().signing_in);
+    EXPECT_EQ(model().status.text, text::sign_in_failed);
+    main->start_sign_in();
     EXPECT_EQ(launches, 2);
     pump_messages();
 }
@@ -341,32 +318,32 @@ constexpr char two_products[] = R"({"publisher":"Tarnwick Software Ltd","product
     {"version":"1.0.0","fileName":"c.exe","downloadUrl":"https://localhost/c",
      "sha256":"2222222222222222222222222222222222222222222222222222222222222222"}]}]})";
 
-TEST_F(MainWindow, RepliesThatCarryNoCatalogLeaveAnAttentionMessage)
+TEST_F(MainWindowTest, RepliesThatCarryNoCatalogLeaveAnAttentionMessage)
 {
     deliver_catalog(0, "");
-    EXPECT_EQ(app.status_text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+    EXPECT_EQ(model().status.text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
     deliver_catalog(503, R"({"error":{"code":"UNAVAILABLE"}})");
-    EXPECT_EQ(app.status_text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     deliver_catalog(200, "{not json");
-    EXPECT_EQ(app.status_text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     deliver_catalog(401, "", false);
-    EXPECT_EQ(app.status_text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
-    EXPECT_EQ(app.status_kind, status_attention);
-    EXPECT_FALSE(app.catalog.has_value());
+    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(model().status.kind, StatusKind::attention);
+    EXPECT_FALSE(model().catalog.has_value());
 }
 
-TEST_F(MainWindow, AReloadKeepsTheOpenProductAndAFailedOneKeepsTheLists)
+TEST_F(MainWindowTest, AReloadKeepsTheOpenProductAndAFailedOneKeepsTheLists)
 {
     deliver_catalog(200, two_products);
-    ASSERT_EQ(app.screen, screen_products);
-    EXPECT_EQ(SendMessageW(app.product_list, LB_GETCOUNT, 0, 0), 2);
-    open_product(app, 1);
+    ASSERT_EQ(model().screen, Screen::products);
+    EXPECT_EQ(SendMessageW(controls().product_list, LB_GETCOUNT, 0, 0), 2);
+    main->open_product(1);
     deliver_catalog(200, two_products);
-    EXPECT_EQ(app.screen, screen_versions);
-    EXPECT_EQ(app.selected_product, 1);
+    EXPECT_EQ(model().screen, Screen::versions);
+    EXPECT_EQ(model().selected_product, 1);
     deliver_catalog(0, "");
-    EXPECT_EQ(app.selected_product, 1);
-    EXPECT_EQ(SendMessageW(app.version_list, LB_GETCOUNT, 0, 0), 1);
+    EXPECT_EQ(model().selected_product, 1);
+    EXPECT_EQ(SendMessageW(controls().version_list, LB_GETCOUNT, 0, 0), 1);
 }
 
 // Answers every request with "no answer" and keeps what it was asked.
@@ -391,7 +368,7 @@ bool has_header(const client::HttpRequest& request, const std::string& name)
 
 // Catalog loads run on this thread, so a request is seen at once and its reply waits in the
 // queue; the site never answers. A current pass is stored.
-class CatalogLoads : public MainWindow {
+class CatalogLoads : public MainWindowTest {
 protected:
     std::shared_ptr<RecordingTransport> load_on_this_thread_with_a_pass()
     {
@@ -400,10 +377,9 @@ protected:
             return true;
         });
         auto transport = std::make_shared<RecordingTransport>();
-        app.transport = transport;
-        app.site_origin = "https://localhost:1";
-        app.download_pass = "twdp_pass";
-        app.pass_expires_at = GetTickCount64() + 60'000;
+        main->site().transport = transport;
+        main->site().origin = "https://localhost:1";
+        model().pass = {"twdp_pass", GetTickCount64() + 60'000};
         return transport;
     }
 };
@@ -417,21 +393,21 @@ TEST_F(CatalogLoads, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
     reply->pass_sent = true;
     SendMessageW(window, msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
 
-    EXPECT_TRUE(app.download_pass.empty());
-    EXPECT_EQ(app.status_text, L"Your beta sign-in has ended. Sign in again for beta builds.");
+    EXPECT_TRUE(model().pass.token.empty());
+    EXPECT_EQ(model().status.text, L"Your beta sign-in has ended. Sign in again for beta builds.");
     ASSERT_EQ(transport->requests.size(), 1u);
     EXPECT_FALSE(has_header(transport->requests[0], "Authorization"));
 
     pump_messages();
-    EXPECT_EQ(app.status_text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+    EXPECT_EQ(model().status.text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
 }
 
 TEST_F(CatalogLoads, ACurrentPassRidesOnTheCatalogRequest)
 {
     const auto transport = load_on_this_thread_with_a_pass();
-    load_catalog(app);
-    app.pass_expires_at = GetTickCount64();  // expired: kept, but no longer sent
-    load_catalog(app);
+    main->load_catalog();
+    model().pass.usable_until_ms = GetTickCount64();  // expired: kept, but no longer sent
+    main->load_catalog();
     pump_messages();
 
     ASSERT_EQ(transport->requests.size(), 2u);

@@ -71,7 +71,7 @@ void review_self_update(const Catalog& catalog, Findings& findings)
 
 void review_product_channels(const CatalogProduct& product, Findings& findings)
 {
-    for (const int channel : {app::channel_official, app::channel_beta}) {
+    for (const app::Channel channel : {app::Channel::official, app::Channel::beta}) {
         const auto rows = app::version_rows(product, channel);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const CatalogBuild& build = *rows[i].build;

@@ -7,7 +7,7 @@
 namespace tw::tool {
 namespace {
 
-std::vector<ShownRow> shown_rows(const catalog::CatalogProduct& product, int channel)
+std::vector<ShownRow> shown_rows(const catalog::CatalogProduct& product, app::Channel channel)
 {
     std::vector<ShownRow> rows;
     for (const auto& row : app::version_rows(product, channel))
@@ -22,8 +22,8 @@ ShownProduct shown_product(const catalog::CatalogProduct& product)
     shown.slug = product.slug;
     shown.beta_channel = product.betaAvailable;
     shown.opens_on = app::initial_channel(product);
-    shown.official = shown_rows(product, app::channel_official);
-    shown.beta = shown_rows(product, app::channel_beta);
+    shown.official = shown_rows(product, app::Channel::official);
+    shown.beta = shown_rows(product, app::Channel::beta);
     return shown;
 }
 
@@ -42,6 +42,6 @@ WindowView window_view(const catalog::Catalog& catalog)
     return view;
 }
 
-const char* channel_name(int channel) { return channel == app::channel_beta ? "Beta" : "Official"; }
+const char* channel_name(app::Channel channel) { return channel == app::Channel::beta ? "Beta" : "Official"; }
 
 }  // namespace tw::tool

@@ -2,6 +2,7 @@
 // What the window of Installer 1.0.0 shows for a catalog it accepted: the products and, for each,
 // the rows of its Official and Beta channels.
 
+#include "app/ui_state.h"
 #include "catalog/catalog.h"
 
 #include <string>
@@ -18,7 +19,7 @@ struct ShownProduct {
     std::string name;
     std::string slug;
     bool beta_channel = false;  // the Beta button is there
-    int opens_on = 0;           // the channel it opens on: Official 0, Beta 1
+    app::Channel opens_on = app::Channel::official;
     std::vector<ShownRow> official;
     std::vector<ShownRow> beta;
 };
@@ -31,6 +32,6 @@ struct WindowView {
 
 WindowView window_view(const catalog::Catalog& catalog);
 
-const char* channel_name(int channel);
+const char* channel_name(app::Channel channel);
 
 }  // namespace tw::tool

@@ -1,0 +1,132 @@
+#include "app/install_worker_win.h"
+
+#include "app/messages_win.h"
+#include "app/outcomes.h"
+#include "app/texts.h"
+#include "app/workers_win.h"
+#include "client/platform/text.h"
+#include "download/checks.h"
+#include "download/downloader.h"
+#include "download/runners.h"
+#include "download/staging.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tw::app {
+namespace {
+
+using client::platform::widen;
+
+void post_status(HWND window, const wchar_t* literal)
+{
+    PostMessageW(window, msg_status, 0, reinterpret_cast<LPARAM>(literal));
+}
+
+download::DownloadResult fetch(const DownloadJob& job)
+{
+    return download::download_file({job.url, job.site_host, job.user_agent, job.pass, job.file_name},
+                                   ProgressPoster(job.window), &job.state->cancel);
+}
+
+DownloadFailure failure_of(const download::DownloadResult& result)
+{
+    return {result.cancelled, result.error_code, result.status};
+}
+
+// The hash first; the signature only for a file that is what the catalog describes; last, the
+// folder it will run from, since a file planted beside a setup is loaded by it.
+bool passes_checks(const DownloadJob& job, const download::DownloadResult& download)
+{
+    post_status(job.window, text::checking);
+    if (!hash_matches(download::file_sha256_hex(download.file.get()), job.sha256))
+        return false;
+    if (!download::check_signature(download.file.get(), download.path, widen(job.publisher)).ok)
+        return false;
+    return download::staging_folder_holds_only(download.path);
+}
+
+Status attention(std::wstring text)
+{
+    return {std::move(text), StatusKind::attention};
+}
+
+std::optional<Status> check_and_run(const InstallJob& job, const download::DownloadResult& download)
+{
+    const std::wstring host = widen(job.site_host);
+    if (!passes_checks(job, download))
+        return attention(text::check_failed(host));
+    // The window may have been closed while the file was checked: then nothing is started.
+    if (!claim_setup_start(job.state->gate))
+        return std::nullopt;
+    post_status(job.window, text::installer_open);
+    const download::InstallerRun run = download::run_installer_elevated(download.path);
+    mark_setup_ended(job.state->gate);
+    return install_run_message({run.started, run.declined, run.exit_code}, job.label, host);
+}
+
+void install_worker(std::unique_ptr<InstallJob> job)
+{
+    auto result = std::make_unique<WorkResult>();
+    download::DownloadResult download = fetch(*job);
+    if (download.ok) {
+        result->status = check_and_run(*job, download);
+        download.file.reset();
+        download::discard_download(download.path);
+    } else {
+        WorkOutcome outcome = install_download_failure(failure_of(download), download.pass_sent, widen(job->site_host));
+        if (!outcome.message.empty())
+            result->status = attention(std::move(outcome.message));
+        result->pass_ended = outcome.pass_ended;
+    }
+    post_record(job->window, msg_work_result, std::move(result));
+}
+
+// Ends in a WorkResult, or nothing once the new Installer runs: then this one closes.
+std::unique_ptr<WorkResult> replace_installer(const SelfUpdateJob& job)
+{
+    auto result = std::make_unique<WorkResult>();
+    download::DownloadResult download = fetch(job);
+    if (!download.ok) {
+        if (std::wstring message = self_update_download_failure(failure_of(download)); !message.empty())
+            result->status = attention(std::move(message));
+        return result;
+    }
+    const std::wstring host = widen(job.site_host);
+    if (!passes_checks(job, download)) {
+        result->status = attention(text::check_failed(host));
+    } else if (claim_setup_start(job.state->gate)) {
+        std::wstring reason;
+        const bool started = download::run_new_installer(download.path, reason);
+        mark_setup_ended(job.state->gate);
+        if (started)
+            return nullptr;  // the new Installer runs from the staged file, so it stays
+        result->status = attention(text::installer_not_started(host));
+    }
+    download.file.reset();
+    download::discard_download(download.path);
+    return result;
+}
+
+void self_update_worker(std::unique_ptr<SelfUpdateJob> job)
+{
+    if (auto result = replace_installer(*job))
+        post_record(job->window, msg_work_result, std::move(result));
+    else
+        PostMessageW(job->window, msg_self_update_launched, 0, 0);
+}
+
+}  // namespace
+
+bool start_install_worker(InstallJob job)
+{
+    return start_worker<InstallJob, install_worker>(std::make_unique<InstallJob>(std::move(job)));
+}
+
+bool start_self_update_worker(SelfUpdateJob job)
+{
+    return start_worker<SelfUpdateJob, self_update_worker>(std::make_unique<SelfUpdateJob>(std::move(job)));
+}
+
+}  // namespace tw::app

@@ -1,0 +1,37 @@
+#pragma once
+// Installing a chosen build and replacing this Installer, each on a worker thread: download,
+// check, run, and one result posted to the window.
+
+#include "app/job_states.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace tw::app {
+
+// Copies, and the state the worker shares with the window.
+struct DownloadJob {
+    HWND window = nullptr;
+    std::string site_host;
+    std::string user_agent;
+    std::string publisher;
+    std::string pass;
+    std::string url;
+    std::string sha256;
+    std::wstring file_name;
+    std::shared_ptr<DownloadJobState> state;
+};
+
+struct InstallJob : DownloadJob {
+    std::wstring label;  // product name and version
+};
+
+struct SelfUpdateJob : DownloadJob {};
+
+// False when no worker could be started.
+bool start_install_worker(InstallJob job);
+bool start_self_update_worker(SelfUpdateJob job);
+
+}  // namespace tw::app

@@ -1,0 +1,93 @@
+#pragma once
+// The one top-level window: an object bound to its HWND, over the portable WindowModel. Each
+// message becomes a transition of the model; the window then renders the model and carries out
+// the effects the transition asked for.
+
+#include "app/job_states.h"
+#include "app/ui/window_view_win.h"
+#include "app/window_model.h"
+#include "app/window_to_come_win.h"
+#include "client/http.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace tw::app {
+
+// The site the window talks to; fixed before the window exists.
+struct SiteConnection {
+    std::string origin;        // empty: a build without a site
+    std::string host;
+    std::string product_hint;  // from the program's file name
+    std::shared_ptr<client::Transport> transport;
+    // Set when the first catalog was asked for before the window existed.
+    std::shared_ptr<WindowToCome> first_catalog;
+};
+
+// The work that runs for the window; each worker holds its own share of its state.
+struct RunningWork {
+    std::shared_ptr<DownloadJobState> download;  // an install's or a self-update's
+    std::shared_ptr<SignInJobState> sign_in;
+};
+
+class MainWindow {
+public:
+    static bool register_class(HINSTANCE instance);
+    // Sized for the system DPI; null when it cannot be created. The window owns its object.
+    static HWND create(HINSTANCE instance, SiteConnection site);
+    // The object of a window made by create(); null for any other.
+    static MainWindow* of(HWND window);
+
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    WindowModel& model() { return model_; }
+    const ui::WindowView& view() const { return view_; }
+    SiteConnection& site() { return site_; }
+    RunningWork& work() { return work_; }
+
+    // What the window's controls and workers ask for, each ending in a render.
+    void load_catalog();
+    void open_product(int index);
+    void start_sign_in();
+    void start_install();
+    void start_self_update();
+
+private:
+    struct Creation {
+        std::unique_ptr<MainWindow> object;
+    };
+
+    explicit MainWindow(SiteConnection site);
+    static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+
+    LRESULT on_create();
+    void create_controls();
+    void on_paint();
+    LRESULT on_ctl_colour_static(HDC dc, HWND control) const;
+    void on_dpi_changed(WPARAM wparam, const RECT& suggested);
+    bool on_command(WPARAM wparam, LPARAM lparam);
+    void on_list_notification(HWND list, int id, int code);
+    void invalidate_list_outline();
+    void on_worker_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void on_close();
+    void open_highlighted_product();
+    void install_action();
+    int focused_child_id() const;
+
+    bool start_catalog_worker();
+    void finish(const Effects& effects);
+    void focus(Focus target);
+    Surroundings surroundings() const;
+
+    SiteConnection site_;
+    Surroundings surroundings_;
+    WindowModel model_;
+    ui::WindowView view_;
+    RunningWork work_;
+};
+
+}  // namespace tw::app

@@ -1,0 +1,49 @@
+#include "app/sign_in_worker_win.h"
+
+#include "app/messages_win.h"
+#include "app/site.h"
+#include "app/workers_win.h"
+#include "client/download_sign_in.h"
+#include "client/platform/system_browser.h"
+#include "client/platform/system_clock.h"
+#include "client/platform/text.h"
+
+namespace tw::app {
+namespace {
+
+void post_code(HWND window, const client::DownloadSignInCode& code)
+{
+    auto ready = std::make_unique<SignInCodeReady>();
+    ready->code = client::platform::widen(code.code);
+    ready->approval_url = code.approval_url;
+    ready->browser_opened = code.browser_opened;
+    post_record(window, msg_sign_in_code, std::move(ready));
+}
+
+void sign_in_worker(std::unique_ptr<SignInJob> job)
+{
+    client::platform::SystemClock clock;
+    client::platform::SystemBrowserOpener browser;
+    const client::DownloadSignInOptions options = client::make_download_sign_in_options(
+        job->site_origin, installer_version, "", 15000, nullptr, {}, *job->transport, clock, browser);
+    const HWND window = job->window;
+    const client::SignInResult result = client::run_download_sign_in(
+        options, job->state->cancel, [window](const client::DownloadSignInCode& code) { post_code(window, code); });
+
+    auto end = std::make_unique<SignInEnd>();
+    end->outcome = result.outcome;
+    if (result.outcome == client::SignInOutcome::approved) {
+        end->pass = result.pass.token;
+        end->lifetime_seconds = static_cast<std::uint32_t>(result.pass.expiresInSec);
+    }
+    post_record(window, msg_sign_in_result, std::move(end));
+}
+
+}  // namespace
+
+bool start_sign_in_worker(SignInJob job)
+{
+    return start_worker<SignInJob, sign_in_worker>(std::make_unique<SignInJob>(std::move(job)));
+}
+
+}  // namespace tw::app

@@ -1,0 +1,119 @@
+#include "app/startup_win.h"
+
+#include "app/catalog_worker_win.h"
+#include "app/main_window_win.h"
+#include "app/product_hint.h"
+#include "app/site.h"
+#include "client/platform/winhttp_transport.h"
+#include "download/staging.h"
+
+#include <commctrl.h>
+#include <gdiplus.h>
+
+#include <cstdint>
+#include <string>
+#include <system_error>
+#include <thread>
+
+namespace tw::app {
+namespace {
+
+// Keeps GDI+ running for the life of the message loop.
+class GdiplusSession {
+public:
+    GdiplusSession()
+    {
+        Gdiplus::GdiplusStartupInput input;
+        if (Gdiplus::GdiplusStartup(&token_, &input, nullptr) != Gdiplus::Ok)
+            token_ = 0;
+    }
+    ~GdiplusSession()
+    {
+        if (token_)
+            Gdiplus::GdiplusShutdown(token_);
+    }
+    GdiplusSession(const GdiplusSession&) = delete;
+    GdiplusSession& operator=(const GdiplusSession&) = delete;
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+// A self-update's new Installer runs from its staging folder, so that folder is never removed,
+// and neither is one that a crash or a power cut left behind. A day on they go, unless a file in
+// one is still open (that new Installer still running).
+constexpr std::int64_t staging_leftover_age_seconds = 86'400;
+
+// On a thread of its own: a full temporary folder must not keep the window from opening.
+void start_removing_staging_leftovers()
+{
+    try {
+        std::thread([] {
+            FILETIME now{};
+            GetSystemTimeAsFileTime(&now);
+            download::remove_stale_staging_folders(download::shared_staging_folder(), now,
+                                                   staging_leftover_age_seconds);
+        }).detach();
+    } catch (const std::system_error&) {
+    }
+}
+
+void init_common_controls()
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
+int run_message_loop(HWND window)
+{
+    MSG message{};
+    BOOL got = FALSE;
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        if (IsDialogMessageW(window, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    // -1 fills in no message: the last one's wParam says nothing about how the loop ended.
+    return got == 0 ? static_cast<int>(message.wParam) : 0;
+}
+
+}  // namespace
+
+std::wstring own_path()
+{
+    wchar_t path[260] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, 260);
+    return std::wstring(path, length < 260 ? length : 0);
+}
+
+int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin)
+{
+    SiteConnection site;
+    site.origin = site_origin;
+    site.host = site_host_of(site.origin);
+    site.transport = client::platform::make_winhttp_transport();
+    site.product_hint = product_hint_from_path(own_path());
+    // The catalog is what the window waits for, and making the first window can take as long as
+    // the request: ask first; the answer waits for the window.
+    if (!site.origin.empty()) {
+        site.first_catalog = std::make_shared<WindowToCome>();
+        if (!start_catalog_fetch({nullptr, site.first_catalog, site.origin, user_agent(), site.transport, {}}))
+            site.first_catalog.reset();
+    }
+    start_removing_staging_leftovers();
+
+    init_common_controls();
+    const GdiplusSession gdiplus;
+
+    const std::shared_ptr<WindowToCome> first_catalog = site.first_catalog;
+    HWND window = MainWindow::register_class(instance) ? MainWindow::create(instance, std::move(site)) : nullptr;
+    if (first_catalog)
+        first_catalog->arrive(window);
+    if (!window)
+        return 1;
+    ShowWindow(window, show_command);
+    return run_message_loop(window);
+}
+
+}  // namespace tw::app

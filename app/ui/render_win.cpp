@@ -1,0 +1,160 @@
+#include "app/ui/render_win.h"
+
+#include "app/controls.h"
+#include "app/texts.h"
+#include "app/ui/draw_primitives_win.h"
+#include "app/ui/model_layout.h"
+#include "app/ui/window_layout_win.h"
+#include "client/platform/text.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace tw::app::ui {
+namespace {
+
+using client::platform::widen;
+
+std::vector<std::wstring> product_rows(const WindowModel& model)
+{
+    std::vector<std::wstring> rows;
+    if (model.catalog) {
+        for (const catalog::CatalogProduct& product : model.catalog->products)
+            rows.push_back(widen(product.name));
+    }
+    return rows;
+}
+
+std::vector<std::wstring> version_rows(const WindowModel& model)
+{
+    std::vector<std::wstring> rows;
+    if (const catalog::CatalogProduct* product = selected_product(model)) {
+        for (const std::size_t index : model.shown_builds)
+            rows.push_back(widen(product->builds[index].version) + (rows.empty() ? text::latest_suffix : L""));
+    }
+    return rows;
+}
+
+// Refills the list only when its rows changed: a refill loses the user's scroll position.
+bool show_rows(HWND list, const std::vector<std::wstring>& rows, std::vector<std::wstring>& shown)
+{
+    if (rows == shown)
+        return false;
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::wstring& row : rows)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+    shown = rows;
+    return true;
+}
+
+void show_text(HWND control, const std::wstring& text, std::wstring& shown)
+{
+    if (text == shown)
+        return;
+    SetWindowTextW(control, text.c_str());
+    shown = text;
+}
+
+int measure_status_height(const WindowView& view, const std::wstring& text)
+{
+    constexpr int minimum_height = 24;
+    HWND label = view.controls.status_label;
+    if (text.empty() || !label)
+        return minimum_height;
+    HDC dc = GetDC(label);
+    if (!dc)
+        return minimum_height;
+    const SelectionScope font(dc, view.resources.fonts.body);
+    RECT bounds{0, 0, MulDiv(512, view.dpi, 96), 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    ReleaseDC(label, dc);
+    return std::max(MulDiv(bounds.bottom - bounds.top, 96, view.dpi) + 4, minimum_height);
+}
+
+void show_status(const WindowModel& model, WindowView& view)
+{
+    Rendered& rendered = view.rendered;
+    if (model.status.text == rendered.status_text && model.status.kind == rendered.status_kind)
+        return;
+    HWND label = view.controls.status_label;
+    if (model.status.text != rendered.status_text)
+        view.status_height = measure_status_height(view, model.status.text);
+    SetWindowTextW(label, model.status.text.c_str());
+    InvalidateRect(label, nullptr, TRUE);
+    rendered.status_text = model.status.text;
+    rendered.status_kind = model.status.kind;
+}
+
+void enable_controls(const WindowModel& model, WindowView& view)
+{
+    const Controls& c = view.controls;
+    const ControlStates states = plan_controls(
+        {model.busy, model.signing_in, model.self_update_offered, highlighted_build(model) != nullptr});
+    if (view.rendered.controls_known && states == view.rendered.controls)
+        return;
+    EnableWindow(c.install_button, states.install);
+    for (HWND control : {c.product_list, c.version_list, c.back_button, c.official_button, c.beta_button})
+        EnableWindow(control, states.choosing);
+    EnableWindow(c.sign_in_button, states.sign_in);
+    for (HWND control : {c.close_button, c.reopen_browser_button, c.cancel_sign_in_button})
+        EnableWindow(control, TRUE);
+    for (HWND button : {c.install_button, c.sign_in_button, c.close_button, c.back_button, c.official_button,
+                        c.beta_button})
+        InvalidateRect(button, nullptr, FALSE);
+    view.rendered.controls = states;
+    view.rendered.controls_known = true;
+}
+
+// Besides the layout's facts, what the painter shows from the model: any change repaints all.
+std::wstring painted_key(const WindowModel& model)
+{
+    std::wstring key = beta_prompt_message(model);
+    key += L'\n' + model.sign_in_code;
+    key += L'\n' + std::to_wstring(model.selected_product) + (model.busy ? L"b" : L"");
+    return key;
+}
+
+void select_row(HWND list, int row)
+{
+    if (static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0)) != row)
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
+}
+
+}  // namespace
+
+void render(const WindowModel& model, WindowView& view)
+{
+    const Controls& c = view.controls;
+    Rendered& rendered = view.rendered;
+    if (show_rows(c.product_list, product_rows(model), rendered.product_rows))
+        SendMessageW(c.product_list, LB_SETCURSEL, 0, 0);
+    show_rows(c.version_list, version_rows(model), rendered.version_rows);
+    select_row(c.version_list, model.highlighted_build);
+    show_text(c.beta_note, model.beta_note, rendered.beta_note);
+    show_text(c.install_button, model.self_update_offered ? text::get_new_installer : text::install,
+              rendered.install_label);
+    show_status(model, view);
+
+    const LayoutFacts facts = layout_facts(model, view.status_height);
+    const std::wstring key = painted_key(model);
+    if (!rendered.laid_out || facts != rendered.facts || key != rendered.painted_key) {
+        rendered.facts = facts;
+        rendered.painted_key = key;
+        rendered.laid_out = true;
+        layout(model, view);
+    }
+    enable_controls(model, view);
+    if (model.progress != rendered.progress) {
+        rendered.progress = model.progress;
+        InvalidateRect(view.window, &view.areas.progress_rect, FALSE);
+    }
+}
+
+void remeasure_status(const WindowModel& model, WindowView& view)
+{
+    view.status_height = measure_status_height(view, model.status.text);
+    view.rendered.facts.status_height = view.status_height;
+}
+
+}  // namespace tw::app::ui
