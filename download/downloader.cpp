@@ -2,7 +2,7 @@
 
 #include "client/http_rules.h"
 #include "client/platform/async_request.h"
-#include "client/platform/internet_handle.h"
+#include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
 #include "client/platform/tls_floor.h"
 #include "download/address_policy.h"
@@ -24,6 +24,7 @@
 namespace tw::download {
 namespace {
 
+using client::platform::FileHandle;
 using client::platform::InternetHandle;
 using client::platform::narrow;
 using client::platform::widen;

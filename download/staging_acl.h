@@ -2,16 +2,13 @@
 // The DACL a staging folder gets, apart from setting it, so that it can be read where the file
 // system keeps none (Wine turns a DACL into Unix mode bits).
 
-#include <windows.h>
+#include "client/platform/scoped_win.h"
 
-#include <memory>
+#include <windows.h>
 
 namespace tw::download {
 
-struct LocalFreer {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-using SecurityDescriptor = std::unique_ptr<void, LocalFreer>;
+using SecurityDescriptor = client::platform::LocalMemory<void>;
 
 // Protected, for the current user and OWNER RIGHTS: read, run, list and delete, nothing more.
 // Null when the current user cannot be read.
