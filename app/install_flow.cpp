@@ -10,11 +10,11 @@
 #include "app/texts.h"
 #include "app/workers.h"
 #include "client/platform/text.h"
-#include "download/checks.h"
-#include "download/downloader.h"
+#include "download/platform/checks.h"
+#include "download/platform/downloader.h"
 #include "download/file_names.h"
-#include "download/runners.h"
-#include "download/staging.h"
+#include "download/platform/runners.h"
+#include "download/platform/staging.h"
 
 #include <memory>
 #include <string>

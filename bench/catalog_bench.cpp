@@ -9,7 +9,7 @@
 #include "client/http_rules.h"
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
-#include "download/cracked_address.h"
+#include "download/platform/cracked_address.h"
 
 #include <windows.h>
 #include <winhttp.h>

@@ -10,7 +10,7 @@
 //   MODE bytes=N seconds=S MB/s=R cpu_seconds=C (hashes: sha256=HEX; signature: ok=0|1 signer="NAME")
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
-#include "download/checks.h"
+#include "download/platform/checks.h"
 
 #include <windows.h>
 #include <bcrypt.h>

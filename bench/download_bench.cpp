@@ -9,10 +9,10 @@
 // opening the session to the saved file being closed; deleting it afterwards is not timed.
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
-#include "download/cracked_address.h"
 #include "download/download_rules.h"
-#include "download/downloader.h"
-#include "download/staging.h"
+#include "download/platform/cracked_address.h"
+#include "download/platform/downloader.h"
+#include "download/platform/staging.h"
 
 #include <windows.h>
 #include <psapi.h>

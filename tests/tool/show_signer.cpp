@@ -4,7 +4,7 @@
 
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
-#include "download/checks.h"
+#include "download/platform/checks.h"
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 // signed with the test PKI by scripts/sign-samples into TWI_SIGNED_SAMPLES_DIR, and read through
 // a handle held the way the downloader holds it.
 #include "client/platform/scoped_win.h"
-#include "download/checks.h"
-#include "download/runners.h"
+#include "download/platform/checks.h"
+#include "download/platform/runners.h"
 
 #include <windows.h>
 #include <tlhelp32.h>

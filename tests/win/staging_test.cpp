@@ -3,9 +3,9 @@
 // as it is built, and only on Windows as the folder reads it back.
 #include "client/platform/scoped_win.h"
 #include "download/file_names.h"
-#include "download/folder_tree.h"
-#include "download/staging.h"
-#include "download/staging_acl.h"
+#include "download/platform/folder_tree.h"
+#include "download/platform/staging.h"
+#include "download/platform/staging_acl.h"
 
 #include <windows.h>
 #include <aclapi.h>

@@ -1,4 +1,4 @@
-#include "download/checks.h"
+#include "download/platform/checks.h"
 
 #include "client/platform/scoped_win.h"
 #include "download/signer_rule.h"

@@ -1,4 +1,4 @@
-#include "download/folder_tree.h"
+#include "download/platform/folder_tree.h"
 
 #include "client/platform/scoped_win.h"
 #include "download/file_names.h"

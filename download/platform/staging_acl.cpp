@@ -1,10 +1,9 @@
 // The elevated setup loads DLLs from its own folder, so a DLL that any process of the user could
 // add to its staging folder would run elevated.
-#include "download/staging_acl.h"
+#include "download/platform/staging_acl.h"
 
 #include "client/platform/scoped_win.h"
 #include "download/file_names.h"
-#include "download/staging.h"
 
 #include <aclapi.h>
 #include <sddl.h>

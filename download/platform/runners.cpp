@@ -1,4 +1,4 @@
-#include "download/runners.h"
+#include "download/platform/runners.h"
 
 #include "client/platform/scoped_win.h"
 #include "download/file_names.h"

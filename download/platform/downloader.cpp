@@ -1,4 +1,4 @@
-#include "download/downloader.h"
+#include "download/platform/downloader.h"
 
 #include "client/http_rules.h"
 #include "client/platform/async_request.h"
@@ -6,10 +6,11 @@
 #include "client/platform/text.h"
 #include "client/platform/tls_floor.h"
 #include "download/address_policy.h"
-#include "download/cracked_address.h"
 #include "download/download_rules.h"
 #include "download/file_names.h"
-#include "download/staging.h"
+#include "download/platform/cracked_address.h"
+#include "download/platform/staging.h"
+#include "download/platform/staging_acl.h"
 
 #include <windows.h>
 #include <winhttp.h>
