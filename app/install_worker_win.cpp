@@ -5,10 +5,10 @@
 #include "app/texts.h"
 #include "app/workers_win.h"
 #include "client/platform/text.h"
-#include "download/checks.h"
-#include "download/downloader.h"
-#include "download/runners.h"
-#include "download/staging.h"
+#include "download/platform/checks.h"
+#include "download/platform/downloader.h"
+#include "download/platform/runners.h"
+#include "download/platform/staging.h"
 
 #include <memory>
 #include <optional>

@@ -5,7 +5,7 @@
 #include "app/product_hint.h"
 #include "app/site.h"
 #include "client/platform/winhttp_transport.h"
-#include "download/staging.h"
+#include "download/platform/staging.h"
 
 #include <commctrl.h>
 #include <gdiplus.h>

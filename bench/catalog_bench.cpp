@@ -7,9 +7,9 @@
 // milliseconds, so that a caller on the Linux side can time it from before Wine's start, as it
 // times the Installer until its window shows the catalog.
 #include "client/http_rules.h"
-#include "client/platform/internet_handle.h"
+#include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
-#include "download/cracked_address.h"
+#include "download/platform/cracked_address.h"
 
 #include <windows.h>
 #include <winhttp.h>

@@ -7,13 +7,12 @@
 // Both modes first send one untimed HEAD to the URL, which loads the TLS stack and leaves a pooled
 // connection, so that the timed part is the transfer and not Wine's start-up. The clock runs from
 // opening the session to the saved file being closed; deleting it afterwards is not timed.
-#include "client/platform/internet_handle.h"
+#include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
-#include "download/cracked_address.h"
 #include "download/download_rules.h"
-#include "download/downloader.h"
-#include "download/file_handle.h"
-#include "download/staging.h"
+#include "download/platform/cracked_address.h"
+#include "download/platform/downloader.h"
+#include "download/platform/staging.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -29,9 +28,9 @@
 
 namespace {
 
+using tw::client::platform::FileHandle;
 using tw::client::platform::InternetHandle;
 using tw::client::platform::widen;
-using tw::download::FileHandle;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kUserAgent[] = "tarnwick-installer/1.0.0 (windows; release)";

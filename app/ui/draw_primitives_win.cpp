@@ -4,6 +4,8 @@
 
 namespace tw::app::ui {
 
+using client::platform::GdiObject;
+
 Gdiplus::ARGB argb(Colour colour, unsigned alpha)
 {
     return (static_cast<Gdiplus::ARGB>(alpha & 0xFF) << 24) | (red_of(colour) << 16) | (green_of(colour) << 8) |
@@ -50,7 +52,7 @@ void round_rect_path(Gdiplus::GpPath* path, float x, float y, float width, float
 
 void fill_rect(HDC dc, const RECT& rect, Colour colour)
 {
-    const GdiOwner<HBRUSH> brush(CreateSolidBrush(colour));
+    const GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
     FillRect(dc, &rect, brush.get());
 }
 

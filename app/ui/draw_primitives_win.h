@@ -1,8 +1,9 @@
 #pragma once
-// Owners for GDI and GDI+ objects and the few shapes every painter is made of. Each call
+// Owners for GDI+ objects and the few shapes every painter is made of. Each call
 // creates and releases what it draws with, so no painter leaves anything selected or alive.
 
 #include "app/ui/theme.h"
+#include "client/platform/scoped_win.h"
 
 #include <windows.h>
 #include <gdiplus.h>
@@ -10,12 +11,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 
 namespace tw::app::ui {
 
 namespace gdip = Gdiplus::DllExports;
 
+// GDI+ objects stay here, beside the flat API they are made with, out of the Win32 owners every
+// platform file includes.
 struct GdipDelete {
     void operator()(Gdiplus::GpGraphics* graphics) const { gdip::GdipDeleteGraphics(graphics); }
     void operator()(Gdiplus::GpPath* path) const { gdip::GdipDeletePath(path); }
@@ -26,28 +28,10 @@ struct GdipDelete {
 template <class T>
 using GdipOwner = std::unique_ptr<T, GdipDelete>;
 
-struct GdiDelete {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
+// The GDI owners, under the name the painters know them by.
 template <class T>
-using GdiOwner = std::unique_ptr<std::remove_pointer_t<T>, GdiDelete>;
-
-// Selects an object into a device context for the scope; the previous one comes back.
-class SelectionScope {
-public:
-    SelectionScope(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
-    ~SelectionScope()
-    {
-        if (previous_)
-            SelectObject(dc_, previous_);
-    }
-    SelectionScope(const SelectionScope&) = delete;
-    SelectionScope& operator=(const SelectionScope&) = delete;
-
-private:
-    HDC dc_;
-    HGDIOBJ previous_;
-};
+using GdiOwner = client::platform::GdiObject<T>;
+using client::platform::SelectionScope;
 
 Gdiplus::ARGB argb(Colour colour, unsigned alpha = 255);
 

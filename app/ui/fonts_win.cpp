@@ -53,9 +53,8 @@ bool font_installed(std::wstring_view face)
     query.lfFaceName[length] = L'\0';
 
     bool found = false;
-    HDC screen = GetDC(nullptr);
-    EnumFontFamiliesExW(screen, &query, note_found, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(nullptr, screen);
+    const client::platform::WindowDc screen(nullptr);
+    EnumFontFamiliesExW(screen.get(), &query, note_found, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 

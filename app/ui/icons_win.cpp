@@ -98,8 +98,8 @@ HICON monogram_icon(int side)
 
 void build_icons(WindowView& view)
 {
-    IconOwner big(monogram_icon(GetSystemMetricsForDpi(SM_CXICON, static_cast<UINT>(view.dpi))));
-    IconOwner small(monogram_icon(GetSystemMetricsForDpi(SM_CXSMICON, static_cast<UINT>(view.dpi))));
+    client::platform::IconHandle big(monogram_icon(GetSystemMetricsForDpi(SM_CXICON, static_cast<UINT>(view.dpi))));
+    client::platform::IconHandle small(monogram_icon(GetSystemMetricsForDpi(SM_CXSMICON, static_cast<UINT>(view.dpi))));
     if (view.window) {
         SendMessageW(view.window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
         SendMessageW(view.window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));

@@ -62,13 +62,13 @@ int measure_status_height(const WindowView& view, const std::wstring& text)
     HWND label = view.controls.status_label;
     if (text.empty() || !label)
         return minimum_height;
-    HDC dc = GetDC(label);
+    const client::platform::WindowDc dc(label);
     if (!dc)
         return minimum_height;
-    const SelectionScope font(dc, view.resources.fonts.body);
+    const SelectionScope font(dc.get(), view.resources.fonts.body);
     RECT bounds{0, 0, MulDiv(512, view.dpi, 96), 0};
-    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-    ReleaseDC(label, dc);
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
     return std::max(MulDiv(bounds.bottom - bounds.top, 96, view.dpi) + 4, minimum_height);
 }
 

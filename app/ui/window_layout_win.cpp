@@ -31,11 +31,10 @@ void apply(HWND control, const Placement& pixels)
 // the buttons land exactly in the room it leaves under the text.
 PromptControls place_prompt(const WindowModel& model, const WindowView& view, bool waiting)
 {
-    HDC dc = GetDC(view.window);
+    const client::platform::WindowDc dc(view.window);
     const PromptGeometry geometry =
-        measure_prompt(dc, view.areas.list_rect, beta_prompt_message(model), view.resources.fonts.subtitle,
+        measure_prompt(dc.get(), view.areas.list_rect, beta_prompt_message(model), view.resources.fonts.subtitle,
                        view.resources.body_font_px, view.areas.prompt_extra, view.dpi);
-    ReleaseDC(view.window, dc);
     return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi);
 }
 

@@ -6,33 +6,19 @@ int scale(const WindowView& view, int units) { return MulDiv(units, view.dpi, 96
 
 bool BackBuffer::ensure(HDC screen, int width, int height)
 {
-    if (dc_ && width_ == width && height_ == height)
+    if (dc() && width_ == width && height_ == height)
         return true;
-    release();
-    dc_ = CreateCompatibleDC(screen);
+    dc_.reset();
     bitmap_.reset(CreateCompatibleBitmap(screen, width, height));
-    if (!dc_ || !bitmap_) {
-        release();
+    dc_.emplace(screen);
+    if (!bitmap_ || !*dc_ || !dc_->select(bitmap_.get())) {
+        dc_.reset();
+        bitmap_.reset();
         return false;
     }
-    previous_ = SelectObject(dc_, bitmap_.get());
     width_ = width;
     height_ = height;
     return true;
-}
-
-// The bitmap can be deleted only once the DC no longer holds it.
-void BackBuffer::release()
-{
-    if (dc_) {
-        if (previous_)
-            SelectObject(dc_, previous_);
-        DeleteDC(dc_);
-    }
-    bitmap_.reset();
-    dc_ = nullptr;
-    previous_ = nullptr;
-    width_ = height_ = 0;
 }
 
 }  // namespace tw::app::ui

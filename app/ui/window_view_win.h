@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,29 +49,17 @@ struct Fonts {
     HFONT icon = nullptr;
 };
 
-struct IconDestroy {
-    void operator()(HICON icon) const { DestroyIcon(icon); }
-};
-using IconOwner = std::unique_ptr<std::remove_pointer_t<HICON>, IconDestroy>;
-
 // A memory DC with a bitmap of the client's size, kept between paints.
 class BackBuffer {
 public:
-    BackBuffer() = default;
-    BackBuffer(const BackBuffer&) = delete;
-    BackBuffer& operator=(const BackBuffer&) = delete;
-    ~BackBuffer() { release(); }
-
     // False when GDI has no room for one; the paint is then skipped.
     bool ensure(HDC screen, int width, int height);
-    HDC dc() const { return dc_; }
+    HDC dc() const { return dc_ ? dc_->get() : nullptr; }
 
 private:
-    void release();
-
-    HDC dc_ = nullptr;
+    // The bitmap is declared first so that it goes after the DC that holds it.
     GdiOwner<HBITMAP> bitmap_;
-    HGDIOBJ previous_ = nullptr;
+    std::optional<client::platform::MemoryDc> dc_;
     int width_ = 0;
     int height_ = 0;
 };
@@ -82,8 +71,8 @@ struct WindowResources {
     int body_font_px = 15;
     GdiOwner<HBRUSH> window_brush;
     GdiOwner<HBRUSH> list_brush;
-    IconOwner big_icon;
-    IconOwner small_icon;
+    client::platform::IconHandle big_icon;
+    client::platform::IconHandle small_icon;
     BackBuffer back_buffer;
 };
 

@@ -2,7 +2,7 @@
 
 #include "client/http_rules.h"
 #include "client/platform/async_request.h"
-#include "client/platform/internet_handle.h"
+#include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
 #include "client/platform/tls_floor.h"
 

@@ -2,9 +2,9 @@
 //   twi-show-signer PUBLISHER FILE...
 // prints one JSON line a file: {"ok": true|false, "signer": "...", "message": "..."}.
 
+#include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
-#include "download/checks.h"
-#include "download/file_handle.h"
+#include "download/platform/checks.h"
 
 #include <windows.h>
 
@@ -35,7 +35,7 @@ std::string json_string(const std::string& text)
 // Held as the downloader holds a finished download.
 tw::download::SignatureCheck read_signer(const std::wstring& path, const std::wstring& publisher)
 {
-    const tw::download::FileHandle file(
+    const tw::client::platform::FileHandle file(
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
         return {false, L"", L"cannot open the file"};

@@ -1,9 +1,9 @@
 // The download checks and the runners on real files: the sample setup programs (tests/samples),
 // signed with the test PKI by scripts/sign-samples into TWI_SIGNED_SAMPLES_DIR, and read through
 // a handle held the way the downloader holds it.
-#include "download/checks.h"
-#include "download/file_handle.h"
-#include "download/runners.h"
+#include "client/platform/scoped_win.h"
+#include "download/platform/checks.h"
+#include "download/platform/runners.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -17,9 +17,10 @@
 
 namespace {
 
+using tw::client::platform::FileHandle;
+using tw::client::platform::KernelHandle;
 using tw::download::check_signature;
 using tw::download::file_sha256_hex;
-using tw::download::FileHandle;
 
 constexpr wchar_t kPublisher[] = L"Tarnwick Software Ltd";
 constexpr DWORD kPiece = 1'048'576;
@@ -297,7 +298,7 @@ TEST_F(Runner, TheNewInstallerIsStartedAndLeftRunning)
 
     ASSERT_TRUE(wait_for_file(folder + L"\\" + name + L".ran"));
     EXPECT_EQ(marker_working_folder(folder + L"\\" + name + L".ran"), folder);
-    const FileHandle process(open_process_named(name));
+    const KernelHandle process(open_process_named(name));
     ASSERT_NE(process.get(), nullptr);
     EXPECT_EQ(WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 

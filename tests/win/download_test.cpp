@@ -2,9 +2,9 @@
 // tests/servers/run_with_devsite.py, whose request log shows what reached the site and where.
 #include "client/platform/tls_floor.h"
 #include "client/platform/winhttp_transport.h"
-#include "download/downloader.h"
 #include "download/file_names.h"
-#include "download/staging.h"
+#include "download/platform/downloader.h"
+#include "download/platform/staging.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
 // Staging folders on the file system, each test under a shared folder of its own. Wine 8 keeps no
 // DACL (it turns one into Unix mode bits) and so enforces none: there the folder's DACL is checked
 // as it is built, and only on Windows as the folder reads it back.
-#include "download/file_handle.h"
+#include "client/platform/scoped_win.h"
 #include "download/file_names.h"
-#include "download/folder_tree.h"
-#include "download/staging.h"
-#include "download/staging_acl.h"
+#include "download/platform/folder_tree.h"
+#include "download/platform/staging.h"
+#include "download/platform/staging_acl.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -14,11 +14,13 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using namespace tw::download;
+using tw::client::platform::FileHandle;
 
 constexpr std::int64_t kDay = 86'400;
 const std::wstring kGuidTail = L"-4D5E-4F60-8172-93A4B5C6D7E8}";
@@ -188,6 +190,68 @@ TEST_F(Staging, TheUserMayReadRunAndDeleteButNotAddOrChangeTheDacl)
               static_cast<DWORD>(ERROR_SUCCESS));
     const SecurityDescriptor owned(read);
     expect_staging_dacl(read);
+}
+
+// The handle owners, on events: a close too many shows as a handle shut while an owner still
+// holds it, a close too few as a handle left open once no owner holds it.
+bool is_open(HANDLE handle)
+{
+    DWORD flags = 0;
+    return GetHandleInformation(handle, &flags) != FALSE;
+}
+
+TEST(Owners, CloseEachHandleOnceAndOnlyWhenOwned)
+{
+    using tw::client::platform::KernelHandle;
+    const struct {
+        const char* name;
+        KernelHandle (*act)(HANDLE a, HANDLE b);  // what it returns is still held
+        bool a_open, b_open;                      // while that owner lives
+        bool a_open_after;                        // once it is gone too
+    } rows[] = {
+        {"moved from", [](HANDLE a, HANDLE) {
+             KernelHandle from(a);
+             return KernelHandle(std::move(from));
+         }, true, true, false},
+        {"moved onto", [](HANDLE a, HANDLE b) {
+             KernelHandle from(a), onto(b);
+             onto = std::move(from);
+             return onto;
+         }, true, false, false},
+        {"moved onto itself", [](HANDLE a, HANDLE) {
+             KernelHandle self(a);
+             KernelHandle& same = self;
+             self = std::move(same);
+             return self;
+         }, true, true, false},
+        {"released", [](HANDLE a, HANDLE) {
+             KernelHandle owner(a);
+             owner.release();
+             return KernelHandle();
+         }, true, true, true},
+        {"reset to another", [](HANDLE a, HANDLE b) {
+             KernelHandle owner(a);
+             owner.reset(b);
+             return owner;
+         }, false, true, false},
+        {"reset to its own", [](HANDLE a, HANDLE) {
+             KernelHandle owner(a);
+             owner.reset(a);
+             return owner;
+         }, true, true, false},
+    };
+    for (const auto& row : rows) {
+        const HANDLE a = CreateEventW(nullptr, TRUE, FALSE, nullptr), b = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ASSERT_TRUE(a && b);
+        KernelHandle held = row.act(a, b);
+        EXPECT_EQ(is_open(a), row.a_open) << row.name;
+        EXPECT_EQ(is_open(b), row.b_open) << row.name;
+        held.reset();
+        EXPECT_EQ(is_open(a), row.a_open_after) << row.name;
+        for (const HANDLE left : {a, b})
+            if (is_open(left))
+                CloseHandle(left);
+    }
 }
 
 }  // namespace

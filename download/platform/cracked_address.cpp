@@ -1,4 +1,4 @@
-#include "download/cracked_address.h"
+#include "download/platform/cracked_address.h"
 
 #include "client/http_rules.h"
 #include "client/platform/text.h"

@@ -1,7 +1,7 @@
-#include "download/staging.h"
+#include "download/platform/staging.h"
 
 #include "download/file_names.h"
-#include "download/folder_tree.h"
+#include "download/platform/folder_tree.h"
 
 #include <windows.h>
 #include <objbase.h>

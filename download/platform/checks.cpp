@@ -1,5 +1,6 @@
-#include "download/checks.h"
+#include "download/platform/checks.h"
 
+#include "client/platform/scoped_win.h"
 #include "download/signer_rule.h"
 
 #include <bcrypt.h>
@@ -15,6 +16,9 @@
 namespace tw::download {
 namespace {
 
+using client::platform::AlgorithmHandle;
+using client::platform::HashHandle;
+
 constexpr DWORD kPieceSize = 1'048'576;
 constexpr std::size_t kDigestSize = 32;
 
@@ -22,53 +26,24 @@ constexpr wchar_t kNotSigned[] = L"The installer is not signed.";
 constexpr wchar_t kNotValid[] = L"The installer's signature is not valid.";
 constexpr wchar_t kUnreadable[] = L"The installer's signature could not be read.";
 
-class AlgorithmProvider {
-public:
-    AlgorithmProvider()
-    {
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle_, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-            handle_ = nullptr;
-    }
-    ~AlgorithmProvider()
-    {
-        if (handle_)
-            BCryptCloseAlgorithmProvider(handle_, 0);
-    }
-    AlgorithmProvider(const AlgorithmProvider&) = delete;
-    AlgorithmProvider& operator=(const AlgorithmProvider&) = delete;
+AlgorithmHandle open_sha256()
+{
+    BCRYPT_ALG_HANDLE handle = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+        return {};
+    return AlgorithmHandle(handle);
+}
 
-    BCRYPT_ALG_HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    BCRYPT_ALG_HANDLE handle_ = nullptr;
-};
-
-// Must not outlive the provider it was made from: declare it after the provider.
-class HashObject {
-public:
-    explicit HashObject(const AlgorithmProvider& provider)
-    {
-        if (!BCRYPT_SUCCESS(BCryptCreateHash(provider.get(), &handle_, nullptr, 0, nullptr, 0, 0)))
-            handle_ = nullptr;
-    }
-    ~HashObject()
-    {
-        if (handle_)
-            BCryptDestroyHash(handle_);
-    }
-    HashObject(const HashObject&) = delete;
-    HashObject& operator=(const HashObject&) = delete;
-
-    BCRYPT_HASH_HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-
-private:
-    BCRYPT_HASH_HANDLE handle_ = nullptr;
-};
+HashHandle new_hash(const AlgorithmHandle& provider)
+{
+    BCRYPT_HASH_HANDLE handle = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptCreateHash(provider.get(), &handle, nullptr, 0, nullptr, 0, 0)))
+        return {};
+    return HashHandle(handle);
+}
 
 // One buffer for the whole file, so a large installer never sits in memory whole.
-bool hash_file_contents(HANDLE file, const HashObject& hash)
+bool hash_file_contents(HANDLE file, const HashHandle& hash)
 {
     const std::unique_ptr<UCHAR[]> piece(new (std::nothrow) UCHAR[kPieceSize]);
     if (!piece)
@@ -208,10 +183,10 @@ std::string file_sha256_hex(HANDLE file)
         LARGE_INTEGER start{};
         if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
             return {};
-        const AlgorithmProvider provider;
+        const AlgorithmHandle provider = open_sha256();
         if (!provider)
             return {};
-        const HashObject hash(provider);
+        const HashHandle hash = new_hash(provider);
         if (!hash || !hash_file_contents(file, hash))
             return {};
         std::array<UCHAR, kDigestSize> digest{};

@@ -1,6 +1,6 @@
-#include "download/folder_tree.h"
+#include "download/platform/folder_tree.h"
 
-#include "download/file_handle.h"
+#include "client/platform/scoped_win.h"
 #include "download/file_names.h"
 
 #include <algorithm>
@@ -9,28 +9,13 @@
 namespace tw::download {
 namespace {
 
+using client::platform::FileHandle;
+using client::platform::FindHandle;
+
 // Deeper than any setup program's own folders; a planted chain of folders ends the walk here.
 constexpr int kMaxDepth = 16;
 // More than a staging folder ever holds; a process adding files without end cannot keep a walk going.
 constexpr std::size_t kMaxEntries = 4096;
-
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : handle_(handle) {}
-    ~FindHandle()
-    {
-        if (valid())
-            FindClose(handle_);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
 
 bool is_dot_entry(std::wstring_view name)
 {

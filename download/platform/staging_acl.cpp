@@ -1,10 +1,9 @@
 // The elevated setup loads DLLs from its own folder, so a DLL that any process of the user could
 // add to its staging folder would run elevated.
-#include "download/staging_acl.h"
+#include "download/platform/staging_acl.h"
 
-#include "download/file_handle.h"
+#include "client/platform/scoped_win.h"
 #include "download/file_names.h"
-#include "download/staging.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -28,7 +27,7 @@ std::wstring current_user_sid()
     HANDLE raw = nullptr;
     if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw))
         return {};
-    const FileHandle token(raw);  // CloseHandle owns a token as it owns a file
+    const client::platform::KernelHandle token(raw);
     DWORD size = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     if (size < sizeof(TOKEN_USER))
@@ -39,7 +38,7 @@ std::wstring current_user_sid()
     LPWSTR text = nullptr;
     if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text))
         return {};
-    const std::unique_ptr<wchar_t, LocalFreer> owned(text);
+    const client::platform::LocalMemory<wchar_t> owned(text);
     return text;
 }
 
@@ -61,7 +60,7 @@ SecurityDescriptor staging_folder_descriptor()
     if (user.empty() ||
         !ConvertStringSecurityDescriptorToSecurityDescriptorW(staging_sddl(user).c_str(), SDDL_REVISION_1,
                                                               &descriptor, nullptr))
-        return nullptr;
+        return {};
     return SecurityDescriptor(descriptor);
 }
 

@@ -2,7 +2,7 @@
 // Fetches one setup program from the site into a fresh staging folder and hands it back held
 // open, so that nothing can change it between the checks and the run.
 
-#include "download/file_handle.h"
+#include "client/platform/scoped_win.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,7 +21,8 @@ struct DownloadRequest {
 
 struct DownloadResult {
     bool ok = false;          // saved whole, of the announced length, and held open
-    FileHandle file;          // read access, shared for reading only; valid only when ok
+    // Read access, shared for reading only; valid only when ok.
+    client::platform::FileHandle file;
     std::wstring path;        // the saved file's path, known once a 200 answer arrived
     std::uint32_t status = 0; // of the last response received
     bool pass_sent = false;   // the last request carried the pass: only then does a 401 speak of it

@@ -19,10 +19,6 @@ std::wstring make_staging_folder();
 // The shared staging folder, %TEMP%\TarnwickInstaller (empty when the temporary folder is unknown).
 std::wstring shared_staging_folder();
 
-// Once the file is written and held: gives the staged file's folder a protected DACL that lets
-// the user read, run and delete, but not add files or change the DACL. False when it could not be set.
-bool protect_staging_folder(const std::wstring& staged_path);
-
 // True when the staged file's folder holds that file and nothing else.
 bool staging_folder_holds_only(const std::wstring& staged_path);
 

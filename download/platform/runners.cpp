@@ -1,5 +1,6 @@
-#include "download/runners.h"
+#include "download/platform/runners.h"
 
+#include "client/platform/scoped_win.h"
 #include "download/file_names.h"
 
 #include <windows.h>
@@ -9,46 +10,14 @@
 namespace tw::download {
 namespace {
 
+using client::platform::ComApartment;
+using client::platform::KernelHandle;
+
 constexpr ULONG kElevatedMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
 constexpr ULONG kPlainMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
 static_assert(kElevatedMask == 0x540 && kPlainMask == 0x500);
-
-// The shell may use COM for the verb; balance only an initialisation that took place, so a
-// thread already in another apartment is left as it was.
-class ComApartment {
-public:
-    ComApartment()
-        : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
-    {
-    }
-    ~ComApartment()
-    {
-        if (initialised_)
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    bool initialised_;
-};
-
-class ProcessHandle {
-public:
-    explicit ProcessHandle(HANDLE handle) : handle_(handle) {}
-    ~ProcessHandle()
-    {
-        if (handle_)
-            CloseHandle(handle_);
-    }
-    ProcessHandle(const ProcessHandle&) = delete;
-    ProcessHandle& operator=(const ProcessHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
+// The shell may use COM for the verb.
+constexpr DWORD kShellApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
 
 // The program starts in its staging folder, which holds nothing but itself, not in our working
 // folder (often Downloads, where any web page can leave a DLL): its current folder is on its DLL
@@ -90,12 +59,12 @@ std::wstring start_failure(const wchar_t* what, DWORD error)
 
 InstallerRun run_installer_elevated(const std::wstring& path)
 {
-    const ComApartment apartment;
+    const ComApartment apartment(kShellApartment);
     InstallerRun run;
     const std::wstring folder = parent_folder(path);
     SHELLEXECUTEINFOW request = shell_request(L"runas", path, folder, kElevatedMask);
     if (ShellExecuteExW(&request) && request.hProcess) {
-        const ProcessHandle process(request.hProcess);
+        const KernelHandle process(request.hProcess);
         run.started = true;
         run.exit_code = wait_for_exit(process.get());
         return run;
@@ -110,7 +79,7 @@ InstallerRun run_installer_elevated(const std::wstring& path)
 
 bool run_new_installer(const std::wstring& path, std::wstring& message)
 {
-    const ComApartment apartment;
+    const ComApartment apartment(kShellApartment);
     const std::wstring folder = parent_folder(path);
     SHELLEXECUTEINFOW request = shell_request(L"open", path, folder, kPlainMask);
     if (ShellExecuteExW(&request))

@@ -1,15 +1,16 @@
-#include "download/downloader.h"
+#include "download/platform/downloader.h"
 
 #include "client/http_rules.h"
 #include "client/platform/async_request.h"
-#include "client/platform/internet_handle.h"
+#include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
 #include "client/platform/tls_floor.h"
 #include "download/address_policy.h"
-#include "download/cracked_address.h"
 #include "download/download_rules.h"
 #include "download/file_names.h"
-#include "download/staging.h"
+#include "download/platform/cracked_address.h"
+#include "download/platform/staging.h"
+#include "download/platform/staging_acl.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -24,6 +25,7 @@
 namespace tw::download {
 namespace {
 
+using client::platform::FileHandle;
 using client::platform::InternetHandle;
 using client::platform::narrow;
 using client::platform::widen;

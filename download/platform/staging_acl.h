@@ -1,0 +1,23 @@
+#pragma once
+// Closing a staging folder to additions, and the DACL that does it, readable apart from setting
+// it where the file system keeps none (Wine turns a DACL into Unix mode bits).
+
+#include "client/platform/scoped_win.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace tw::download {
+
+using SecurityDescriptor = client::platform::LocalMemory<void>;
+
+// Once the file is written and held: gives the staged file's folder a protected DACL that lets
+// the user read, run and delete, but not add files or change the DACL. False when it could not be set.
+bool protect_staging_folder(const std::wstring& staged_path);
+
+// Protected, for the current user and OWNER RIGHTS: read, run, list and delete, nothing more.
+// Holds none when the current user cannot be read.
+SecurityDescriptor staging_folder_descriptor();
+
+}  // namespace tw::download
