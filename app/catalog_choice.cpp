@@ -26,7 +26,7 @@ bool installer_out_of_date(const catalog::Catalog& catalog)
 
 bool installer_out_of_date(const catalog::Catalog& catalog, std::string_view version)
 {
-    return !catalog.minimumInstallerVersion.empty() && compare_versions(version, catalog.minimumInstallerVersion) < 0;
+    return !catalog.minimum_installer_version.empty() && compare_versions(version, catalog.minimum_installer_version) < 0;
 }
 
 int product_to_open(const catalog::Catalog& catalog, std::string_view remembered_slug,
@@ -55,7 +55,7 @@ Channel initial_channel(const catalog::CatalogProduct& product)
         if (!build.beta)
             return Channel::official;
     }
-    return product.betaAvailable ? Channel::beta : Channel::official;
+    return product.beta_available ? Channel::beta : Channel::official;
 }
 
 std::string size_text(std::uint64_t size_bytes)

@@ -482,9 +482,9 @@ void MainWindow::start_install()
     InstallJob job;
     fill_job(job, view_.window, site_, model_);
     job.pass = current_pass(model_, now_ms());
-    job.url = build->downloadUrl;
+    job.url = build->download_url;
     job.sha256 = build->sha256;
-    job.file_name = widen(build->fileName);
+    job.file_name = widen(build->file_name);
     job.label = widen(product->name) + L" " + widen(build->version);
     work_.download = job.state;
     finish({});
@@ -501,7 +501,7 @@ void MainWindow::start_self_update()
         return;
     SelfUpdateJob job;
     fill_job(job, view_.window, site_, model_);
-    job.url = model_.catalog->installer->downloadUrl;
+    job.url = model_.catalog->installer->download_url;
     job.sha256 = model_.catalog->installer->sha256;
     job.file_name = std::wstring(download::file_name_of(own_path()));
     work_.download = job.state;

@@ -34,7 +34,7 @@ void sign_in_worker(std::unique_ptr<SignInJob> job)
     end->outcome = result.outcome;
     if (result.outcome == client::SignInOutcome::approved) {
         end->pass = result.pass.token;
-        end->lifetime_seconds = static_cast<std::uint32_t>(result.pass.expiresInSec);
+        end->lifetime_seconds = static_cast<std::uint32_t>(result.pass.expires_in_sec);
     }
     post_record(window, msg_sign_in_result, std::move(end));
 }

@@ -181,7 +181,7 @@ Effects catalog_applied(WindowModel& model, catalog::Catalog catalog, const Surr
     if (chosen < 0)
         return back_to_products(model);
     Effects effects = product_opened(model, chosen, now_ms);
-    if (!remembered_slug.empty() && previous_channel == Channel::beta && selected_product(model)->betaAvailable)
+    if (!remembered_slug.empty() && previous_channel == Channel::beta && selected_product(model)->beta_available)
         effects += channel_switched(model, Channel::beta, now_ms);
     return effects;
 }
@@ -216,7 +216,7 @@ Effects channel_switched(WindowModel& model, Channel channel, std::uint64_t now_
     if (channel == Channel::beta) {
         const catalog::CatalogProduct* product = selected_product(model);
         model.beta_gate = beta_gate(model.signing_in, pass_is_current(model, now_ms),
-                                    product && product->betasNeedSignIn);
+                                    product && product->betas_need_sign_in);
         if (model.beta_gate == BetaGate::sign_in_needed)
             model.beta_note = text::beta_sign_in_needed;
     } else {

@@ -24,8 +24,8 @@ namespace {
 using tw::client::platform::InternetHandle;
 using tw::client::platform::widen;
 
-constexpr char kUserAgent[] = "tarnwick-installer/1.0.0 (windows; release)";
-constexpr DWORD kTimeoutMs = tw::client::kDefaultTimeoutMs;
+constexpr char installer_user_agent[] = "tarnwick-installer/1.0.0 (windows; release)";
+constexpr DWORD catalog_timeout_ms = tw::client::default_timeout_ms;
 
 double unix_ms(FILETIME time)
 {
@@ -59,15 +59,15 @@ int main(int argc, char** argv)
     }
     // As the transport opens a session for a loopback host: no proxy, one limit for every step,
     // TLS 1.2 or 1.3, no redirect from https to http.
-    const InternetHandle session(WinHttpOpen(widen(kUserAgent).c_str(),
+    const InternetHandle session(WinHttpOpen(widen(installer_user_agent).c_str(),
                                              tw::client::is_loopback_host(tw::client::platform::narrow(address->host))
                                                  ? WINHTTP_ACCESS_TYPE_NO_PROXY
                                                  : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                              WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session)
         return 1;
-    WinHttpSetTimeouts(session.get(), kTimeoutMs, kTimeoutMs, kTimeoutMs, kTimeoutMs);
-    set_dword(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, kTimeoutMs);
+    WinHttpSetTimeouts(session.get(), catalog_timeout_ms, catalog_timeout_ms, catalog_timeout_ms, catalog_timeout_ms);
+    set_dword(session.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, catalog_timeout_ms);
     if (address->secure)
         set_dword(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS,
                   WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3);
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
     WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                         WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
     std::string body;
-    std::vector<char> buffer(tw::client::kReceiveBufferSize);
+    std::vector<char> buffer(tw::client::receive_buffer_size);
     for (;;) {
         DWORD read = 0;
         if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {

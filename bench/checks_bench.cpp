@@ -26,10 +26,10 @@ namespace {
 using tw::client::platform::FileHandle;
 using Clock = std::chrono::steady_clock;
 
-constexpr wchar_t kDefaultPublisher[] = L"Tarnwick Software Ltd";
+constexpr wchar_t default_publisher[] = L"Tarnwick Software Ltd";
 // The product's piece size, so that the two hashes differ in their code only.
-constexpr ULONG kPieceSize = 1'048'576;
-constexpr std::size_t kDigestSize = 32;
+constexpr ULONG piece_size = 1'048'576;
+constexpr std::size_t digest_size = 32;
 
 class AlgorithmHandle {
 public:
@@ -73,7 +73,7 @@ private:
     BCRYPT_HASH_HANDLE handle_ = nullptr;
 };
 
-std::string hex(const std::array<UCHAR, kDigestSize>& digest)
+std::string hex(const std::array<UCHAR, digest_size>& digest)
 {
     static constexpr char digits[] = "0123456789abcdef";
     std::string text;
@@ -90,18 +90,18 @@ std::string bare_sha256_hex(HANDLE file)
     const HashHandle hash(algorithm);
     if (!hash.get())
         return {};
-    const auto piece = std::make_unique<UCHAR[]>(kPieceSize);
+    const auto piece = std::make_unique<UCHAR[]>(piece_size);
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(file, piece.get(), kPieceSize, &read, nullptr))
+        if (!ReadFile(file, piece.get(), piece_size, &read, nullptr))
             return {};
         if (read == 0)
             break;
         if (!BCRYPT_SUCCESS(BCryptHashData(hash.get(), piece.get(), read, 0)))
             return {};
     }
-    std::array<UCHAR, kDigestSize> digest{};
-    if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), kDigestSize, 0)))
+    std::array<UCHAR, digest_size> digest{};
+    if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), digest_size, 0)))
         return {};
     return hex(digest);
 }
@@ -176,7 +176,7 @@ int main(int argc, char** argv)
     }
 
     if (mode == "signature") {
-        const std::wstring publisher = argc == 4 ? widen(argv[3]) : kDefaultPublisher;
+        const std::wstring publisher = argc == 4 ? widen(argv[3]) : default_publisher;
         const Stopwatch watch;
         const tw::download::SignatureCheck check = tw::download::check_signature(file.get(), path, publisher);
         print_rate("signature", size.QuadPart, watch.read());

@@ -33,14 +33,14 @@ using tw::client::platform::InternetHandle;
 using tw::client::platform::widen;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kUserAgent[] = "tarnwick-installer/1.0.0 (windows; release)";
+constexpr char installer_user_agent[] = "tarnwick-installer/1.0.0 (windows; release)";
 // The downloader's time-outs, so that the bare loop runs under the same session settings.
-constexpr DWORD kResolveTimeoutMs = 15000;
-constexpr DWORD kConnectTimeoutMs = 15000;
-constexpr DWORD kSendTimeoutMs = 30000;
-constexpr DWORD kReceiveTimeoutMs = 60000;
+constexpr DWORD resolve_timeout_ms = 15000;
+constexpr DWORD connect_timeout_ms = 15000;
+constexpr DWORD send_timeout_ms = 30000;
+constexpr DWORD receive_timeout_ms = 60000;
 // Often enough to see memory grow with the file, rarely enough to cost nothing measurable.
-constexpr std::int64_t kSampleEvery = std::int64_t{4} << 20;
+constexpr std::int64_t sample_every = std::int64_t{4} << 20;
 
 PROCESS_MEMORY_COUNTERS_EX memory_now()
 {
@@ -55,11 +55,11 @@ PROCESS_MEMORY_COUNTERS_EX memory_now()
 // up as well, which is what Windows counts as a process's private bytes.
 SIZE_T committed_private_bytes()
 {
-    constexpr int kMostRegions = 1 << 20;
+    constexpr int most_regions = 1 << 20;
     SIZE_T total = 0;
     MEMORY_BASIC_INFORMATION region{};
     const char* at = nullptr;
-    for (int i = 0; i < kMostRegions && VirtualQuery(at, &region, sizeof region) == sizeof region; ++i) {
+    for (int i = 0; i < most_regions && VirtualQuery(at, &region, sizeof region) == sizeof region; ++i) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
             total += region.RegionSize;
         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
@@ -74,7 +74,7 @@ public:
     {
         if (written < next_)
             return;
-        next_ = written + kSampleEvery;
+        next_ = written + sample_every;
         look();
     }
     void look()
@@ -132,12 +132,12 @@ struct Exchange {
 
 bool open_exchange(Exchange& exchange, const tw::download::CrackedAddress& address, const wchar_t* verb)
 {
-    exchange.session.reset(WinHttpOpen(widen(kUserAgent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+    exchange.session.reset(WinHttpOpen(widen(installer_user_agent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                        WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!exchange.session)
         return false;
-    WinHttpSetTimeouts(exchange.session.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs,
-                       kReceiveTimeoutMs);
+    WinHttpSetTimeouts(exchange.session.get(), resolve_timeout_ms, connect_timeout_ms, send_timeout_ms,
+                       receive_timeout_ms);
     exchange.connection.reset(WinHttpConnect(exchange.session.get(), address.host.c_str(), address.port, 0));
     if (!exchange.connection)
         return false;
@@ -183,7 +183,7 @@ Run bare(const tw::download::CrackedAddress& address, PrivateBytesWatch& watch)
             file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.valid()) {
-            std::vector<char> buffer(tw::download::kFileBufferSize);
+            std::vector<char> buffer(tw::download::file_buffer_size);
             for (;;) {
                 DWORD read = 0;
                 if (!WinHttpReadData(exchange.request.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
@@ -209,7 +209,7 @@ Run bare(const tw::download::CrackedAddress& address, PrivateBytesWatch& watch)
 
 Run downloader(const std::string& url, const std::string& site_host, PrivateBytesWatch& watch)
 {
-    const tw::download::DownloadRequest request{url, site_host, kUserAgent, "", L"bench.bin"};
+    const tw::download::DownloadRequest request{url, site_host, installer_user_agent, "", L"bench.bin"};
     Run run;
     const auto progress = [&](std::int64_t written, std::int64_t) {
         run.bytes = written;

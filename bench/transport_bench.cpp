@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int kDefaultCount = 200;
+constexpr int default_count = 200;
 
 tw::client::HttpRequest small_get(const char* url, bool new_connections)
 {
@@ -34,7 +34,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_transport URL [COUNT [close]]\n");
         return 2;
     }
-    const int count = argc >= 3 ? std::atoi(argv[2]) : kDefaultCount;
+    const int count = argc >= 3 ? std::atoi(argv[2]) : default_count;
     if (count < 1) {
         std::fprintf(stderr, "bench_transport: COUNT must be at least 1\n");
         return 2;

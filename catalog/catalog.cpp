@@ -105,18 +105,18 @@ struct Requirement {
 constexpr Requirement<InstallerRelease> installer_requirements[] = {
     {Fault::installer_version_empty, [](const InstallerRelease& r) { return !r.version.empty(); }},
     {Fault::installer_sha256_invalid, [](const InstallerRelease& r) { return is_sha256_hex(r.sha256); }},
-    {Fault::installer_url_empty, [](const InstallerRelease& r) { return !r.downloadUrl.empty(); }},
+    {Fault::installer_url_empty, [](const InstallerRelease& r) { return !r.download_url.empty(); }},
 };
 
 constexpr Requirement<CatalogBuild> build_requirements[] = {
-    {Fault::build_file_name_empty, [](const CatalogBuild& b) { return !b.fileName.empty(); }},
+    {Fault::build_file_name_empty, [](const CatalogBuild& b) { return !b.file_name.empty(); }},
     {Fault::build_sha256_invalid, [](const CatalogBuild& b) { return is_sha256_hex(b.sha256); }},
-    {Fault::build_url_empty, [](const CatalogBuild& b) { return !b.downloadUrl.empty(); }},
+    {Fault::build_url_empty, [](const CatalogBuild& b) { return !b.download_url.empty(); }},
 };
 
 constexpr Requirement<CatalogProduct> product_requirements[] = {
     {Fault::product_name_empty, [](const CatalogProduct& p) { return !p.name.empty(); }},
-    {Fault::product_without_builds, [](const CatalogProduct& p) { return !p.builds.empty() || p.betaAvailable; }},
+    {Fault::product_without_builds, [](const CatalogProduct& p) { return !p.builds.empty() || p.beta_available; }},
 };
 
 // Every requirement is asked, not only up to the first miss, so that all of them are told.
@@ -146,10 +146,10 @@ std::optional<InstallerRelease> read_installer(const json& document, const Fault
     }
     InstallerRelease release;
     release.version = read_string(*object, "version");
-    release.fileName = read_string(*object, "fileName");
-    release.sizeBytes = read_integer(*object, "sizeBytes");
+    release.file_name = read_string(*object, "fileName");
+    release.size_bytes = read_integer(*object, "sizeBytes");
     release.sha256 = read_string(*object, "sha256");
-    release.downloadUrl = read_string(*object, "downloadUrl");
+    release.download_url = read_string(*object, "downloadUrl");
     FaultReport report;
     report.installer_read = &release;
     if (!meets_all(release, installer_requirements, faults, report))
@@ -173,14 +173,14 @@ std::optional<CatalogBuild> read_build(const json& element, std::size_t position
         return std::nullopt;
     }
     CatalogBuild build;
-    build.packageId = read_string(element, "packageId");
+    build.package_id = read_string(element, "packageId");
     build.channel = read_string(element, "channel");
     build.version = read_string(element, "version");
     build.beta = is_beta_build(read_string(element, "track"), build.channel, build.version);
-    build.fileName = read_string(element, "fileName");
-    build.sizeBytes = read_integer(element, "sizeBytes");
+    build.file_name = read_string(element, "fileName");
+    build.size_bytes = read_integer(element, "sizeBytes");
     build.sha256 = read_string(element, "sha256");
-    build.downloadUrl = read_string(element, "downloadUrl");
+    build.download_url = read_string(element, "downloadUrl");
     report.build_read = &build;
     if (!meets_all(build, build_requirements, place.faults, report))
         return std::nullopt;
@@ -236,10 +236,10 @@ std::optional<CatalogProduct> read_product(const json& element, std::size_t posi
     CatalogProduct product;
     product.slug = read_string(element, "slug");
     product.name = read_string(element, "name");
-    product.betaAvailable = read_bool(element, "betaAvailable");
-    product.betasNeedSignIn = read_bool(element, "betasNeedSignIn");
+    product.beta_available = read_bool(element, "betaAvailable");
+    product.betas_need_sign_in = read_bool(element, "betasNeedSignIn");
     product.builds = read_builds(element, {faults, position, &product});
-    product.betaAvailable = product.betaAvailable || has_beta_build(product);
+    product.beta_available = product.beta_available || has_beta_build(product);
     report.product_read = &product;
     if (!meets_all(product, product_requirements, faults, report))
         return std::nullopt;
@@ -258,7 +258,7 @@ std::optional<Catalog> read_catalog(const json& document, const Faults& faults)
         return std::nullopt;
     }
     Catalog catalog;
-    catalog.minimumInstallerVersion = read_string(document, "minimumInstallerVersion");
+    catalog.minimum_installer_version = read_string(document, "minimumInstallerVersion");
     catalog.publisher = read_string(document, "publisher");
     if (catalog.publisher.empty()) {
         faults.tell(fault_at(Fault::publisher_empty));

@@ -12,34 +12,34 @@
 namespace tw::catalog {
 
 struct CatalogBuild {
-    std::string packageId;
+    std::string package_id;
     std::string channel;
     bool beta = false;  // derived: puts the build on the Beta channel of the window
     std::string version;
-    std::string fileName;
-    std::uint64_t sizeBytes = 0;
+    std::string file_name;
+    std::uint64_t size_bytes = 0;
     std::string sha256;  // 64 lower-case hexadecimal characters
-    std::string downloadUrl;
+    std::string download_url;
 };
 
 struct CatalogProduct {
     std::string slug;
     std::string name;
-    bool betaAvailable = false;
-    bool betasNeedSignIn = false;
+    bool beta_available = false;
+    bool betas_need_sign_in = false;
     std::vector<CatalogBuild> builds;  // newest first, as the service lists them
 };
 
 struct InstallerRelease {
     std::string version;
-    std::string fileName;
-    std::uint64_t sizeBytes = 0;
+    std::string file_name;
+    std::uint64_t size_bytes = 0;
     std::string sha256;
-    std::string downloadUrl;
+    std::string download_url;
 };
 
 struct Catalog {
-    std::string minimumInstallerVersion;
+    std::string minimum_installer_version;
     std::string publisher;  // never empty in an accepted catalog
     std::optional<InstallerRelease> installer;
     std::vector<CatalogProduct> products;

@@ -10,7 +10,7 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::array<std::string_view, 14> kCodeNames = {
+constexpr std::array<std::string_view, 14> code_names = {
     "NONE",
     "MALFORMED_REQUEST",
     "INVALID_TOKEN",
@@ -27,8 +27,8 @@ constexpr std::array<std::string_view, 14> kCodeNames = {
     "NO_CONTRACT_BODY",
 };
 
-constexpr auto kFirstServiceCode = ContractErrorCode::MALFORMED_REQUEST;
-constexpr auto kLastServiceCode = ContractErrorCode::SERVER_ERROR;
+constexpr auto first_service_code = ContractErrorCode::MALFORMED_REQUEST;
+constexpr auto last_service_code = ContractErrorCode::SERVER_ERROR;
 
 const json* member(const json& object, const char* key)
 {
@@ -83,14 +83,14 @@ ContractError read_error(const json& document)
 std::string_view display_name(ContractErrorCode code) noexcept
 {
     const auto index = static_cast<std::size_t>(code);
-    return index < kCodeNames.size() ? kCodeNames[index] : std::string_view();
+    return index < code_names.size() ? code_names[index] : std::string_view();
 }
 
 ContractErrorCode service_code_named(std::string_view name) noexcept
 {
-    for (auto value = static_cast<std::int32_t>(kFirstServiceCode);
-         value <= static_cast<std::int32_t>(kLastServiceCode); ++value) {
-        if (kCodeNames[static_cast<std::size_t>(value)] == name)
+    for (auto value = static_cast<std::int32_t>(first_service_code);
+         value <= static_cast<std::int32_t>(last_service_code); ++value) {
+        if (code_names[static_cast<std::size_t>(value)] == name)
             return static_cast<ContractErrorCode>(value);
     }
     return ContractErrorCode::UNRECOGNIZED;

@@ -7,8 +7,8 @@
 
 namespace tw::client {
 
-inline constexpr std::size_t kLabelDisplayChars = 64;   // operation labels, unrecognised codes
-inline constexpr std::size_t kDetailDisplayChars = 200; // transport failures, error messages
+inline constexpr std::size_t label_display_chars = 64;   // operation labels, unrecognised codes
+inline constexpr std::size_t detail_display_chars = 200; // transport failures, error messages
 
 // Control bytes become blanks, so the text stays on one line; then every byte that does not
 // start a well-formed, shortest-form UTF-8 sequence becomes "?". At most max_chars characters

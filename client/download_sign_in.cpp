@@ -12,41 +12,41 @@
 namespace tw::client {
 namespace {
 
-constexpr std::string_view kLogPrefix = "download sign-in: ";
-constexpr const char* kSiteRefused = "download sign-in: the site address must be https";
-constexpr const char* kLocalDeadline = "download sign-in: the code ran out (local deadline)";
-constexpr const char* kBrowserNotOpened =
+constexpr std::string_view log_prefix = "download sign-in: ";
+constexpr const char* site_refused = "download sign-in: the site address must be https";
+constexpr const char* local_deadline = "download sign-in: the code ran out (local deadline)";
+constexpr const char* browser_not_opened =
     "download sign-in: the browser could not be opened; the code on screen still works";
-constexpr const char* kWaitingForApproval = "download sign-in: waiting for approval in the browser";
-constexpr const char* kInternalFailure = "download sign-in: stopped by an internal error";
+constexpr const char* waiting_for_approval = "download sign-in: waiting for approval in the browser";
+constexpr const char* internal_failure_note = "download sign-in: stopped by an internal error";
 
-constexpr std::array<std::string_view, 8> kOutcomeNames = {
+constexpr std::array<std::string_view, 8> outcome_names = {
     "approved", "denied", "expired", "cancelled", "offline", "rate limited", "update required", "failed",
 };
-constexpr std::array<std::string_view, 3> kLoopbackNames = {"127.0.0.1", "localhost", "[::1]"};
+constexpr std::array<std::string_view, 3> loopback_names = {"127.0.0.1", "localhost", "[::1]"};
 
 // A quarter second more than asked, so a poll never arrives before the service expects it.
-constexpr std::int64_t kPollSlackMs = 250;
-constexpr std::int64_t kLongestFaultWaitMs = 30'000;
-constexpr std::int64_t kWaitSliceMs = 50;
-constexpr std::int64_t kLargest = std::numeric_limits<std::int64_t>::max();
+constexpr std::int64_t poll_slack_ms = 250;
+constexpr std::int64_t longest_fault_wait_ms = 30'000;
+constexpr std::int64_t wait_slice_ms = 50;
+constexpr std::int64_t largest_ms = std::numeric_limits<std::int64_t>::max();
 
 // The service's numbers are ours to multiply: a hint of centuries must saturate, not wrap.
 std::int64_t seconds_to_ms(std::int64_t seconds)
 {
-    return seconds > kLargest / 1000 ? kLargest : seconds * 1000;
+    return seconds > largest_ms / 1000 ? largest_ms : seconds * 1000;
 }
 
 std::int64_t later_by(std::int64_t now, std::int64_t milliseconds)
 {
-    return now > kLargest - milliseconds ? kLargest : now + milliseconds;
+    return now > largest_ms - milliseconds ? largest_ms : now + milliseconds;
 }
 
 // After the name only a port may follow, so that "localhost:x@elsewhere", which names another
 // host with a user name in front, is not taken for this machine.
 bool is_loopback_authority(std::string_view rest)
 {
-    for (const std::string_view name : kLoopbackNames) {
+    for (const std::string_view name : loopback_names) {
         if (!rest.starts_with(name))
             continue;
         std::string_view after = rest.substr(name.size());
@@ -76,7 +76,7 @@ bool sleep_in_slices(std::int64_t milliseconds, const std::atomic<bool>& cancel)
             std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
         if (elapsed >= milliseconds)
             return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(kWaitSliceMs, milliseconds - elapsed)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(wait_slice_ms, milliseconds - elapsed)));
     }
 }
 
@@ -97,7 +97,7 @@ SignInResult finish(Run& run, SignInOutcome outcome, std::string message)
 {
     run.result.outcome = outcome;
     run.result.message = std::move(message);
-    log_line(run, 0, std::string(kLogPrefix) + std::string(sign_in_outcome_name(outcome)));
+    log_line(run, 0, std::string(log_prefix) + std::string(sign_in_outcome_name(outcome)));
     return std::move(run.result);
 }
 
@@ -119,13 +119,13 @@ SignInResult refuse_start(Run& run, LinkStartResult& start)
 void show_code(Run& run, const LinkStartResponse& response, const CodeCallback& on_code)
 {
     DownloadSignInCode code;
-    code.code = format_link_code(response.linkCode);
-    code.approval_url = response.authorizeUrl;
-    code.lifetime_seconds = response.expiresInSec;
-    code.browser_opened = run.options.browser_opener.open(response.authorizeUrl);
+    code.code = format_link_code(response.link_code);
+    code.approval_url = response.authorize_url;
+    code.lifetime_seconds = response.expires_in_sec;
+    code.browser_opened = run.options.browser_opener.open(response.authorize_url);
     if (!code.browser_opened)
-        log_line(run, 0, kBrowserNotOpened);
-    log_line(run, 0, kWaitingForApproval);
+        log_line(run, 0, browser_not_opened);
+    log_line(run, 0, waiting_for_approval);
     if (on_code)
         on_code(code);
 }
@@ -154,19 +154,19 @@ std::int64_t next_interval(const LinkPollResult& poll, std::int64_t current, std
                                                                             : base;
     }
     if (poll.kind == LinkPollKind::retry)
-        return current >= kLongestFaultWaitMs / 2 ? kLongestFaultWaitMs : current * 2;
+        return current >= longest_fault_wait_ms / 2 ? longest_fault_wait_ms : current * 2;
     return base;
 }
 
 SignInResult poll_until_done(Run& run, const LinkStartResponse& start, std::int64_t deadline, std::string last)
 {
-    const std::int64_t base = std::int64_t{start.pollIntervalSec} * 1000 + kPollSlackMs;
+    const std::int64_t base = std::int64_t{start.poll_interval_sec} * 1000 + poll_slack_ms;
     std::int64_t interval = base;
     while (wait_before_poll(run.options, interval, run.cancel)) {
         // Checked only before a poll: until then the service's own word on the code counts more.
         if (run.options.clock.now_steady_ms() >= deadline)
-            return finish(run, SignInOutcome::expired, kLocalDeadline);
-        LinkPollResult poll = link_poll(run.options.transport, run.client, start.pollToken);
+            return finish(run, SignInOutcome::expired, local_deadline);
+        LinkPollResult poll = link_poll(run.options.transport, run.client, start.poll_token);
         log_line(run, 1, poll.message);
         last = std::move(poll.message);
         if (run.cancel.load())
@@ -175,7 +175,7 @@ SignInResult poll_until_done(Run& run, const LinkStartResponse& start, std::int6
             if (*outcome == SignInOutcome::approved) {
                 run.result.pass = std::move(poll.pass);
                 run.result.pass_expiry_ms =
-                    later_by(run.options.clock.now_steady_ms(), std::int64_t{run.result.pass.expiresInSec} * 1000);
+                    later_by(run.options.clock.now_steady_ms(), std::int64_t{run.result.pass.expires_in_sec} * 1000);
             }
             return finish(run, *outcome, std::move(last));
         }
@@ -188,7 +188,7 @@ SignInResult sign_in(Run& run, const CodeCallback& on_code)
 {
     const DownloadSignInOptions& options = run.options;
     if (!is_allowed_site(options.site))
-        return finish(run, SignInOutcome::failed, kSiteRefused);
+        return finish(run, SignInOutcome::failed, site_refused);
     run.client.base_url = options.site;
     run.client.user_agent = options.user_agent;
     run.client.timeout_ms = options.request_timeout_ms;
@@ -203,7 +203,7 @@ SignInResult sign_in(Run& run, const CodeCallback& on_code)
         return refuse_start(run, start);
 
     const std::int64_t deadline =
-        later_by(options.clock.now_steady_ms(), std::int64_t{start.response.expiresInSec} * 1000);
+        later_by(options.clock.now_steady_ms(), std::int64_t{start.response.expires_in_sec} * 1000);
     show_code(run, start.response, on_code);
     return poll_until_done(run, start.response, deadline, std::move(start.message));
 }
@@ -214,7 +214,7 @@ SignInResult internal_failure(Run& run) noexcept
         run.result.pass = {};
         run.result.pass_expiry_ms = 0;
         run.result.retry_after.reset();
-        return finish(run, SignInOutcome::failed, kInternalFailure);
+        return finish(run, SignInOutcome::failed, internal_failure_note);
     } catch (...) {
         return {};
     }
@@ -252,7 +252,7 @@ DownloadSignInOptions make_download_sign_in_options(std::string_view site, std::
 std::string_view sign_in_outcome_name(SignInOutcome outcome) noexcept
 {
     const auto index = static_cast<std::uint32_t>(outcome);
-    return index < kOutcomeNames.size() ? kOutcomeNames[index] : kOutcomeNames.back();
+    return index < outcome_names.size() ? outcome_names[index] : outcome_names.back();
 }
 
 bool is_allowed_site(std::string_view site) noexcept

@@ -7,7 +7,7 @@
 namespace tw::client {
 namespace {
 
-constexpr std::uint32_t kErrorTimeout = 12002;
+constexpr std::uint32_t winhttp_timeout_error = 12002;
 
 char lower_ascii_char(char c)
 {
@@ -84,14 +84,14 @@ std::string check_method_scheme_and_body(const HttpRequest& request)
         return "unsupported method";
     if (url_scheme(request.url) == UrlScheme::unsupported)
         return "only http and https URLs are supported";
-    if (post && request.body.size() >= kRequestBodyLimit)
+    if (post && request.body.size() >= request_body_limit)
         return "request body too large";
     return {};
 }
 
 std::int32_t effective_timeout_ms(std::int32_t requested)
 {
-    return requested < 1 ? kDefaultTimeoutMs : requested;
+    return requested < 1 ? default_timeout_ms : requested;
 }
 
 bool is_loopback_host(std::string_view host)
@@ -184,7 +184,7 @@ std::string step_failure_text(std::string_view step, std::uint32_t error)
 
 std::string waited_step_failure_text(std::string_view step, std::uint32_t error, bool deadline_spent)
 {
-    if (error == kErrorTimeout || deadline_spent)
+    if (error == winhttp_timeout_error || deadline_spent)
         return "deadline exceeded";
     return step_failure_text(step, error);
 }

@@ -12,10 +12,10 @@
 
 namespace tw::client {
 
-inline constexpr std::int32_t kDefaultTimeoutMs = 15000;
-inline constexpr std::size_t kResponseBodyCap = 1'048'576;
-inline constexpr std::size_t kReceiveBufferSize = 65'536;
-inline constexpr std::uint64_t kRequestBodyLimit = 2'147'483'648;  // WinHTTP takes a 32-bit length
+inline constexpr std::int32_t default_timeout_ms = 15000;
+inline constexpr std::size_t response_body_cap = 1'048'576;
+inline constexpr std::size_t receive_buffer_size = 65'536;
+inline constexpr std::uint64_t request_body_limit = 2'147'483'648;  // WinHTTP takes a 32-bit length
 
 enum class UrlScheme { unsupported, http, https };
 

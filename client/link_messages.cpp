@@ -12,29 +12,29 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::size_t kLinkCodeLength = 8;
-constexpr std::size_t kTokenLength = 48;
-constexpr std::string_view kPollTokenPrefix = "twdl_";
-constexpr std::string_view kDownloadPassPrefix = "twdp_";
-constexpr std::int64_t kLargestCount = std::numeric_limits<std::int32_t>::max();
+constexpr std::size_t link_code_length = 8;
+constexpr std::size_t token_length = 48;
+constexpr std::string_view poll_token_prefix = "twdl_";
+constexpr std::string_view download_pass_prefix = "twdp_";
+constexpr std::int64_t largest_count = std::numeric_limits<std::int32_t>::max();
 
-constexpr const char* kNotAnObject = "the body is not a JSON object";
-constexpr const char* kUnreadable = "the body could not be read";
-constexpr const char* kBadLinkCode = "linkCode is missing or is not an 8-character code";
-constexpr const char* kBadAuthorizeUrl = "authorizeUrl is missing or is not an absolute http(s) URL";
-constexpr const char* kBadPollToken = "pollToken is missing or misshapen";
-constexpr const char* kNoStatus = "status is missing";
-constexpr const char* kUnknownStatus = "unknown status value";
-constexpr const char* kNoDownload = "approved without a download object";
-constexpr const char* kBadDownloadPass = "download.downloadPass is missing or misshapen";
+constexpr const char* not_an_object = "the body is not a JSON object";
+constexpr const char* unreadable_message = "the body could not be read";
+constexpr const char* bad_link_code = "linkCode is missing or is not an 8-character code";
+constexpr const char* bad_authorize_url = "authorizeUrl is missing or is not an absolute http(s) URL";
+constexpr const char* bad_poll_token = "pollToken is missing or misshapen";
+constexpr const char* no_status = "status is missing";
+constexpr const char* unknown_status = "unknown status value";
+constexpr const char* no_download = "approved without a download object";
+constexpr const char* bad_download_pass = "download.downloadPass is missing or misshapen";
 
-constexpr std::array<std::pair<std::string_view, LinkPollStatus>, 4> kStatuses = {{
+constexpr std::array<std::pair<std::string_view, LinkPollStatus>, 4> statuses = {{
     {"pending", LinkPollStatus::pending},
     {"approved", LinkPollStatus::approved},
     {"denied", LinkPollStatus::denied},
     {"expired", LinkPollStatus::expired},
 }};
-constexpr std::array<std::string_view, 2> kKnownChannels = {"release", "test"};
+constexpr std::array<std::string_view, 2> channel_names = {"release", "test"};
 
 // ---- character rules -------------------------------------------------------------------------
 
@@ -54,7 +54,7 @@ bool is_base64url_character(char c)
 
 bool is_token_of_kind(std::string_view text, std::string_view prefix)
 {
-    return text.size() == kTokenLength && text.starts_with(prefix) &&
+    return text.size() == token_length && text.starts_with(prefix) &&
            std::all_of(text.begin() + static_cast<std::ptrdiff_t>(prefix.size()), text.end(),
                        is_base64url_character);
 }
@@ -92,11 +92,11 @@ std::int32_t count_member(const json& object, const char* key, std::int32_t fall
         return fallback;
     if (value->is_number_unsigned()) {
         const auto count = value->get<std::uint64_t>();
-        return count >= 1 && count <= static_cast<std::uint64_t>(kLargestCount) ? static_cast<std::int32_t>(count)
+        return count >= 1 && count <= static_cast<std::uint64_t>(largest_count) ? static_cast<std::int32_t>(count)
                                                                                 : fallback;
     }
     const auto count = value->get<std::int64_t>();
-    return count >= 1 && count <= kLargestCount ? static_cast<std::int32_t>(count) : fallback;
+    return count >= 1 && count <= largest_count ? static_cast<std::int32_t>(count) : fallback;
 }
 
 std::vector<std::string> known_channels(const json& download)
@@ -109,7 +109,7 @@ std::vector<std::string> known_channels(const json& download)
         if (!element.is_string())
             continue;
         const auto& name = element.get_ref<const std::string&>();
-        const bool known = std::find(kKnownChannels.begin(), kKnownChannels.end(), name) != kKnownChannels.end();
+        const bool known = std::find(channel_names.begin(), channel_names.end(), name) != channel_names.end();
         if (known && std::find(channels.begin(), channels.end(), name) == channels.end())
             channels.push_back(name);
     }
@@ -121,21 +121,21 @@ const char* read_start(std::string_view body, LinkStartResponse& response)
 {
     const json document = parse_body(body);
     if (!document.is_object())
-        return kNotAnObject;
+        return not_an_object;
     const std::string* code = string_member(document, "linkCode");
     if (code == nullptr || !is_link_code(*code))
-        return kBadLinkCode;
+        return bad_link_code;
     const std::string* url = string_member(document, "authorizeUrl");
     if (url == nullptr || !is_absolute_http_url(*url))
-        return kBadAuthorizeUrl;
+        return bad_authorize_url;
     const std::string* token = string_member(document, "pollToken");
     if (token == nullptr || !is_poll_token(*token))
-        return kBadPollToken;
-    response.linkCode = *code;
-    response.authorizeUrl = *url;
-    response.pollToken = *token;
-    response.expiresInSec = count_member(document, "expiresInSec", response.expiresInSec);
-    response.pollIntervalSec = count_member(document, "pollIntervalSec", response.pollIntervalSec);
+        return bad_poll_token;
+    response.link_code = *code;
+    response.authorize_url = *url;
+    response.poll_token = *token;
+    response.expires_in_sec = count_member(document, "expiresInSec", response.expires_in_sec);
+    response.poll_interval_sec = count_member(document, "pollIntervalSec", response.poll_interval_sec);
     return nullptr;
 }
 
@@ -143,42 +143,42 @@ const char* read_pass(const json& document, DownloadPass& pass)
 {
     const json* download = member(document, "download");
     if (download == nullptr || !download->is_object())
-        return kNoDownload;
+        return no_download;
     const std::string* token = string_member(*download, "downloadPass");
     if (token == nullptr || !is_download_pass(*token))
-        return kBadDownloadPass;
+        return bad_download_pass;
     pass.token = *token;
-    pass.expiresInSec = count_member(*download, "expiresInSec", pass.expiresInSec);
+    pass.expires_in_sec = count_member(*download, "expiresInSec", pass.expires_in_sec);
     pass.channels = known_channels(*download);
     if (const std::string* time = string_member(*download, "serverTimeUtc"))
-        pass.serverTimeUtc = *time;
+        pass.server_time_utc = *time;
     return nullptr;
 }
 
 struct PollReading {
-    int result = kPollBodyRejected;
-    const char* reason = kUnreadable;
+    int result = poll_body_rejected;
+    const char* reason = unreadable_message;
 };
 
 PollReading read_poll(std::string_view body, LinkPollStatus& status, DownloadPass& pass)
 {
     const json document = parse_body(body);
     if (!document.is_object())
-        return {kPollBodyNotAnObject, kNotAnObject};
+        return {poll_body_not_an_object, not_an_object};
     const std::string* text = string_member(document, "status");
     if (text == nullptr)
-        return {kPollBodyRejected, kNoStatus};
-    const auto known = std::find_if(kStatuses.begin(), kStatuses.end(),
+        return {poll_body_rejected, no_status};
+    const auto known = std::find_if(statuses.begin(), statuses.end(),
                                     [text](const auto& entry) { return entry.first == *text; });
-    if (known == kStatuses.end())
-        return {kPollBodyRejected, kUnknownStatus};
+    if (known == statuses.end())
+        return {poll_body_rejected, unknown_status};
     // Other answers carry nothing further, whatever else the body holds.
     if (known->second == LinkPollStatus::approved) {
         if (const char* reason = read_pass(document, pass))
-            return {kPollBodyRejected, reason};
+            return {poll_body_rejected, reason};
     }
     status = known->second;
-    return {kPollBodyAccepted, nullptr};
+    return {poll_body_accepted, nullptr};
 }
 
 void set_error(std::string& error, const char* reason) noexcept
@@ -203,7 +203,7 @@ std::string start_body(std::string_view installer_version)
 
 std::string api_path(std::string_view suffix)
 {
-    return std::string(kInstallerApiPath) + std::string(suffix);
+    return std::string(installer_api_path) + std::string(suffix);
 }
 
 // A request that cannot be built has no URL, so the transport refuses it and the call reads as
@@ -211,7 +211,7 @@ std::string api_path(std::string_view suffix)
 HttpRequest start_request(const ClientOptions& options, std::string_view installer_version) noexcept
 {
     try {
-        return make_json_post(options, api_path(kLinkStartPath), {}, start_body(installer_version));
+        return make_json_post(options, api_path(link_start_path), {}, start_body(installer_version));
     } catch (...) {
         return {};
     }
@@ -220,7 +220,7 @@ HttpRequest start_request(const ClientOptions& options, std::string_view install
 HttpRequest poll_request(const ClientOptions& options, std::string_view poll_token) noexcept
 {
     try {
-        return make_json_post(options, api_path(kLinkPollPath), poll_token, "{}");
+        return make_json_post(options, api_path(link_poll_path), poll_token, "{}");
     } catch (...) {
         return {};
     }
@@ -249,13 +249,13 @@ void read_poll_answer(LinkPollResult& result)
     LinkPollStatus status = LinkPollStatus::pending;
     std::string error;
     const int read = parse_link_poll(result.outcome.body, status, result.pass, error);
-    if (read == kPollBodyAccepted) {
+    if (read == poll_body_accepted) {
         result.kind = static_cast<LinkPollKind>(status);
         return;
     }
     // Something between us and the service (a portal, a proxy) may answer in its stead for a
     // while; a body of the service's own that breaks the contract will not get better.
-    result.kind = read == kPollBodyNotAnObject ? LinkPollKind::retry : LinkPollKind::failed;
+    result.kind = read == poll_body_not_an_object ? LinkPollKind::retry : LinkPollKind::failed;
     result.message += " - " + error;
 }
 
@@ -281,7 +281,7 @@ LinkStartResult link_start(Transport& transport, const ClientOptions& options,
                            std::string_view installer_version) noexcept
 {
     LinkStartResult result;
-    result.outcome = call_service(transport, start_request(options, installer_version), kLinkStartLabel);
+    result.outcome = call_service(transport, start_request(options, installer_version), link_start_label);
     try {
         classify_start(result);
     } catch (...) {
@@ -294,7 +294,7 @@ LinkStartResult link_start(Transport& transport, const ClientOptions& options,
 LinkPollResult link_poll(Transport& transport, const ClientOptions& options, std::string_view poll_token) noexcept
 {
     LinkPollResult result;
-    result.outcome = call_service(transport, poll_request(options, poll_token), kLinkPollLabel);
+    result.outcome = call_service(transport, poll_request(options, poll_token), link_poll_label);
     try {
         classify_poll(result);
     } catch (...) {
@@ -306,7 +306,7 @@ LinkPollResult link_poll(Transport& transport, const ClientOptions& options, std
 
 bool parse_link_start(std::string_view body, LinkStartResponse& response, std::string& error) noexcept
 {
-    const char* reason = kUnreadable;
+    const char* reason = unreadable_message;
     try {
         LinkStartResponse read;
         reason = read_start(body, read);
@@ -316,7 +316,7 @@ bool parse_link_start(std::string_view body, LinkStartResponse& response, std::s
             return true;
         }
     } catch (...) {
-        reason = kUnreadable;
+        reason = unreadable_message;
     }
     response = {};
     set_error(error, reason);
@@ -330,12 +330,12 @@ int parse_link_poll(std::string_view body, LinkPollStatus& status, DownloadPass&
     try {
         DownloadPass read;
         reading = read_poll(body, status, read);
-        pass = reading.result == kPollBodyAccepted ? std::move(read) : DownloadPass{};
+        pass = reading.result == poll_body_accepted ? std::move(read) : DownloadPass{};
     } catch (...) {
         reading = {};
         pass = {};
     }
-    if (reading.result != kPollBodyAccepted)
+    if (reading.result != poll_body_accepted)
         status = LinkPollStatus::pending;
     set_error(error, reading.reason);
     return reading.result;
@@ -343,22 +343,22 @@ int parse_link_poll(std::string_view body, LinkPollStatus& status, DownloadPass&
 
 bool is_link_code(std::string_view text) noexcept
 {
-    return text.size() == kLinkCodeLength && std::all_of(text.begin(), text.end(), is_code_character);
+    return text.size() == link_code_length && std::all_of(text.begin(), text.end(), is_code_character);
 }
 
 bool is_poll_token(std::string_view text) noexcept
 {
-    return is_token_of_kind(text, kPollTokenPrefix);
+    return is_token_of_kind(text, poll_token_prefix);
 }
 
 bool is_download_pass(std::string_view text) noexcept
 {
-    return is_token_of_kind(text, kDownloadPassPrefix);
+    return is_token_of_kind(text, download_pass_prefix);
 }
 
 std::string format_link_code(std::string_view code)
 {
-    if (code.size() != kLinkCodeLength)
+    if (code.size() != link_code_length)
         return std::string(code);
     std::string shown(code.substr(0, 4));
     shown += '-';

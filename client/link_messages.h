@@ -12,27 +12,27 @@
 
 namespace tw::client {
 
-inline constexpr std::string_view kInstallerApiPath = "/api/installer/v1";
-inline constexpr std::string_view kLinkStartPath = "/link/start";
-inline constexpr std::string_view kLinkStartLabel = "I-1 link/start";
-inline constexpr std::string_view kLinkPollPath = "/link/poll";
-inline constexpr std::string_view kLinkPollLabel = "I-2 link/poll";
+inline constexpr std::string_view installer_api_path = "/api/installer/v1";
+inline constexpr std::string_view link_start_path = "/link/start";
+inline constexpr std::string_view link_start_label = "I-1 link/start";
+inline constexpr std::string_view link_poll_path = "/link/poll";
+inline constexpr std::string_view link_poll_label = "I-2 link/poll";
 
 struct LinkStartResponse {
-    std::string linkCode;
-    std::string authorizeUrl;
-    std::string pollToken;
-    std::int32_t expiresInSec = 900;
-    std::int32_t pollIntervalSec = 5;
+    std::string link_code;
+    std::string authorize_url;
+    std::string poll_token;
+    std::int32_t expires_in_sec = 900;
+    std::int32_t poll_interval_sec = 5;
 };
 
 enum class LinkPollStatus : std::int32_t { pending = 0, approved = 1, denied = 2, expired = 3 };
 
 struct DownloadPass {
     std::string token;  // the member downloadPass
-    std::int32_t expiresInSec = 3600;
+    std::int32_t expires_in_sec = 3600;
     std::vector<std::string> channels;  // "release" and "test" only, each once, as first sent
-    std::string serverTimeUtc;
+    std::string server_time_utc;
 };
 
 enum class LinkStartKind : std::int32_t { ok = 0, offline = 1, update_required = 2, failed = 3 };
@@ -71,9 +71,9 @@ LinkPollResult link_poll(Transport& transport, const ClientOptions& options, std
 // True when accepted; otherwise the response holds its defaults and error the reason.
 bool parse_link_start(std::string_view body, LinkStartResponse& response, std::string& error) noexcept;
 
-inline constexpr int kPollBodyAccepted = 0;
-inline constexpr int kPollBodyNotAnObject = 1;
-inline constexpr int kPollBodyRejected = 2;
+inline constexpr int poll_body_accepted = 0;
+inline constexpr int poll_body_not_an_object = 1;
+inline constexpr int poll_body_rejected = 2;
 
 // One of the three values above. The status is read only from an accepted body (pending
 // otherwise) and the pass only from an accepted approval (its defaults otherwise).

@@ -10,8 +10,8 @@
 namespace tw::client {
 namespace {
 
-constexpr std::string_view kBearerPrefix = "Bearer ";
-constexpr std::string_view kRedacted = "[redacted]";
+constexpr std::string_view bearer_prefix = "Bearer ";
+constexpr std::string_view redacted_marker = "[redacted]";
 
 bool is_success_status(std::int32_t status)
 {
@@ -81,24 +81,24 @@ void judge_failed_status(ServiceOutcome& outcome, const ContractError& error, co
 
 std::string transport_failure_detail(std::string_view error)
 {
-    std::string detail = sanitize_for_display(error, kDetailDisplayChars);
+    std::string detail = sanitize_for_display(error, detail_display_chars);
     return detail.empty() ? std::string("no response") : detail;
 }
 
 std::string contract_detail(ContractErrorCode code, const ContractError& error)
 {
     std::string detail = code == ContractErrorCode::UNRECOGNIZED
-                             ? "unrecognized code '" + sanitize_for_display(error.code, kLabelDisplayChars) + "'"
+                             ? "unrecognized code '" + sanitize_for_display(error.code, label_display_chars) + "'"
                              : std::string(display_name(code));
     if (!error.message.empty())
-        detail += " - " + sanitize_for_display(error.message, kDetailDisplayChars);
+        detail += " - " + sanitize_for_display(error.message, detail_display_chars);
     return detail;
 }
 
 std::string describe(const ServiceOutcome& outcome, const ContractError& error, std::string_view transport_error,
                      std::size_t body_size, std::string_view operation)
 {
-    std::string text = sanitize_for_display(operation, kLabelDisplayChars) + ": ";
+    std::string text = sanitize_for_display(operation, label_display_chars) + ": ";
     if (outcome.transport_failed != 0)
         return text + "transport failure (" + transport_failure_detail(transport_error) + ")";
     text += std::to_string(outcome.status);
@@ -118,8 +118,8 @@ std::string describe(const ServiceOutcome& outcome, const ContractError& error, 
 // True when text[at, at + length) lies inside a marker put there by an earlier pass.
 bool inside_marker(std::string_view text, std::size_t at, std::size_t length)
 {
-    const auto marker = text.rfind(kRedacted, at);
-    return marker != std::string_view::npos && marker + kRedacted.size() >= at + length;
+    const auto marker = text.rfind(redacted_marker, at);
+    return marker != std::string_view::npos && marker + redacted_marker.size() >= at + length;
 }
 
 void replace_every(std::string& text, std::string_view token)
@@ -129,8 +129,8 @@ void replace_every(std::string& text, std::string_view token)
             at = text.find(token, at + 1);
             continue;
         }
-        text.replace(at, token.size(), kRedacted);
-        at = text.find(token, at + kRedacted.size());
+        text.replace(at, token.size(), redacted_marker);
+        at = text.find(token, at + redacted_marker.size());
     }
 }
 
@@ -141,8 +141,8 @@ void redact_bearer(std::string& text, const HeaderList& headers)
         if (name != "Authorization")
             continue;
         std::string_view token = value;
-        if (token.starts_with(kBearerPrefix))
-            token.remove_prefix(kBearerPrefix.size());
+        if (token.starts_with(bearer_prefix))
+            token.remove_prefix(bearer_prefix.size());
         if (!token.empty())
             replace_every(text, token);
     }
@@ -202,7 +202,7 @@ HttpRequest make_request(const ClientOptions& options, std::string_view method, 
         request.headers.emplace_back("User-Agent", options.user_agent);
         request.headers.emplace_back("Accept", "application/json");
         if (!bearer.empty())
-            request.headers.emplace_back("Authorization", std::string(kBearerPrefix) + std::string(bearer));
+            request.headers.emplace_back("Authorization", std::string(bearer_prefix) + std::string(bearer));
         request.timeout_ms = options.timeout_ms;
         request.cancel = options.cancel;
         return request;

@@ -20,9 +20,9 @@ std::uint32_t next_read_size(std::uint32_t size, std::uint32_t got, std::int64_t
     if (got < size)
         return size;  // the end of the body, or a short read: it says nothing of the line
     if (took_ms < quick_ms)
-        return static_cast<std::uint32_t>(std::min<std::size_t>(std::size_t{size} * 2, kFileBufferSize));
+        return static_cast<std::uint32_t>(std::min<std::size_t>(std::size_t{size} * 2, file_buffer_size));
     if (took_ms > slow_ms)
-        return std::max(size / 2, kSmallestReadSize);
+        return std::max(size / 2, smallest_read_size);
     return size;
 }
 
@@ -58,11 +58,11 @@ std::int64_t parse_content_length(std::string_view text)
     bool negative = false;
     if (at < text.size() && (text[at] == '+' || text[at] == '-'))
         negative = text[at++] == '-';
-    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr auto largest_length = std::numeric_limits<std::int64_t>::max();
     std::int64_t value = 0;
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
         const int digit = text[at] - '0';
-        value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+        value = value > (largest_length - digit) / 10 ? largest_length : value * 10 + digit;
     }
     return negative ? -value : value;
 }

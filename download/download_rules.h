@@ -8,12 +8,12 @@
 
 namespace tw::download {
 
-inline constexpr int kMaxRedirects = 5;
-inline constexpr std::size_t kFileBufferSize = 262'144;
-inline constexpr std::size_t kErrorBodyChunk = 4096;
-inline constexpr std::size_t kErrorBodyLimit = 65'536;
-inline constexpr std::uint32_t kFirstReadSize = 16'384;
-inline constexpr std::uint32_t kSmallestReadSize = 4096;
+inline constexpr int max_redirects = 5;
+inline constexpr std::size_t file_buffer_size = 262'144;
+inline constexpr std::size_t error_body_chunk = 4096;
+inline constexpr std::size_t error_body_limit = 65'536;
+inline constexpr std::uint32_t first_read_size = 16'384;
+inline constexpr std::uint32_t smallest_read_size = 4096;
 
 bool is_followed_redirect(std::uint32_t status);
 

@@ -3,17 +3,17 @@
 namespace tw::download {
 namespace {
 
-constexpr std::wstring_view kRefused = L"<>:\"/\\|?*";
-constexpr std::wstring_view kSeparators = L"\\/";
+constexpr std::wstring_view refused_characters = L"<>:\"/\\|?*";
+constexpr std::wstring_view path_separators = L"\\/";
 
 // Long enough for any real setup program's name, short enough that the staging folder and the
 // name stay well inside MAX_PATH, which ShellExecuteEx and CreateFile still keep to.
-constexpr std::size_t kLongestName = 128;
-constexpr std::size_t kLongestExtension = 16;
+constexpr std::size_t longest_name = 128;
+constexpr std::size_t longest_extension = 16;
 
 bool is_refused(wchar_t unit)
 {
-    return unit < 0x20 || kRefused.find(unit) != std::wstring_view::npos;
+    return unit < 0x20 || refused_characters.find(unit) != std::wstring_view::npos;
 }
 
 wchar_t upper_ascii(wchar_t unit)
@@ -43,12 +43,12 @@ bool is_device_name(std::wstring_view name)
 // Keeps the start of a name that is too long, and its extension.
 std::wstring shortened(const std::wstring& name)
 {
-    if (name.size() <= kLongestName)
+    if (name.size() <= longest_name)
         return name;
     const auto dot = name.rfind(L'.');
     const std::wstring extension =
-        dot != std::wstring::npos && name.size() - dot <= kLongestExtension ? name.substr(dot) : std::wstring();
-    std::wstring head = name.substr(0, kLongestName - extension.size());
+        dot != std::wstring::npos && name.size() - dot <= longest_extension ? name.substr(dot) : std::wstring();
+    std::wstring head = name.substr(0, longest_name - extension.size());
     if (!head.empty() && head.back() >= 0xD800 && head.back() <= 0xDBFF)
         head.pop_back();  // half of a surrogate pair
     return head + extension;
@@ -73,23 +73,23 @@ std::wstring sanitise_file_name(std::wstring_view name)
 
 std::wstring_view file_name_of(std::wstring_view path)
 {
-    const auto last = path.find_last_of(kSeparators);
+    const auto last = path.find_last_of(path_separators);
     return last == std::wstring_view::npos ? path : path.substr(last + 1);
 }
 
 std::wstring parent_folder(std::wstring_view path)
 {
-    const auto last = path.find_last_of(kSeparators);
+    const auto last = path.find_last_of(path_separators);
     if (last == std::wstring_view::npos)
         return {};
-    const auto end = path.find_last_not_of(kSeparators, last);
+    const auto end = path.find_last_not_of(path_separators, last);
     return std::wstring(path.substr(0, end == std::wstring_view::npos ? 0 : end + 1));
 }
 
 std::wstring join_path(std::wstring_view folder, std::wstring_view name)
 {
     std::wstring joined(folder);
-    if (!joined.empty() && kSeparators.find(joined.back()) == std::wstring_view::npos)
+    if (!joined.empty() && path_separators.find(joined.back()) == std::wstring_view::npos)
         joined.push_back(L'\\');
     joined.append(name);
     return joined;

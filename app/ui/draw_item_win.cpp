@@ -96,7 +96,7 @@ void draw_version_item(const WindowModel& model, const WindowView& view, const D
         return;
     }
     const catalog::CatalogBuild& build = product->builds[model.shown_builds[row]];
-    draw_version_row(item.hDC, item.rcItem, widen(build.version), widen(size_text(build.sizeBytes)), row == 0,
+    draw_version_row(item.hDC, item.rcItem, widen(build.version), widen(size_text(build.size_bytes)), row == 0,
                      selected, view.resources.fonts, view.dpi);
 }
 

@@ -12,8 +12,8 @@ LayoutFacts layout_facts(const WindowModel& model, int status_height)
     if (const catalog::CatalogProduct* product = selected_product(model)) {
         for (const catalog::CatalogBuild& build : product->builds)
             ++(build.beta ? facts.beta_builds : facts.official_builds);
-        facts.beta_available = product->betaAvailable;
-        facts.betas_need_sign_in = product->betasNeedSignIn;
+        facts.beta_available = product->beta_available;
+        facts.betas_need_sign_in = product->betas_need_sign_in;
     }
     facts.channel = model.channel;
     facts.beta_gate = model.beta_gate;

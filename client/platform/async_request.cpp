@@ -9,13 +9,13 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr DWORD kNotifications = WINHTTP_CALLBACK_FLAG_HANDLES | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
+constexpr DWORD status_notifications = WINHTTP_CALLBACK_FLAG_HANDLES | WINHTTP_CALLBACK_FLAG_HEADERS_AVAILABLE |
                                  WINHTTP_CALLBACK_FLAG_DATA_AVAILABLE | WINHTTP_CALLBACK_FLAG_READ_COMPLETE |
                                  WINHTTP_CALLBACK_FLAG_REQUEST_ERROR |
                                  WINHTTP_CALLBACK_FLAG_SENDREQUEST_COMPLETE;
-static_assert(kNotifications == 0x006E0C00);
+static_assert(status_notifications == 0x006E0C00);
 
-constexpr milliseconds kWaitSlice{50};
+constexpr milliseconds wait_slice{50};
 
 // WinHTTP's own reference to the context: its address is the request's context value, and it
 // is deleted only when WinHTTP says the request handle is going away, since WinHTTP may still
@@ -72,7 +72,7 @@ void CALLBACK on_status(HINTERNET, DWORD_PTR context_value, DWORD status, LPVOID
 
 bool report_requests(HINTERNET session)
 {
-    return WinHttpSetStatusCallback(session, on_status, kNotifications, 0) != WINHTTP_INVALID_STATUS_CALLBACK;
+    return WinHttpSetStatusCallback(session, on_status, status_notifications, 0) != WINHTTP_INVALID_STATUS_CALLBACK;
 }
 
 RequestGuard::~RequestGuard()
@@ -114,11 +114,11 @@ std::string StepWaiter::wait(const char* step, BOOL started)
     std::unique_lock lock(context_.mutex);
     while (!context_.done) {
         if (cancelled())
-            return kCancelledStep;
+            return cancelled_step;
         const milliseconds remaining = remaining_ms();
         if (remaining.count() < 1)
             return "deadline exceeded";
-        context_.changed.wait_for(lock, std::min(remaining, kWaitSlice));
+        context_.changed.wait_for(lock, std::min(remaining, wait_slice));
     }
     if (context_.error != 0)
         return waited_step_failure_text(step, context_.error, deadline_spent());

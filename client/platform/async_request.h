@@ -90,6 +90,6 @@ private:
     const std::atomic<bool>* cancel_;
 };
 
-inline constexpr char kCancelledStep[] = "cancelled";
+inline constexpr char cancelled_step[] = "cancelled";
 
 }  // namespace tw::client::platform

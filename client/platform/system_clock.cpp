@@ -5,10 +5,10 @@
 namespace tw::client::platform {
 namespace {
 
-constexpr std::int64_t kFileTimeAtUnixEpoch = 116'444'736'000'000'000;  // 100 ns units, 1601 to 1970
-constexpr std::int64_t kFileTimeUnitsPerSecond = 10'000'000;
-constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
-constexpr std::int64_t kNanosecondsPerMillisecond = 1'000'000;
+constexpr std::int64_t file_time_at_unix_epoch = 116'444'736'000'000'000;  // 100 ns units, 1601 to 1970
+constexpr std::int64_t file_time_units_per_second = 10'000'000;
+constexpr std::int64_t nanoseconds_per_second = 1'000'000'000;
+constexpr std::int64_t nanoseconds_per_millisecond = 1'000'000;
 
 }  // namespace
 
@@ -19,7 +19,7 @@ std::int64_t SystemClock::now_unix_seconds() noexcept
     ULARGE_INTEGER units{};
     units.LowPart = now.dwLowDateTime;
     units.HighPart = now.dwHighDateTime;
-    return (static_cast<std::int64_t>(units.QuadPart) - kFileTimeAtUnixEpoch) / kFileTimeUnitsPerSecond;
+    return (static_cast<std::int64_t>(units.QuadPart) - file_time_at_unix_epoch) / file_time_units_per_second;
 }
 
 std::int64_t SystemClock::now_steady_ms() noexcept
@@ -32,8 +32,8 @@ std::int64_t SystemClock::now_steady_ms() noexcept
     const std::int64_t seconds = counter.QuadPart / frequency.QuadPart;
     const std::int64_t remainder = counter.QuadPart % frequency.QuadPart;
     const std::int64_t nanoseconds =
-        seconds * kNanosecondsPerSecond + remainder * kNanosecondsPerSecond / frequency.QuadPart;
-    return nanoseconds / kNanosecondsPerMillisecond;
+        seconds * nanoseconds_per_second + remainder * nanoseconds_per_second / frequency.QuadPart;
+    return nanoseconds / nanoseconds_per_millisecond;
 }
 
 }  // namespace tw::client::platform

@@ -16,7 +16,7 @@ bool offer(HINTERNET session, DWORD protocols)
 
 bool require_modern_tls(HINTERNET session)
 {
-    return offer(session, kTls12And13) || offer(session, kTls12Only);
+    return offer(session, tls12_and_13) || offer(session, tls12_only);
 }
 
 void set_session_option_setter(SessionOptionSetter setter)

@@ -6,8 +6,8 @@
 
 namespace tw::client::platform {
 
-inline constexpr DWORD kTls12And13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-inline constexpr DWORD kTls12Only = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+inline constexpr DWORD tls12_and_13 = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+inline constexpr DWORD tls12_only = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
 
 // Asks for TLS 1.2 and 1.3, then for 1.2 alone. A WinHTTP that does not know TLS 1.3 refuses the
 // first with ERROR_INVALID_PARAMETER, and a refused option leaves the system's defaults, which on

@@ -21,7 +21,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kCloseGrace{2000};
+constexpr milliseconds close_grace{2000};
 
 struct Target {
     std::wstring host;
@@ -153,7 +153,7 @@ StatusAndHeaders query_status_and_headers(HINTERNET request)
 // Appends to `body` until the server has nothing more or the cap is reached; empty on success.
 std::string read_body(HINTERNET request, RequestContext& context, StepWaiter& waiter, std::string& body)
 {
-    while (body.size() < kResponseBodyCap) {
+    while (body.size() < response_body_cap) {
         waiter.begin();
         std::string error = waiter.wait("WinHttpQueryDataAvailable", WinHttpQueryDataAvailable(request, nullptr));
         if (!error.empty())
@@ -162,7 +162,7 @@ std::string read_body(HINTERNET request, RequestContext& context, StepWaiter& wa
         if (available == 0)
             return {};
         const std::size_t wanted =
-            std::min({available, context.buffer.size(), kResponseBodyCap - body.size()});
+            std::min({available, context.buffer.size(), response_body_cap - body.size()});
         waiter.begin();
         error = waiter.wait("WinHttpReadData", WinHttpReadData(request, context.buffer.data(),
                                                                static_cast<DWORD>(wanted), nullptr));
@@ -180,7 +180,7 @@ std::string read_body(HINTERNET request, RequestContext& context, StepWaiter& wa
 struct Plan {
     bool secure = false;
     bool post = false;
-    std::int32_t timeout_ms = kDefaultTimeoutMs;
+    std::int32_t timeout_ms = default_timeout_ms;
     MonotonicClock::time_point deadline;
     Target target;
     WideHeaders headers;
@@ -281,13 +281,13 @@ HttpResponse exchange(const HttpRequest& request)
     if (!handle)
         return failed_exchange(failed_step("WinHttpOpenRequest"));
 
-    const auto context = std::make_shared<RequestContext>(kReceiveBufferSize);
+    const auto context = std::make_shared<RequestContext>(receive_buffer_size);
     if (plan.post)
         context->body = request.body;
     const DWORD_PTR holder_value = attach_context(handle.get(), context);
     if (holder_value == 0)
         return failed_exchange(failed_step("WinHttpSetOption"));
-    const RequestGuard guard(handle, context, kCloseGrace);
+    const RequestGuard guard(handle, context, close_grace);
 
     if (!set_redirect_policy(handle.get(), plan.headers.carries_authorization))
         return failed_exchange(failed_step("WinHttpSetOption"));

@@ -19,12 +19,12 @@ namespace {
 using client::platform::AlgorithmHandle;
 using client::platform::HashHandle;
 
-constexpr DWORD kPieceSize = 1'048'576;
-constexpr std::size_t kDigestSize = 32;
+constexpr DWORD piece_size = 1'048'576;
+constexpr std::size_t digest_size = 32;
 
-constexpr wchar_t kNotSigned[] = L"The installer is not signed.";
-constexpr wchar_t kNotValid[] = L"The installer's signature is not valid.";
-constexpr wchar_t kUnreadable[] = L"The installer's signature could not be read.";
+constexpr wchar_t not_signed[] = L"The installer is not signed.";
+constexpr wchar_t not_valid[] = L"The installer's signature is not valid.";
+constexpr wchar_t unreadable_message[] = L"The installer's signature could not be read.";
 
 AlgorithmHandle open_sha256()
 {
@@ -45,12 +45,12 @@ HashHandle new_hash(const AlgorithmHandle& provider)
 // One buffer for the whole file, so a large installer never sits in memory whole.
 bool hash_file_contents(HANDLE file, const HashHandle& hash)
 {
-    const std::unique_ptr<UCHAR[]> piece(new (std::nothrow) UCHAR[kPieceSize]);
+    const std::unique_ptr<UCHAR[]> piece(new (std::nothrow) UCHAR[piece_size]);
     if (!piece)
         return false;
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(file, piece.get(), kPieceSize, &read, nullptr))
+        if (!ReadFile(file, piece.get(), piece_size, &read, nullptr))
             return false;
         if (read == 0)
             return true;
@@ -59,7 +59,7 @@ bool hash_file_contents(HANDLE file, const HashHandle& hash)
     }
 }
 
-std::string to_hex(const std::array<UCHAR, kDigestSize>& digest)
+std::string to_hex(const std::array<UCHAR, digest_size>& digest)
 {
     static constexpr char digits[] = "0123456789abcdef";
     std::string hex;
@@ -127,7 +127,7 @@ SignatureCheck judge_signer(std::wstring signer, const std::wstring& publisher)
     SignatureCheck check;
     switch (judge_signer_name<wchar_t>(signer, publisher)) {
     case SignerVerdict::unreadable:
-        check.message = kUnreadable;
+        check.message = unreadable_message;
         break;
     case SignerVerdict::publisher:
         check.ok = true;
@@ -169,7 +169,7 @@ SignatureCheck verify(HANDLE file, const std::wstring& path, const std::wstring&
         const auto code = static_cast<DWORD>(verdict);
         const bool unsigned_file = code == static_cast<DWORD>(TRUST_E_NOSIGNATURE) ||
                                    code == static_cast<DWORD>(TRUST_E_SUBJECT_FORM_UNKNOWN);
-        check.message = unsigned_file ? kNotSigned : kNotValid;
+        check.message = unsigned_file ? not_signed : not_valid;
         return check;
     }
     return judge_signer(signer_name(data.hWVTStateData), publisher);
@@ -189,8 +189,8 @@ std::string file_sha256_hex(HANDLE file)
         const HashHandle hash = new_hash(provider);
         if (!hash || !hash_file_contents(file, hash))
             return {};
-        std::array<UCHAR, kDigestSize> digest{};
-        if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), kDigestSize, 0)))
+        std::array<UCHAR, digest_size> digest{};
+        if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), digest_size, 0)))
             return {};
         return to_hex(digest);
     } catch (...) {

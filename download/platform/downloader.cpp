@@ -30,29 +30,29 @@ using client::platform::InternetHandle;
 using client::platform::narrow;
 using client::platform::widen;
 
-constexpr wchar_t kNetworkUnavailable[] = L"The network could not be opened.";
-constexpr wchar_t kNoModernTls[] = L"The network would not promise TLS 1.2 or later.";
-constexpr wchar_t kForeignAddress[] = L"The download pointed somewhere other than Tarnwick's own addresses.";
-constexpr wchar_t kUnreadableAddress[] = L"The download address could not be read.";
-constexpr wchar_t kNotStarted[] = L"The download could not be started.";
-constexpr wchar_t kUnreachable[] = L"Tarnwick could not be reached.";
-constexpr wchar_t kNoLocation[] = L"The download moved without saying where.";
-constexpr wchar_t kTooManyMoves[] = L"The download moved too many times.";
-constexpr wchar_t kNoFolder[] = L"No folder could be made for the download.";
-constexpr wchar_t kNotSaved[] = L"The download could not be saved.";
-constexpr wchar_t kStoppedPartWay[] = L"The download stopped part way.";
-constexpr wchar_t kEndedEarly[] = L"The download ended early.";
-constexpr wchar_t kNotHeld[] = L"The download could not be held for its checks.";
-constexpr wchar_t kNotProtected[] = L"The download's folder could not be closed to other programs.";
+constexpr wchar_t network_unavailable[] = L"The network could not be opened.";
+constexpr wchar_t no_modern_tls[] = L"The network would not promise TLS 1.2 or later.";
+constexpr wchar_t foreign_address[] = L"The download pointed somewhere other than Tarnwick's own addresses.";
+constexpr wchar_t unreadable_address[] = L"The download address could not be read.";
+constexpr wchar_t not_started[] = L"The download could not be started.";
+constexpr wchar_t site_unreachable[] = L"Tarnwick could not be reached.";
+constexpr wchar_t no_location[] = L"The download moved without saying where.";
+constexpr wchar_t too_many_moves[] = L"The download moved too many times.";
+constexpr wchar_t no_folder[] = L"No folder could be made for the download.";
+constexpr wchar_t not_saved[] = L"The download could not be saved.";
+constexpr wchar_t stopped_part_way[] = L"The download stopped part way.";
+constexpr wchar_t ended_early[] = L"The download ended early.";
+constexpr wchar_t not_held[] = L"The download could not be held for its checks.";
+constexpr wchar_t not_protected[] = L"The download's folder could not be closed to other programs.";
 
-constexpr DWORD kResolveTimeoutMs = 15000;
-constexpr DWORD kConnectTimeoutMs = 15000;
-constexpr DWORD kSendTimeoutMs = 30000;
-constexpr DWORD kReceiveTimeoutMs = 60000;
+constexpr DWORD resolve_timeout_ms = 15000;
+constexpr DWORD connect_timeout_ms = 15000;
+constexpr DWORD send_timeout_ms = 30000;
+constexpr DWORD receive_timeout_ms = 60000;
 // How long a closed request may take to let go before its connection and session close anyway:
 // under Wine a request that waits on a silent server lets go only at its socket's time-out, and
 // Close must still end the process within two seconds.
-constexpr std::chrono::milliseconds kCloseGrace{300};
+constexpr std::chrono::milliseconds close_grace{300};
 
 std::wstring text_header(HINTERNET request, DWORD info_level)
 {
@@ -139,7 +139,7 @@ private:
     // A step that ended because of the cancel is not a fault of the network.
     bool step_failed(const std::string& error, const wchar_t* text)
     {
-        return error == client::platform::kCancelledStep ? stop_cancelled() : fail(text);
+        return error == client::platform::cancelled_step ? stop_cancelled() : fail(text);
     }
 
     bool open_session()
@@ -147,10 +147,10 @@ private:
         session_.reset(WinHttpOpen(widen(request_.user_agent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
         if (!session_ || !client::platform::report_requests(session_.get()))
-            return fail(kNetworkUnavailable);
-        WinHttpSetTimeouts(session_.get(), kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
+            return fail(network_unavailable);
+        WinHttpSetTimeouts(session_.get(), resolve_timeout_ms, connect_timeout_ms, send_timeout_ms, receive_timeout_ms);
         if (!client::platform::require_modern_tls(session_.get()))
-            return fail(kNoModernTls);
+            return fail(no_modern_tls);
         return true;
     }
 
@@ -160,13 +160,13 @@ private:
     {
         std::string current = request_.url;
         for (int hops = 0;; ++hops) {
-            if (hops > kMaxRedirects)
-                return fail(kTooManyMoves);
+            if (hops > max_redirects)
+                return fail(too_many_moves);
             if (!is_allowed_download_url(current, request_.site_host))
-                return fail(kForeignAddress);
+                return fail(foreign_address);
             const std::optional<CrackedAddress> address = crack_address(current);
             if (!address)
-                return fail(kUnreadableAddress);
+                return fail(unreadable_address);
             if (!send(*address))
                 return false;
             result_.status = status_of(request_handle_.get());
@@ -174,7 +174,7 @@ private:
                 return true;
             const std::string location = narrow(text_header(request_handle_.get(), WINHTTP_QUERY_LOCATION));
             if (location.empty())
-                return fail(kNoLocation);
+                return fail(no_location);
             current = redirect_target(address->secure, narrow(address->host), address->port, location);
         }
     }
@@ -195,17 +195,17 @@ private:
             return stop_cancelled();
         connection_.reset(WinHttpConnect(session_.get(), address.host.c_str(), address.port, 0));
         if (!connection_)
-            return fail(kNotStarted);
+            return fail(not_started);
         request_handle_.reset(WinHttpOpenRequest(connection_.get(), L"GET", address.path.c_str(), nullptr,
                                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                  address.secure ? WINHTTP_FLAG_SECURE : 0));
         if (!request_handle_)
-            return fail(kNotStarted);
-        context_ = std::make_shared<client::platform::RequestContext>(kFileBufferSize);
+            return fail(not_started);
+        context_ = std::make_shared<client::platform::RequestContext>(file_buffer_size);
         context_value_ = client::platform::attach_context(request_handle_.get(), context_);
         if (context_value_ == 0)
-            return fail(kNotStarted);
-        guard_.emplace(request_handle_, context_, kCloseGrace);
+            return fail(not_started);
+        guard_.emplace(request_handle_, context_, close_grace);
         waiter_.emplace(*context_, client::platform::MonotonicClock::time_point::max(), cancel_);
         DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
         WinHttpSetOption(request_handle_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
@@ -229,7 +229,7 @@ private:
             const std::wstring line = L"Authorization: Bearer " + widen(request_.pass);
             if (!WinHttpAddRequestHeaders(request_handle_.get(), line.c_str(), static_cast<DWORD>(-1),
                                           WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
-                return fail(kNotStarted);
+                return fail(not_started);
         }
         HINTERNET request = request_handle_.get();
         const DWORD_PTR context = context_value_;
@@ -239,7 +239,7 @@ private:
         });
         if (error.empty())
             error = step("WinHttpReceiveResponse", [&] { return WinHttpReceiveResponse(request, nullptr); });
-        return error.empty() || step_failed(error, kUnreachable);
+        return error.empty() || step_failed(error, site_unreachable);
     }
 
     // How many bytes have arrived and can be read without waiting; 0 at the end of the body.
@@ -266,11 +266,11 @@ private:
     void read_error_body()
     {
         std::string body;
-        while (body.size() < kErrorBodyLimit) {
+        while (body.size() < error_body_limit) {
             DWORD ready = 0;
             DWORD got = 0;
             if (!available(ready).empty() || ready == 0 ||
-                !read(0, std::min<DWORD>(ready, kErrorBodyChunk), got).empty() || got == 0)
+                !read(0, std::min<DWORD>(ready, error_body_chunk), got).empty() || got == 0)
                 break;
             body.append(context_->buffer.data(), got);
         }
@@ -284,7 +284,7 @@ private:
             parse_content_length(narrow(text_header(request_handle_.get(), WINHTTP_QUERY_CONTENT_LENGTH)));
         const std::wstring folder = make_staging_folder();
         if (folder.empty()) {
-            fail(kNoFolder);
+            fail(no_folder);
             return;
         }
         result_.path = join_path(folder, sanitise_file_name(request_.file_name));
@@ -298,7 +298,7 @@ private:
         FileHandle file(CreateFileW(result_.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())
-            return fail(kNotSaved);
+            return fail(not_saved);
         const std::vector<char>& buffer = context_->buffer;
         std::int64_t written = 0;
         if (cancelled())
@@ -311,11 +311,11 @@ private:
             std::string error;
             const bool last = !fill(room, filled, written, expected, error);
             if (!error.empty())
-                return step_failed(error, kStoppedPartWay);
+                return step_failed(error, stopped_part_way);
             if (filled > 0) {
                 DWORD stored = 0;
                 if (!WriteFile(file.get(), buffer.data(), filled, &stored, nullptr) || stored != filled)
-                    return fail(kNotSaved);
+                    return fail(not_saved);
                 written += filled;
             }
             if (cancelled())
@@ -325,7 +325,7 @@ private:
         }
         file.reset();
         if (expected >= 1 && written != expected)
-            return fail(kEndedEarly);
+            return fail(ended_early);
         return true;
     }
 
@@ -347,7 +347,7 @@ private:
             if (progress_)
                 progress_(written + filled, expected);
             if (cancelled()) {
-                error = client::platform::kCancelledStep;
+                error = client::platform::cancelled_step;
                 return false;
             }
         }
@@ -359,7 +359,7 @@ private:
         result_.file.reset(CreateFileW(result_.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!result_.file.valid())
-            return fail(kNotHeld);
+            return fail(not_held);
         result_.ok = true;
         return true;
     }
@@ -372,7 +372,7 @@ private:
             return true;
         result_.ok = false;
         result_.file.reset();
-        return fail(kNotProtected);
+        return fail(not_protected);
     }
 
     const DownloadRequest& request_;
@@ -384,7 +384,7 @@ private:
     InternetHandle request_handle_;
     std::shared_ptr<client::platform::RequestContext> context_;
     DWORD_PTR context_value_ = 0;
-    DWORD read_size_ = kFirstReadSize;
+    DWORD read_size_ = first_read_size;
     // Declared last, so the request closes first and the connection and session only after it.
     std::optional<client::platform::RequestGuard> guard_;
     std::optional<client::platform::StepWaiter> waiter_;
@@ -400,7 +400,7 @@ DownloadResult download_file(const DownloadRequest& request, const DownloadProgr
     } catch (const std::bad_alloc&) {
         // Whatever was staged has been removed on the way out.
         DownloadResult result;
-        result.message = kNotSaved;
+        result.message = not_saved;
         return result;
     }
 }

@@ -13,9 +13,9 @@ using client::platform::FileHandle;
 using client::platform::FindHandle;
 
 // Deeper than any setup program's own folders; a planted chain of folders ends the walk here.
-constexpr int kMaxDepth = 16;
+constexpr int max_depth = 16;
 // More than a staging folder ever holds; a process adding files without end cannot keep a walk going.
-constexpr std::size_t kMaxEntries = 4096;
+constexpr std::size_t max_entries = 4096;
 
 bool is_dot_entry(std::wstring_view name)
 {
@@ -56,7 +56,7 @@ void remove_entry(const std::wstring& path, DWORD attributes, int depth)
 
 void remove_contents(const std::wstring& folder, int depth)
 {
-    if (depth >= kMaxDepth)
+    if (depth >= max_depth)
         return;
     const auto entries = list_folder(folder);
     if (!entries)
@@ -86,7 +86,7 @@ bool is_free(const std::wstring& path, DWORD attributes, int depth)
 
 bool nothing_held_below(const std::wstring& folder, int depth)
 {
-    if (depth >= kMaxDepth)
+    if (depth >= max_depth)
         return false;
     const auto entries = list_folder(folder);
     return entries && std::all_of(entries->begin(), entries->end(), [&](const FolderEntry& entry) {
@@ -109,7 +109,7 @@ std::optional<std::vector<FolderEntry>> list_folder(const std::wstring& folder)
     do {
         if (!is_dot_entry(found.cFileName))
             entries.push_back({found.cFileName, found.dwFileAttributes, found.ftCreationTime, found.ftLastWriteTime});
-        if (entries.size() > kMaxEntries)
+        if (entries.size() > max_entries)
             return std::nullopt;
     } while (FindNextFileW(search.get(), &found));
     if (GetLastError() != ERROR_NO_MORE_FILES)

@@ -13,9 +13,9 @@ namespace {
 using client::platform::ComApartment;
 using client::platform::KernelHandle;
 
-constexpr ULONG kElevatedMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-constexpr ULONG kPlainMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-static_assert(kElevatedMask == 0x540 && kPlainMask == 0x500);
+constexpr ULONG elevated_mask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+constexpr ULONG plain_mask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+static_assert(elevated_mask == 0x540 && plain_mask == 0x500);
 // The shell may use COM for the verb.
 constexpr DWORD kShellApartment = COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE;
 
@@ -38,15 +38,15 @@ SHELLEXECUTEINFOW shell_request(const wchar_t* verb, const std::wstring& path, c
 
 // An exit code that cannot be read must not read as 0, which the install flow reports as a
 // finished install; all ones is no setup program's success.
-constexpr std::uint32_t kUnknownExitCode = 0xFFFFFFFF;
+constexpr std::uint32_t unknown_exit_code = 0xFFFFFFFF;
 
 std::uint32_t wait_for_exit(HANDLE process)
 {
     if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0)
-        return kUnknownExitCode;
+        return unknown_exit_code;
     DWORD code = 0;
     if (!GetExitCodeProcess(process, &code))
-        return kUnknownExitCode;
+        return unknown_exit_code;
     return code;
 }
 
@@ -62,7 +62,7 @@ InstallerRun run_installer_elevated(const std::wstring& path)
     const ComApartment apartment(kShellApartment);
     InstallerRun run;
     const std::wstring folder = parent_folder(path);
-    SHELLEXECUTEINFOW request = shell_request(L"runas", path, folder, kElevatedMask);
+    SHELLEXECUTEINFOW request = shell_request(L"runas", path, folder, elevated_mask);
     if (ShellExecuteExW(&request) && request.hProcess) {
         const KernelHandle process(request.hProcess);
         run.started = true;
@@ -81,7 +81,7 @@ bool run_new_installer(const std::wstring& path, std::wstring& message)
 {
     const ComApartment apartment(kShellApartment);
     const std::wstring folder = parent_folder(path);
-    SHELLEXECUTEINFOW request = shell_request(L"open", path, folder, kPlainMask);
+    SHELLEXECUTEINFOW request = shell_request(L"open", path, folder, plain_mask);
     if (ShellExecuteExW(&request))
         return true;
     message = start_failure(L"new Installer", GetLastError());

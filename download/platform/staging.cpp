@@ -12,7 +12,7 @@
 namespace tw::download {
 namespace {
 
-constexpr wchar_t kSharedFolder[] = L"TarnwickInstaller";
+constexpr wchar_t shared_folder_name[] = L"TarnwickInstaller";
 
 std::wstring temp_folder()
 {
@@ -55,13 +55,13 @@ bool is_hex_digit(wchar_t c)
 // is ours to remove, nor is the folder of a file that was never staged.
 bool is_braced_guid(std::wstring_view name)
 {
-    constexpr std::wstring_view kShape = L"{........-....-....-....-............}";
-    return name.size() == kShape.size() &&
-           std::equal(name.begin(), name.end(), kShape.begin(),
+    constexpr std::wstring_view guid_shape = L"{........-....-....-....-............}";
+    return name.size() == guid_shape.size() &&
+           std::equal(name.begin(), name.end(), guid_shape.begin(),
                       [](wchar_t c, wchar_t shape) { return shape == L'.' ? is_hex_digit(c) : c == shape; });
 }
 
-constexpr std::uint64_t kTicksPerSecond = 10'000'000;
+constexpr std::uint64_t ticks_per_second = 10'000'000;
 
 std::uint64_t ticks(FILETIME time)
 {
@@ -74,7 +74,7 @@ bool is_older(FILETIME time, FILETIME now, std::int64_t max_age_seconds)
     const std::uint64_t at = ticks(time);
     const std::uint64_t current = ticks(now);
     const auto limit = static_cast<std::uint64_t>(std::max<std::int64_t>(max_age_seconds, 0));
-    return at < current && (current - at) / kTicksPerSecond >= limit;
+    return at < current && (current - at) / ticks_per_second >= limit;
 }
 
 // Both times must be old: a folder restored from a backup keeps its old creation time, and an
@@ -98,7 +98,7 @@ std::wstring_view name_on_disk(std::wstring_view name)
 std::wstring shared_staging_folder()
 {
     const std::wstring temp = temp_folder();
-    return temp.empty() ? std::wstring{} : join_path(temp, kSharedFolder);
+    return temp.empty() ? std::wstring{} : join_path(temp, shared_folder_name);
 }
 
 std::wstring make_staging_folder()

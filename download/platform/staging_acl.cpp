@@ -17,10 +17,10 @@ namespace {
 // Read, run, list and delete; never add an entry, write data, or change the DACL or the owner.
 // Attributes may change, or a read-only file planted before the folder was closed could never be
 // deleted, and its folder would stay for good.
-constexpr DWORD kUserRights =
+constexpr DWORD user_rights =
     FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | FILE_WRITE_ATTRIBUTES | DELETE | FILE_DELETE_CHILD;
-constexpr wchar_t kUserRightsText[] = L"0x1301e9";
-static_assert(kUserRights == 0x1301E9, "kUserRightsText spells kUserRights");
+constexpr wchar_t user_rights_text[] = L"0x1301e9";
+static_assert(user_rights == 0x1301E9, "user_rights_text spells user_rights");
 
 std::wstring current_user_sid()
 {
@@ -46,7 +46,7 @@ std::wstring current_user_sid()
 // RIGHTS entry takes away the owner's implicit right to rewrite the DACL, and thereby to undo it.
 std::wstring staging_sddl(const std::wstring& user_sid)
 {
-    const std::wstring rights = kUserRightsText;
+    const std::wstring rights = user_rights_text;
     return L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" + rights + L";;;" + user_sid + L")(A;OICI;" + rights +
            L";;;OW)";
 }

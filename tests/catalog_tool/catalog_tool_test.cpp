@@ -79,13 +79,13 @@ std::string records(const std::optional<tw::catalog::Catalog>& catalog)
 {
     if (!catalog)
         return "refused";
-    json all = {catalog->minimumInstallerVersion, catalog->publisher, catalog->installer.has_value()};
+    json all = {catalog->minimum_installer_version, catalog->publisher, catalog->installer.has_value()};
     if (const auto& i = catalog->installer)
-        all.push_back({i->version, i->fileName, i->sizeBytes, i->sha256, i->downloadUrl});
+        all.push_back({i->version, i->file_name, i->size_bytes, i->sha256, i->download_url});
     for (const auto& p : catalog->products) {
-        all.push_back({p.slug, p.name, p.betaAvailable, p.betasNeedSignIn});
+        all.push_back({p.slug, p.name, p.beta_available, p.betas_need_sign_in});
         for (const auto& b : p.builds)
-            all.push_back({b.packageId, b.channel, b.beta, b.version, b.fileName, b.sizeBytes, b.sha256, b.downloadUrl});
+            all.push_back({b.package_id, b.channel, b.beta, b.version, b.file_name, b.size_bytes, b.sha256, b.download_url});
     }
     return all.dump(-1, ' ', false, json::error_handler_t::replace);
 }

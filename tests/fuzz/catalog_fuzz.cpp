@@ -27,12 +27,12 @@ bool is_lower_hex_digest(std::string_view text)
 void check_product(const tw::catalog::CatalogProduct& product)
 {
     require(!product.name.empty());
-    require(!product.builds.empty() || product.betaAvailable);
+    require(!product.builds.empty() || product.beta_available);
     for (const auto& build : product.builds) {
-        require(!build.fileName.empty());
-        require(!build.downloadUrl.empty());
+        require(!build.file_name.empty());
+        require(!build.download_url.empty());
         require(is_lower_hex_digest(build.sha256));
-        require(!build.beta || product.betaAvailable);
+        require(!build.beta || product.beta_available);
     }
 }
 
@@ -41,7 +41,7 @@ void check_catalog(const tw::catalog::Catalog& catalog)
     require(!catalog.publisher.empty());
     if (catalog.installer) {
         require(!catalog.installer->version.empty());
-        require(!catalog.installer->downloadUrl.empty());
+        require(!catalog.installer->download_url.empty());
         require(is_lower_hex_digest(catalog.installer->sha256));
     }
     for (const auto& product : catalog.products)

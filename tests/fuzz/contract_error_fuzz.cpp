@@ -22,16 +22,16 @@ namespace {
 
 using namespace tw::client;
 
-constexpr std::int32_t kStatuses[32] = {
+constexpr std::int32_t statuses[32] = {
     0,   -1,  199, 200, 201, 204, 299, 300, 302, 304, 400, 401, 403, 404, 409, 413,
     418, 422, 429, 451, 499, 500, 501, 502, 503, 504, 599, 600, 999, 100, 2147483647, -2147483647 - 1,
 };
-constexpr std::string_view kServiceCodes[] = {
+constexpr std::string_view service_codes[] = {
     "MALFORMED_REQUEST", "INVALID_TOKEN",   "TOKEN_REVOKED",      "TELEMETRY_DISABLED", "CONSENT_REQUIRED", "UNKNOWN_RESOURCE",
     "UNKNOWN_PRODUCT",   "PAYLOAD_TOO_LARGE", "SCHEMA_UNSUPPORTED", "RATE_LIMITED",       "SERVER_ERROR",
 };
-constexpr std::string_view kLabel = "I-2 link/poll";
-constexpr std::string_view kToken = "twdp_SECRET";
+constexpr std::string_view poll_label = "I-2 link/poll";
+constexpr std::string_view sample_token = "twdp_SECRET";
 
 using tw::fuzz::require;
 
@@ -39,7 +39,7 @@ using tw::fuzz::require;
 // readings of the rules check each other. Counts characters; -1 when the text is not UTF-8.
 long utf8_characters(std::string_view text)
 {
-    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    static constexpr std::uint32_t smallest_point[] = {0, 0, 0x80, 0x800, 0x10000};
     long characters = 0;
     for (std::size_t i = 0; i < text.size(); ++characters) {
         const auto lead = static_cast<unsigned char>(text[i]);
@@ -68,7 +68,7 @@ long utf8_characters(std::string_view text)
                 return -1;
             point = (point << 6) | (next & 0x3F);
         }
-        if (point < kSmallest[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        if (point < smallest_point[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
             return -1;
         i += length;
     }
@@ -117,8 +117,8 @@ void check_failed_status(const ServiceOutcome& outcome, const ContractError& err
     require(outcome.has_contract_body == error.valid);
     if (error.valid) {
         const bool recognised = outcome.code != ContractErrorCode::UNRECOGNIZED;
-        require(recognised == (std::find(std::begin(kServiceCodes), std::end(kServiceCodes), error.code) !=
-                               std::end(kServiceCodes)));
+        require(recognised == (std::find(std::begin(service_codes), std::end(service_codes), error.code) !=
+                               std::end(service_codes)));
         require(!recognised || display_name(outcome.code) == error.code);
         if (error.has_retry_after)
             require(outcome.has_retry_after && outcome.retry_after_seconds == error.retry_after_seconds);
@@ -136,7 +136,7 @@ void check_failed_status(const ServiceOutcome& outcome, const ContractError& err
 
 void check_outcome(const ServiceOutcome& outcome, const HttpResponse& response)
 {
-    const std::string head = std::string(kLabel) + ": ";
+    const std::string head = std::string(poll_label) + ": ";
     require(outcome.status == response.status);
     require(outcome.body == response.body);
     require(outcome.description.starts_with(head));
@@ -163,7 +163,7 @@ std::string with_token(std::string_view text)
     std::string replaced;
     for (const char c : text) {
         if (c == '$')
-            replaced += kToken;
+            replaced += sample_token;
         else
             replaced += c;
     }
@@ -175,7 +175,7 @@ public:
     explicit CannedTransport(HttpResponse answer) : answer_(std::move(answer)) {}
     HttpResponse send(const HttpRequest& request) override
     {
-        require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(kToken));
+        require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(sample_token));
         return answer_;
     }
 
@@ -203,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 2)
         return 0;
-    const std::int32_t status = kStatuses[data[0] & 0x1F];
+    const std::int32_t status = statuses[data[0] & 0x1F];
     const bool with_header = (data[0] & 0x20) != 0;
     const std::size_t header_length = std::min<std::size_t>(data[1] % 24, size - 2);
     const std::string_view rest(reinterpret_cast<const char*>(data) + 2, size - 2);
@@ -214,14 +214,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check_contract_error(parse_contract_error(body));
 
     const HttpResponse response = response_of(status, retry_after, with_header, body);
-    check_outcome(classify_response(response, kLabel), response);
+    check_outcome(classify_response(response, poll_label), response);
 
     ClientOptions options;
     options.base_url = "https://tarnwick.example/";
     CannedTransport transport(response_of(status, retry_after, with_header, with_token(body)));
     const ServiceOutcome called =
-        call_service(transport, make_json_post(options, "/api/installer/v1/link/poll", kToken, "{}"), kLabel);
-    require(called.description.find(kToken) == std::string::npos);
+        call_service(transport, make_json_post(options, "/api/installer/v1/link/poll", sample_token, "{}"), poll_label);
+    require(called.description.find(sample_token) == std::string::npos);
     require(is_one_clean_line(called.description));
     return 0;
 }

@@ -3,7 +3,7 @@
 // this file works out on its own, and the exchange's kind follows from status, error body and
 // body. The poll token never reaches the message.
 //
-// Input: the low three bits of byte 0 pick the HTTP status ('0' is 200, see kStatuses); the rest
+// Input: the low three bits of byte 0 pick the HTTP status ('0' is 200, see statuses); the rest
 // is the body, in which every "$" stands for the poll token, as a server echoing it would send.
 
 #include "client/contract_error.h"
@@ -25,11 +25,11 @@ namespace {
 using namespace tw::client;
 using nlohmann::json;
 
-constexpr std::int32_t kStatuses[8] = {200, 201, 401, 404, 429, 503, 0, 400};
-constexpr std::string_view kPollToken = "twdl_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcde-_";
+constexpr std::int32_t statuses[8] = {200, 201, 401, 404, 429, 503, 0, 400};
+constexpr std::string_view sample_poll_token = "twdl_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcde-_";
 
 using tw::fuzz::require;
-using tw::fuzz::kTokenAlphabet;
+using tw::fuzz::token_alphabet;
 
 const std::string* text_member(const json& object, const char* key)
 {
@@ -40,7 +40,7 @@ const std::string* text_member(const json& object, const char* key)
 bool is_pass_shaped(std::string_view token)
 {
     return token.size() == 48 && token.substr(0, 5) == "twdp_" &&
-           token.substr(5).find_first_not_of(kTokenAlphabet) == std::string_view::npos;
+           token.substr(5).find_first_not_of(token_alphabet) == std::string_view::npos;
 }
 
 struct Expected {
@@ -74,19 +74,19 @@ Expected expected_reading(const json& document)
 
 bool is_default(const DownloadPass& pass)
 {
-    return pass.token.empty() && pass.expiresInSec == 3600 && pass.channels.empty() && pass.serverTimeUtc.empty();
+    return pass.token.empty() && pass.expires_in_sec == 3600 && pass.channels.empty() && pass.server_time_utc.empty();
 }
 
 bool same(const DownloadPass& a, const DownloadPass& b)
 {
-    return a.token == b.token && a.expiresInSec == b.expiresInSec && a.channels == b.channels &&
-           a.serverTimeUtc == b.serverTimeUtc;
+    return a.token == b.token && a.expires_in_sec == b.expires_in_sec && a.channels == b.channels &&
+           a.server_time_utc == b.server_time_utc;
 }
 
 void check_pass(const DownloadPass& pass, const json& download)
 {
     require(is_pass_shaped(pass.token) && pass.token == *text_member(download, "downloadPass"));
-    require(pass.expiresInSec >= 1);
+    require(pass.expires_in_sec >= 1);
     for (std::size_t i = 0; i < pass.channels.size(); ++i) {
         require(pass.channels[i] == "release" || pass.channels[i] == "test");
         require(std::count(pass.channels.begin(), pass.channels.end(), pass.channels[i]) == 1);
@@ -104,7 +104,7 @@ void check_pass(const DownloadPass& pass, const json& download)
     }
     require(seen == pass.channels);
     const std::string* time = text_member(download, "serverTimeUtc");
-    require(pass.serverTimeUtc == (time != nullptr ? *time : std::string()));
+    require(pass.server_time_utc == (time != nullptr ? *time : std::string()));
 }
 
 void check_parse(std::string_view body)
@@ -152,7 +152,7 @@ public:
     HttpResponse send(const HttpRequest& request) override
     {
         require(request.url == "https://tarnwick.example/api/installer/v1/link/poll" && request.body == "{}");
-        require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(kPollToken));
+        require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(sample_poll_token));
         if (status_ == 0)
             return failed_exchange(body_);
         HttpResponse response;
@@ -171,7 +171,7 @@ std::string with_token(std::string_view text)
     std::string replaced;
     for (const char c : text) {
         if (c == '$')
-            replaced += kPollToken;
+            replaced += sample_poll_token;
         else
             replaced += c;
     }
@@ -183,9 +183,9 @@ void check_exchange(std::int32_t status, const std::string& body)
     ClientOptions options;
     options.base_url = "https://tarnwick.example/";
     CannedTransport transport(status, body);
-    const LinkPollResult result = link_poll(transport, options, kPollToken);
+    const LinkPollResult result = link_poll(transport, options, sample_poll_token);
     require(result.message.starts_with("I-2 link/poll: "));
-    require(result.message.find(kPollToken) == std::string::npos);
+    require(result.message.find(sample_poll_token) == std::string::npos);
     if (result.kind != LinkPollKind::approved)
         require(is_default(result.pass));
     if (status == 0) {
@@ -211,7 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1)
         return 0;
-    const std::int32_t status = kStatuses[data[0] & 0x07];
+    const std::int32_t status = statuses[data[0] & 0x07];
     const std::string body = with_token(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
     check_parse(body);
     check_exchange(status, body);

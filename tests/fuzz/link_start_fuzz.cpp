@@ -2,7 +2,7 @@
 // the right shape, for exactly the reason this file works out on its own, the same way every
 // time, and the exchange's kind follows from the status and the body.
 //
-// Input: the low three bits of byte 0 pick the HTTP status ('0' is 200, see kStatuses); the rest
+// Input: the low three bits of byte 0 pick the HTTP status ('0' is 200, see statuses); the rest
 // is the body, and also the installer version sent in the request.
 
 #include "client/contract_error.h"
@@ -22,11 +22,11 @@ namespace {
 using namespace tw::client;
 using nlohmann::json;
 
-constexpr std::int32_t kStatuses[8] = {200, 201, 299, 400, 429, 503, 0, 404};
-constexpr std::string_view kCodeAlphabet = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
+constexpr std::int32_t statuses[8] = {200, 201, 299, 400, 429, 503, 0, 404};
+constexpr std::string_view code_alphabet = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
 
 using tw::fuzz::require;
-using tw::fuzz::kTokenAlphabet;
+using tw::fuzz::token_alphabet;
 
 bool only_from(std::string_view text, std::string_view alphabet)
 {
@@ -58,22 +58,22 @@ std::string expected_error(const json& document)
     if (!document.is_object())
         return "the body is not a JSON object";
     const std::string* code = text_member(document, "linkCode");
-    if (code == nullptr || code->size() != 8 || !only_from(*code, kCodeAlphabet))
+    if (code == nullptr || code->size() != 8 || !only_from(*code, code_alphabet))
         return "linkCode is missing or is not an 8-character code";
     const std::string* url = text_member(document, "authorizeUrl");
     if (url == nullptr || (url->rfind("https://", 0) != 0 && url->rfind("http://", 0) != 0))
         return "authorizeUrl is missing or is not an absolute http(s) URL";
     const std::string* token = text_member(document, "pollToken");
     if (token == nullptr || token->size() != 48 || token->rfind("twdl_", 0) != 0 ||
-        !only_from(std::string_view(*token).substr(5), kTokenAlphabet))
+        !only_from(std::string_view(*token).substr(5), token_alphabet))
         return "pollToken is missing or misshapen";
     return {};
 }
 
 bool same(const LinkStartResponse& a, const LinkStartResponse& b)
 {
-    return a.linkCode == b.linkCode && a.authorizeUrl == b.authorizeUrl && a.pollToken == b.pollToken &&
-           a.expiresInSec == b.expiresInSec && a.pollIntervalSec == b.pollIntervalSec;
+    return a.link_code == b.link_code && a.authorize_url == b.authorize_url && a.poll_token == b.poll_token &&
+           a.expires_in_sec == b.expires_in_sec && a.poll_interval_sec == b.poll_interval_sec;
 }
 
 bool is_default(const LinkStartResponse& response)
@@ -99,12 +99,12 @@ void check_parse(std::string_view body)
         require(is_default(response));
         return;
     }
-    require(response.linkCode == *text_member(document, "linkCode"));
-    require(response.authorizeUrl == *text_member(document, "authorizeUrl"));
-    require(response.pollToken == *text_member(document, "pollToken"));
-    require(response.expiresInSec >= 1 && response.pollIntervalSec >= 1);
-    require(response.expiresInSec == expected_count(document, "expiresInSec", 900));
-    require(response.pollIntervalSec == expected_count(document, "pollIntervalSec", 5));
+    require(response.link_code == *text_member(document, "linkCode"));
+    require(response.authorize_url == *text_member(document, "authorizeUrl"));
+    require(response.poll_token == *text_member(document, "pollToken"));
+    require(response.expires_in_sec >= 1 && response.poll_interval_sec >= 1);
+    require(response.expires_in_sec == expected_count(document, "expiresInSec", 900));
+    require(response.poll_interval_sec == expected_count(document, "pollIntervalSec", 5));
 }
 
 class CannedTransport : public Transport {
@@ -136,7 +136,7 @@ private:
                 request.body.ends_with("\",\"platform\":\"windows\",\"schemaVersion\":1}"));
         const std::string* version = text_member(sent, "installerVersion");
         require(version != nullptr);
-        const bool plain = only_from(version_, kTokenAlphabet);
+        const bool plain = only_from(version_, token_alphabet);
         require(!plain || *version == version_);
     }
 
@@ -179,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1)
         return 0;
-    const std::int32_t status = kStatuses[data[0] & 0x07];
+    const std::int32_t status = statuses[data[0] & 0x07];
     const std::string_view body(reinterpret_cast<const char*>(data) + 1, size - 1);
     check_parse(body);
     check_exchange(status, body);

@@ -14,6 +14,6 @@ inline void require(bool condition)
 }
 
 // The characters a poll token or a download pass may have after its prefix.
-inline constexpr std::string_view kTokenAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
+inline constexpr std::string_view token_alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
 
 }  // namespace tw::fuzz

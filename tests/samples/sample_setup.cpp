@@ -16,23 +16,23 @@
 
 namespace {
 
-constexpr DWORD kExitCode = TWI_SAMPLE_EXIT_CODE;
-constexpr ULONGLONG kHoldLimitMs = 60'000;
-constexpr DWORD kHoldPollMs = 20;
-constexpr DWORD kPathCapacity = 2048;
+constexpr DWORD sample_exit_code = TWI_SAMPLE_EXIT_CODE;
+constexpr ULONGLONG hold_limit_ms = 60'000;
+constexpr DWORD hold_poll_ms = 20;
+constexpr DWORD path_capacity = 2048;
 
 bool read_variable(const wchar_t* name, wchar_t* value)
 {
-    const DWORD length = GetEnvironmentVariableW(name, value, kPathCapacity);
-    return length > 0 && length < kPathCapacity;
+    const DWORD length = GetEnvironmentVariableW(name, value, path_capacity);
+    return length > 0 && length < path_capacity;
 }
 
 bool marker_folder(wchar_t* folder)
 {
     if (read_variable(L"TWI_SAMPLE_MARKERS", folder))
         return true;
-    const DWORD length = GetTempPathW(kPathCapacity, folder);
-    if (length == 0 || length + 32 > kPathCapacity)
+    const DWORD length = GetTempPathW(path_capacity, folder);
+    if (length == 0 || length + 32 > path_capacity)
         return false;
     lstrcatW(folder, L"TarnwickSampleRuns");
     return true;
@@ -56,7 +56,7 @@ int marker_text(const wchar_t* own_path, const wchar_t* working_folder, char* te
         return 0;
     char digits[12];
     int count = 0;
-    DWORD rest = kExitCode;
+    DWORD rest = sample_exit_code;
     do {
         digits[count++] = static_cast<char>('0' + rest % 10);
         rest /= 10;
@@ -81,20 +81,20 @@ int marker_text(const wchar_t* own_path, const wchar_t* working_folder, char* te
 // Written under another name and moved into place, so a reader never sees half a marker.
 void leave_marker()
 {
-    static wchar_t own_path[kPathCapacity];
-    static wchar_t marker[kPathCapacity];
-    static wchar_t partial[kPathCapacity];
-    static wchar_t working_folder[kPathCapacity];
-    static char text[6 * kPathCapacity + 32];
+    static wchar_t own_path[path_capacity];
+    static wchar_t marker[path_capacity];
+    static wchar_t partial[path_capacity];
+    static wchar_t working_folder[path_capacity];
+    static char text[6 * path_capacity + 32];
 
-    const DWORD own_length = GetModuleFileNameW(nullptr, own_path, kPathCapacity);
-    const DWORD folder_length = GetCurrentDirectoryW(kPathCapacity, working_folder);
-    if (own_length == 0 || own_length >= kPathCapacity || folder_length == 0 || folder_length >= kPathCapacity ||
+    const DWORD own_length = GetModuleFileNameW(nullptr, own_path, path_capacity);
+    const DWORD folder_length = GetCurrentDirectoryW(path_capacity, working_folder);
+    if (own_length == 0 || own_length >= path_capacity || folder_length == 0 || folder_length >= path_capacity ||
         !marker_folder(marker))
         return;
     CreateDirectoryW(marker, nullptr);
     const wchar_t* name = file_name_of(own_path);
-    if (lstrlenW(marker) + lstrlenW(name) + 16 > static_cast<int>(kPathCapacity))
+    if (lstrlenW(marker) + lstrlenW(name) + 16 > static_cast<int>(path_capacity))
         return;
     lstrcatW(marker, L"\\");
     lstrcatW(marker, name);
@@ -116,12 +116,12 @@ void leave_marker()
 
 void hold_while_asked()
 {
-    static wchar_t release[kPathCapacity];
+    static wchar_t release[path_capacity];
     if (!read_variable(L"TWI_SAMPLE_HOLD", release))
         return;
-    const ULONGLONG deadline = GetTickCount64() + kHoldLimitMs;
+    const ULONGLONG deadline = GetTickCount64() + hold_limit_ms;
     while (GetFileAttributesW(release) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline)
-        Sleep(kHoldPollMs);
+        Sleep(hold_poll_ms);
 }
 
 }  // namespace
@@ -130,5 +130,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     leave_marker();
     hold_while_asked();
-    return static_cast<int>(kExitCode);
+    return static_cast<int>(sample_exit_code);
 }

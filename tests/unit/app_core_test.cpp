@@ -267,7 +267,7 @@ TEST(CatalogReply, OutOfDateOnlyBelowAGivenMinimum)
         SCOPED_TRACE(c.minimum);
         Catalog catalog;
         catalog.publisher = "Tarnwick Software Ltd";
-        catalog.minimumInstallerVersion = c.minimum;
+        catalog.minimum_installer_version = c.minimum;
         EXPECT_EQ(tw::app::installer_out_of_date(catalog), c.out_of_date);
     }
 }
@@ -361,7 +361,7 @@ TEST(InitialChannel, OfficialWheneverThereIsAnOfficialBuild)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         CatalogProduct p = product("studio", "Studio");
-        p.betaAvailable = c.beta_available;
+        p.beta_available = c.beta_available;
         for (const bool beta : c.builds)
             p.builds.push_back(build(beta));
         EXPECT_EQ(tw::app::initial_channel(p), c.channel);

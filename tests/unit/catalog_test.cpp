@@ -131,7 +131,7 @@ TEST(CatalogDocument, AcceptsTheSmallestDocument)
     const auto catalog = parse_catalog(" \r\n\t{\"products\":[],\"publisher\":\"Tarnwick Software Ltd\"}\n\t \r\n");
     ASSERT_TRUE(catalog.has_value());
     EXPECT_EQ(catalog->publisher, "Tarnwick Software Ltd");
-    EXPECT_EQ(catalog->minimumInstallerVersion, "");
+    EXPECT_EQ(catalog->minimum_installer_version, "");
     EXPECT_FALSE(catalog->installer.has_value());
     EXPECT_TRUE(catalog->products.empty());
 }
@@ -144,12 +144,12 @@ TEST(CatalogDocument, ReadsTopLevelFieldsAndIgnoresUnknownKeys)
     doc["notice"] = {{"text", "maintenance"}, {"products", nullptr}};
     const auto catalog = parse(doc);
     ASSERT_TRUE(catalog.has_value());
-    EXPECT_EQ(catalog->minimumInstallerVersion, "1.2.0");
+    EXPECT_EQ(catalog->minimum_installer_version, "1.2.0");
 
     doc["minimumInstallerVersion"] = 2;
     const auto numeric = parse(doc);
     ASSERT_TRUE(numeric.has_value());
-    EXPECT_EQ(numeric->minimumInstallerVersion, "");
+    EXPECT_EQ(numeric->minimum_installer_version, "");
 }
 
 TEST(CatalogDocument, KeepsStringsAsTheirUtf8Text)
@@ -167,14 +167,14 @@ TEST(CatalogDocument, ReadsEveryBuildField)
 {
     const auto build = only_build(official_build("2.1.0"));
     ASSERT_TRUE(build.has_value());
-    EXPECT_EQ(build->packageId, "studio-win-x64-2.1.0");
+    EXPECT_EQ(build->package_id, "studio-win-x64-2.1.0");
     EXPECT_EQ(build->channel, "stable");
     EXPECT_FALSE(build->beta);
     EXPECT_EQ(build->version, "2.1.0");
-    EXPECT_EQ(build->fileName, "StudioSetup-2.1.0.exe");
-    EXPECT_EQ(build->sizeBytes, 73400320u);
+    EXPECT_EQ(build->file_name, "StudioSetup-2.1.0.exe");
+    EXPECT_EQ(build->size_bytes, 73400320u);
     EXPECT_EQ(build->sha256, good_hash);
-    EXPECT_EQ(build->downloadUrl, "https://downloads.tarnwick.test/studio/2.1.0/StudioSetup.exe");
+    EXPECT_EQ(build->download_url, "https://downloads.tarnwick.test/studio/2.1.0/StudioSetup.exe");
 }
 
 TEST(CatalogDocument, DropsBuildsWithoutFileHashOrAddress)
@@ -223,7 +223,7 @@ TEST(CatalogDocument, OptionalBuildStringsOfAnotherTypeReadAsEmpty)
     build["version"] = json::array({"2", "1"});
     const auto kept = only_build(build);
     ASSERT_TRUE(kept.has_value());
-    EXPECT_EQ(kept->packageId, "");
+    EXPECT_EQ(kept->package_id, "");
     EXPECT_EQ(kept->channel, "");
     EXPECT_EQ(kept->version, "");
 }
@@ -309,7 +309,7 @@ TEST(CatalogDocument, SizeIsReadOnlyFromPlainIntegers)
         ASSERT_TRUE(catalog.has_value());
         ASSERT_EQ(catalog->products.size(), 1u);
         ASSERT_EQ(catalog->products[0].builds.size(), 1u);
-        EXPECT_EQ(catalog->products[0].builds[0].sizeBytes, c.size);
+        EXPECT_EQ(catalog->products[0].builds[0].size_bytes, c.size);
     }
 }
 
@@ -321,10 +321,10 @@ TEST(CatalogDocument, KeepsAValidInstallerWithEveryField)
     ASSERT_TRUE(catalog.has_value());
     ASSERT_TRUE(catalog->installer.has_value());
     EXPECT_EQ(catalog->installer->version, "1.4.0");
-    EXPECT_EQ(catalog->installer->fileName, "TarnwickInstaller.exe");
-    EXPECT_EQ(catalog->installer->sizeBytes, 2097152u);
+    EXPECT_EQ(catalog->installer->file_name, "TarnwickInstaller.exe");
+    EXPECT_EQ(catalog->installer->size_bytes, 2097152u);
     EXPECT_EQ(catalog->installer->sha256, good_hash);
-    EXPECT_EQ(catalog->installer->downloadUrl, "https://downloads.tarnwick.test/installer/TarnwickInstaller.exe");
+    EXPECT_EQ(catalog->installer->download_url, "https://downloads.tarnwick.test/installer/TarnwickInstaller.exe");
 }
 
 TEST(CatalogDocument, InvalidInstallerIsDroppedButTheCatalogKept)
@@ -364,7 +364,7 @@ TEST(CatalogDocument, InvalidInstallerIsDroppedButTheCatalogKept)
         return parse(doc);
     }();
     ASSERT_TRUE(kept_without_name && kept_without_name->installer);
-    EXPECT_EQ(kept_without_name->installer->fileName, "");
+    EXPECT_EQ(kept_without_name->installer->file_name, "");
 }
 
 TEST(CatalogDocument, InstallerThatIsNotAnObjectIsIgnored)
@@ -421,8 +421,8 @@ TEST(CatalogDocument, BetaOnlyProductSurvivesWithEmptyBuildList)
     const auto& kept = catalog->products[0];
     EXPECT_EQ(kept.slug, "labs");
     EXPECT_EQ(kept.name, "Studio Labs");
-    EXPECT_TRUE(kept.betaAvailable);
-    EXPECT_TRUE(kept.betasNeedSignIn);
+    EXPECT_TRUE(kept.beta_available);
+    EXPECT_TRUE(kept.betas_need_sign_in);
     EXPECT_TRUE(kept.builds.empty());
 }
 
@@ -432,15 +432,15 @@ TEST(CatalogDocument, BetaAvailableFollowsKeptBetaBuilds)
     with_beta["betaAvailable"] = false;
     const auto catalog = parse(document(json::array({with_beta})));
     ASSERT_TRUE(catalog && catalog->products.size() == 1);
-    EXPECT_TRUE(catalog->products[0].betaAvailable);
+    EXPECT_TRUE(catalog->products[0].beta_available);
 
     // A dropped beta build says nothing about betas.
     json dropped_beta = product("Studio", json::array({official_build("2.1.0"),
                                                        with(official_build("2.2.0-beta.1"), "sha256", "")}));
     const auto second = parse(document(json::array({dropped_beta})));
     ASSERT_TRUE(second && second->products.size() == 1);
-    EXPECT_FALSE(second->products[0].betaAvailable);
-    EXPECT_FALSE(second->products[0].betasNeedSignIn);
+    EXPECT_FALSE(second->products[0].beta_available);
+    EXPECT_FALSE(second->products[0].betas_need_sign_in);
 }
 
 TEST(CatalogDocument, SkipsElementsThatAreNotObjects)
@@ -485,8 +485,8 @@ TEST(CatalogDocument, ReadsProductFlagsOnlyFromBooleans)
     p["slug"] = 12;
     const auto catalog = parse(document(json::array({p})));
     ASSERT_TRUE(catalog && catalog->products.size() == 1);
-    EXPECT_FALSE(catalog->products[0].betasNeedSignIn);
-    EXPECT_FALSE(catalog->products[0].betaAvailable);
+    EXPECT_FALSE(catalog->products[0].betas_need_sign_in);
+    EXPECT_FALSE(catalog->products[0].beta_available);
     EXPECT_EQ(catalog->products[0].slug, "");
 }
 

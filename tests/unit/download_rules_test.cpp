@@ -85,14 +85,14 @@ TEST(Redirects, FollowedStatusesAndWhereTheyLead)
 
 TEST(ContentLength, ReadLikeANumberUpToItsFirstOtherCharacter)
 {
-    constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+    constexpr auto largest_length = std::numeric_limits<std::int64_t>::max();
     const struct {
         const char* text;
         std::int64_t length;
     } cases[] = {
         {"1000", 1000},   {"  \t42", 42},    {"+7", 7},        {"-5", -5},
-        {"12abc", 12},    {"", 0},           {"abc", 0},       {"9223372036854775807", kMax},
-        {"99999999999999999999999", kMax}, {"4294967296", 4294967296},
+        {"12abc", 12},    {"", 0},           {"abc", 0},       {"9223372036854775807", largest_length},
+        {"99999999999999999999999", largest_length}, {"4294967296", 4294967296},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parse_content_length(c.text), c.length) << c.text;

@@ -17,18 +17,18 @@ using tw::client::testing::CannedTransport;
 using ::testing::ElementsAre;
 using ::testing::Pair;
 
-const std::string kToken = "twdl_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcde-_";
-const std::string kPass = "twdp_-_abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNO";
-const std::string kAgent = "tarnwick-installer/1.0.0 (windows; release)";
+const std::string sample_token = "twdl_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcde-_";
+const std::string sample_pass = "twdp_-_abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNO";
+const std::string sample_agent = "tarnwick-installer/1.0.0 (windows; release)";
 
 std::string start_body(const std::string& code, const std::string& url, const std::string& extra = "")
 {
-    return R"({"linkCode":")" + code + R"(","authorizeUrl":")" + url + R"(","pollToken":")" + kToken + "\"" + extra + "}";
+    return R"({"linkCode":")" + code + R"(","authorizeUrl":")" + url + R"(","pollToken":")" + sample_token + "\"" + extra + "}";
 }
 
 std::string approved(const std::string& download_extra = "")
 {
-    return R"({"status":"approved","download":{"downloadPass":")" + kPass + "\"" + download_extra + "}}";
+    return R"({"status":"approved","download":{"downloadPass":")" + sample_pass + "\"" + download_extra + "}}";
 }
 
 HttpResponse answer(std::int32_t status, std::string body = {})
@@ -45,7 +45,7 @@ std::string error_body(const std::string& code, const std::string& extra = "")
 }
 
 
-const ClientOptions kOptions{"https://tarnwick.example/", kAgent, 9000, nullptr};
+const ClientOptions sample_options{"https://tarnwick.example/", sample_agent, 9000, nullptr};
 
 TEST(LinkCode, IsEightCharactersOfCrockfordBase32ShownAsTwoGroups)
 {
@@ -65,7 +65,7 @@ TEST(LinkCode, IsEightCharactersOfCrockfordBase32ShownAsTwoGroups)
 
 TEST(Tokens, AreFortyEightCharactersWithTheirPrefixAndUrlSafeBase64)
 {
-    const std::string tail = kToken.substr(5);
+    const std::string tail = sample_token.substr(5);
     struct Case {
         std::string text;
         bool poll_token;
@@ -92,7 +92,7 @@ TEST(ParseLinkStart, RejectsInOrderWithTheExactReason)
         {R"({"linkCode":12345678})", "linkCode is missing or is not an 8-character code"},
         {start_body("7KQ2MXD9", "HTTPS://x"), "authorizeUrl is missing or is not an absolute http(s) URL"},
         {start_body("7KQ2MXD9", "javascript:x"), "authorizeUrl is missing or is not an absolute http(s) URL"},
-        {R"({"linkCode":"7KQ2MXD9","authorizeUrl":"https://x","pollToken":")" + kPass + "\"}",
+        {R"({"linkCode":"7KQ2MXD9","authorizeUrl":"https://x","pollToken":")" + sample_pass + "\"}",
          "pollToken is missing or misshapen"},
         {start_body("7KQ2MXD9", "https://", R"(,"other":[1])"), ""},
     };
@@ -101,7 +101,7 @@ TEST(ParseLinkStart, RejectsInOrderWithTheExactReason)
         std::string error = "stale";
         EXPECT_EQ(parse_link_start(body, response, error), reason.empty()) << body;
         EXPECT_EQ(error, reason) << body;
-        EXPECT_EQ(response.pollToken, reason.empty() ? kToken : "") << body;
+        EXPECT_EQ(response.poll_token, reason.empty() ? sample_token : "") << body;
     }
 }
 
@@ -115,8 +115,8 @@ TEST(ParseLinkStart, CountsAreJsonIntegersFromOneToInt32MaxOrTheDefault)
         std::string error;
         const std::string counts = std::string(",\"expiresInSec\":") + value + ",\"pollIntervalSec\":" + value;
         ASSERT_TRUE(parse_link_start(start_body("7KQ2MXD9", "https://x", counts), response, error)) << value;
-        EXPECT_EQ(response.expiresInSec, kept == 0 ? 900 : kept) << value;
-        EXPECT_EQ(response.pollIntervalSec, kept == 0 ? 5 : kept) << value;
+        EXPECT_EQ(response.expires_in_sec, kept == 0 ? 900 : kept) << value;
+        EXPECT_EQ(response.poll_interval_sec, kept == 0 ? 5 : kept) << value;
     }
 }
 
@@ -133,7 +133,7 @@ TEST(ParseLinkPoll, ChannelsAreReleaseAndTestOnceEachInOrderOfFirstAppearance)
         std::string error;
         ASSERT_EQ(parse_link_poll(approved(channels), status, pass, error), 0) << channels;
         EXPECT_EQ(pass.channels, kept) << channels;
-        EXPECT_EQ(pass.expiresInSec, 3600) << channels;
+        EXPECT_EQ(pass.expires_in_sec, 3600) << channels;
     }
 }
 
@@ -145,11 +145,11 @@ TEST(LinkStart, SendsItsBodyByteForByteWithTheJsonHeaders)
     };
     for (const auto& [version, body] : cases) {
         CannedTransport transport(answer(200, start_body("7KQ2MXD9", "https://x")));
-        link_start(transport, kOptions, version);
+        link_start(transport, sample_options, version);
         ASSERT_EQ(transport.sent.size(), 1u);
         const HttpRequest& sent = transport.sent.front();
         EXPECT_EQ(sent.url, "https://tarnwick.example/api/installer/v1/link/start");
-        EXPECT_THAT(sent.headers, ElementsAre(Pair("User-Agent", kAgent), Pair("Accept", "application/json"),
+        EXPECT_THAT(sent.headers, ElementsAre(Pair("User-Agent", sample_agent), Pair("Accept", "application/json"),
                                               Pair("Content-Type", "application/json")));
         EXPECT_EQ(sent.body, body);
         EXPECT_EQ(sent.timeout_ms, 9000);
@@ -158,13 +158,13 @@ TEST(LinkStart, SendsItsBodyByteForByteWithTheJsonHeaders)
 
 TEST(LinkPoll, SendsAnEmptyObjectWithTheBearerAndRedactsItFromTheMessage)
 {
-    CannedTransport transport(answer(400, error_body("MALFORMED_REQUEST", R"(,"message":"bad )" + kToken + "\"")));
-    const LinkPollResult result = link_poll(transport, kOptions, kToken);
+    CannedTransport transport(answer(400, error_body("MALFORMED_REQUEST", R"(,"message":"bad )" + sample_token + "\"")));
+    const LinkPollResult result = link_poll(transport, sample_options, sample_token);
     ASSERT_EQ(transport.sent.size(), 1u);
     EXPECT_EQ(transport.sent[0].url, "https://tarnwick.example/api/installer/v1/link/poll");
     EXPECT_THAT(transport.sent[0].headers,
-                ElementsAre(Pair("User-Agent", kAgent), Pair("Accept", "application/json"),
-                            Pair("Authorization", "Bearer " + kToken), Pair("Content-Type", "application/json")));
+                ElementsAre(Pair("User-Agent", sample_agent), Pair("Accept", "application/json"),
+                            Pair("Authorization", "Bearer " + sample_token), Pair("Content-Type", "application/json")));
     EXPECT_EQ(transport.sent[0].body, "{}");
     EXPECT_EQ(result.message, "I-2 link/poll: 400 MALFORMED_REQUEST - bad [redacted]");
 }
@@ -191,7 +191,7 @@ TEST(LinkStart, ClassifiesEachAnswer)
     };
     for (const auto& c : cases) {
         CannedTransport transport(c.reply);
-        const LinkStartResult result = link_start(transport, kOptions, "1.0.0");
+        const LinkStartResult result = link_start(transport, sample_options, "1.0.0");
         EXPECT_EQ(result.kind, c.kind) << c.message;
         EXPECT_EQ(result.outcome.code, c.code) << c.message;
         EXPECT_EQ(result.message, c.message);
@@ -222,16 +222,16 @@ TEST(LinkPoll, ClassifiesEachAnswer)
         {answer(200, R"({"status":"denied","download":5})"), LinkPollKind::denied, "I-2 link/poll: 200"},
         {answer(200, R"({"status":"approved","download":"x"})"), LinkPollKind::failed,
          "I-2 link/poll: 200 - approved without a download object"},
-        {answer(200, R"({"status":"approved","download":{"downloadPass":")" + kToken + "\"}}"), LinkPollKind::failed,
+        {answer(200, R"({"status":"approved","download":{"downloadPass":")" + sample_token + "\"}}"), LinkPollKind::failed,
          "I-2 link/poll: 200 - download.downloadPass is missing or misshapen"},
     };
     for (const auto& c : cases) {
         CannedTransport transport(c.reply);
-        const LinkPollResult result = link_poll(transport, kOptions, kToken);
+        const LinkPollResult result = link_poll(transport, sample_options, sample_token);
         EXPECT_EQ(result.kind, c.kind) << c.message;
         EXPECT_EQ(result.message, c.message);
         EXPECT_EQ(result.outcome.retry_after_seconds, c.retry_after) << c.message;
-        EXPECT_EQ(result.pass.token, c.kind == LinkPollKind::approved ? kPass : "") << c.message;
+        EXPECT_EQ(result.pass.token, c.kind == LinkPollKind::approved ? sample_pass : "") << c.message;
     }
 }
 

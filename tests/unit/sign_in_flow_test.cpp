@@ -27,10 +27,10 @@ using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::Pair;
 
-const std::string kToken = "twdl_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcde-_";
-const std::string kPass = "twdp_-_abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNO";
-const std::string kNoBrowser = "download sign-in: the browser could not be opened; the code on screen still works";
-constexpr std::int64_t kStartMs = 5'000'000;
+const std::string sample_token = "twdl_0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcde-_";
+const std::string sample_pass = "twdp_-_abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNO";
+const std::string no_browser_note = "download sign-in: the browser could not be opened; the code on screen still works";
+constexpr std::int64_t start_ms = 5'000'000;
 
 HttpResponse answer(std::int32_t status, std::string body = {}, HeaderList headers = {})
 {
@@ -44,7 +44,7 @@ HttpResponse answer(std::int32_t status, std::string body = {}, HeaderList heade
 HttpResponse started(const std::string& extra = "")
 {
     return answer(200, R"({"linkCode":"7KQ2MXD9","authorizeUrl":"https://tarnwick.example/link","pollToken":")" +
-                           kToken + "\"" + extra + "}");
+                           sample_token + "\"" + extra + "}");
 }
 
 HttpResponse polled(const std::string& status)
@@ -76,7 +76,7 @@ class FakeClock : public Clock {
 public:
     std::int64_t now_unix_seconds() override { return 1'700'000'000 + now_ms / 1000; }
     std::int64_t now_steady_ms() override { return now_ms; }
-    std::int64_t now_ms = kStartMs;
+    std::int64_t now_ms = start_ms;
 };
 
 class FakeBrowser : public BrowserOpener {
@@ -190,13 +190,13 @@ TEST(SignInOutcome, NamesAreTheLogWords)
 TEST(SignInFlow, ApprovalLogsEachStepAndThePassExpiresItsLifetimeAfterTheAnswer)
 {
     Bench bench({started(R"(,"pollIntervalSec":2)"), polled("pending"),
-                 answer(200, R"({"status":"approved","download":{"downloadPass":")" + kPass +
+                 answer(200, R"({"status":"approved","download":{"downloadPass":")" + sample_pass +
                                  R"(","expiresInSec":600}})")});
     const SignInResult result = bench.run();
     EXPECT_EQ(result.outcome, SignInOutcome::approved);
-    EXPECT_EQ(result.pass.token, kPass);
+    EXPECT_EQ(result.pass.token, sample_pass);
     EXPECT_THAT(bench.waits, ElementsAre(2250, 2250));
-    EXPECT_EQ(result.pass_expiry_ms, kStartMs + 4500 + 600'000);
+    EXPECT_EQ(result.pass_expiry_ms, start_ms + 4500 + 600'000);
     EXPECT_THAT(bench.sink.lines,
                 ElementsAre(Pair(1, "I-1 link/start: 200"), Pair(0, "download sign-in: waiting for approval in the browser"),
                             Pair(1, "I-2 link/poll: 200"), Pair(1, "I-2 link/poll: 200"),
@@ -220,7 +220,7 @@ TEST(SignInFlow, CodeIsShownOnceBeforeTheFirstPollWhetherOrNotTheBrowserOpened)
         EXPECT_EQ(bench.codes[0].browser_opened, opens);
         EXPECT_THAT(bench.browser.opened, ElementsAre("https://tarnwick.example/link"));
         EXPECT_EQ(bench.polls(), 2u);
-        const auto noted = Contains(Pair(0, kNoBrowser));
+        const auto noted = Contains(Pair(0, no_browser_note));
         if (opens) {
             EXPECT_THAT(bench.sink.lines, Not(noted));
         } else {
@@ -332,14 +332,14 @@ TEST(SignInFlow, CancelDuringAPollOrAWaitEndsWithTheLastMessage)
 
 TEST(SignInFlow, ThePollTokenNeverReachesALogLine)
 {
-    const std::string echo = R"(,"message":"you sent )" + kToken + "\"";
+    const std::string echo = R"(,"message":"you sent )" + sample_token + "\"";
     Bench bench({started(), refused(503, R"("code":"SERVER_ERROR")" + echo),
                  refused(429, R"("code":"RATE_LIMITED")" + echo), refused(401, R"("code":"INVALID_TOKEN")" + echo)});
     EXPECT_EQ(bench.run().outcome, SignInOutcome::expired);
     EXPECT_EQ(bench.polls(), 3u);
     EXPECT_THAT(bench.sink.lines, Contains(Pair(1, "I-2 link/poll: 401 INVALID_TOKEN - you sent [redacted]")));
     for (const auto& [level, line] : bench.sink.lines)
-        EXPECT_EQ(line.find(kToken.substr(5)), std::string::npos) << line;
+        EXPECT_EQ(line.find(sample_token.substr(5)), std::string::npos) << line;
 }
 
 TEST(SignInFlow, AThrowingCallbackEndsAsAFailureNotAnException)

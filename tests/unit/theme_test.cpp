@@ -2,15 +2,44 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 using namespace tw::app::ui;
 
-TEST(Blend, SelectedRowTintAndCardOutline)
+constexpr Colour colours[] = {window_background, caption_colour, card_background, list_background, hover_fill,
+                              border_colour, text_colour, text_bright, text_muted, text_disabled, fill_disabled,
+                              accent, accent_hover, focus_ring, gold, status_warning, status_success,
+                              selected_row_tint, card_outline, rgb(255, 0, 0), rgb(0, 255, 0), rgb(0, 0, 255),
+                              rgb(0, 0, 0), rgb(255, 255, 255)};
+constexpr unsigned (*channels[])(Colour) = {red_of, green_of, blue_of};
+
+// Each channel of a blend is the nearest whole value to that channel's own mix: nothing bleeds
+// from a neighbouring channel, and a colour blended with itself stays that colour.
+TEST(Blend, EachChannelIsTheRoundedMixOfThatChannelAlone)
 {
-    EXPECT_EQ(blend(accent, list_background, 31), rgb(47, 37, 64));
-    EXPECT_EQ(selected_row_tint, rgb(47, 37, 64));
-    EXPECT_EQ(card_outline, rgb(66, 54, 81));
+    for (const Colour a : colours)
+        for (const Colour b : colours)
+            for (const unsigned alpha : {0u, 1u, 31u, 127u, 128u, 254u, 255u}) {
+                const Colour mixed = blend(a, b, alpha);
+                EXPECT_TRUE(mixed >> 24 == 0 && (a != b || mixed == a)) << a << ' ' << b << ' ' << alpha;
+                for (const auto channel : channels) {
+                    const int exact = int(channel(a) * alpha + channel(b) * (255 - alpha));
+                    EXPECT_LE(std::abs(int(channel(mixed)) * 255 - exact), 127) << a << ' ' << b << ' ' << alpha;
+                }
+            }
+}
+
+// The selected row is a faint accent over the list: visibly lighter, yet nearer the list than
+// the accent. The card outline sits halfway between the border and the card.
+TEST(Blend, SelectedRowTintIsFaintAndCardOutlineHalfway)
+{
+    for (const auto channel : channels) {
+        const int tint = int(channel(selected_row_tint)) - int(channel(list_background));
+        EXPECT_TRUE(tint > 0 && 2 * tint < int(channel(accent)) - int(channel(list_background)));
+        EXPECT_NEAR(2 * int(channel(card_outline)), int(channel(border_colour) + channel(card_background)), 1);
+    }
 }
 
 TEST(Blend, FullAlphaGivesTheFirstColourAndZeroTheSecond)
@@ -21,17 +50,12 @@ TEST(Blend, FullAlphaGivesTheFirstColourAndZeroTheSecond)
     EXPECT_EQ(blend(rgb(0, 0, 0), rgb(255, 255, 255), 0), rgb(255, 255, 255));
 }
 
-TEST(Blend, ChannelsDoNotBleedIntoEachOther)
-{
-    EXPECT_EQ(blend(rgb(255, 0, 0), rgb(0, 0, 255), 128), rgb(128, 0, 127));
-}
-
 TEST(Palette, ColoursUseTheGdiByteOrder)
 {
-    // COLORREF keeps red in the lowest byte.
-    EXPECT_EQ(window_background, 0x00191014u);
-    EXPECT_EQ(red_of(gold), 212u);
-    EXPECT_EQ(blue_of(gold), 55u);
+    // COLORREF keeps red in the lowest byte and the top byte zero.
+    EXPECT_EQ(rgb(0x14, 0x10, 0x19), 0x00191014u);
+    for (const Colour c : colours)
+        EXPECT_EQ(rgb(red_of(c), green_of(c), blue_of(c)), c);
 }
 
 TEST(Scale, RoundsHalfAwayFromZeroLikeMulDiv)

@@ -22,9 +22,9 @@ using tw::client::platform::KernelHandle;
 using tw::download::check_signature;
 using tw::download::file_sha256_hex;
 
-constexpr wchar_t kPublisher[] = L"Tarnwick Software Ltd";
-constexpr DWORD kPiece = 1'048'576;
-constexpr DWORD kBoundMs = 30'000;  // liveness bound for the waits below, never an assertion on speed
+constexpr wchar_t tarnwick_publisher[] = L"Tarnwick Software Ltd";
+constexpr DWORD piece_bytes = 1'048'576;
+constexpr DWORD bound_ms = 30'000;  // liveness bound for the waits below, never an assertion on speed
 
 // The samples folder is a Unix path; Wine names it for Windows programs.
 std::wstring signed_sample(const std::wstring& name)
@@ -49,7 +49,7 @@ bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) 
 
 bool wait_for_file(const std::wstring& path)
 {
-    const ULONGLONG deadline = GetTickCount64() + kBoundMs;
+    const ULONGLONG deadline = GetTickCount64() + bound_ms;
     while (!exists(path) && GetTickCount64() < deadline)
         Sleep(20);
     return exists(path);
@@ -99,7 +99,7 @@ std::string pattern(std::size_t size)
     return bytes;
 }
 
-const std::string kMultiPieceDigest = "fe2aaf82bfa2ffec207a0c6fa7ce7d4af268d67e2672fdaec675f3f9b65d0854";
+const std::string multi_piece_digest = "fe2aaf82bfa2ffec207a0c6fa7ce7d4af268d67e2672fdaec675f3f9b65d0854";
 
 using FileHash = Scratch;
 
@@ -110,8 +110,8 @@ TEST_F(FileHash, HashesTheWholeFileFromTheStartEveryTime)
         std::string digest;
     } cases[] = {
         {0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {kPiece, "631b84027d6b9e52b539c4e8373622d23032dfadc64d60af87339c9037e4f769"},
-        {3 * kPiece + 17, kMultiPieceDigest},
+        {piece_bytes, "631b84027d6b9e52b539c4e8373622d23032dfadc64d60af87339c9037e4f769"},
+        {3 * piece_bytes + 17, multi_piece_digest},
     };
     for (const auto& c : cases) {
         const FileHandle file = hold(write_file(L"data.bin", pattern(c.size)));
@@ -122,10 +122,10 @@ TEST_F(FileHash, HashesTheWholeFileFromTheStartEveryTime)
 
 TEST_F(FileHash, OneChangedByteInALaterPieceNoLongerMatchesTheCatalog)
 {
-    std::string bytes = pattern(3 * kPiece + 17);
-    bytes[2 * kPiece + 5] ^= 0x01;
+    std::string bytes = pattern(3 * piece_bytes + 17);
+    bytes[2 * piece_bytes + 5] ^= 0x01;
     const FileHandle file = hold(write_file(L"data.bin", bytes));
-    EXPECT_NE(file_sha256_hex(file.get()), kMultiPieceDigest);
+    EXPECT_NE(file_sha256_hex(file.get()), multi_piece_digest);
 }
 
 TEST_F(FileHash, AnUnreadableHandleGivesNoHashRatherThanTheHashOfNothing)
@@ -152,17 +152,17 @@ TEST(Signature, AcceptsOnlyAValidSignatureByExactlyThePublisher)
         std::wstring signer;
         std::wstring message;
     } cases[] = {
-        {L"unsigned.exe", kPublisher, false, L"", L"The installer is not signed."},
-        {L"not-a-program.txt", kPublisher, false, L"", L"The installer is not signed."},
-        {L"tampered.exe", kPublisher, false, L"", L"The installer's signature is not valid."},
-        {L"signed-case.exe", kPublisher, false, L"tarnwick software ltd",
+        {L"unsigned.exe", tarnwick_publisher, false, L"", L"The installer is not signed."},
+        {L"not-a-program.txt", tarnwick_publisher, false, L"", L"The installer is not signed."},
+        {L"tampered.exe", tarnwick_publisher, false, L"", L"The installer's signature is not valid."},
+        {L"signed-case.exe", tarnwick_publisher, false, L"tarnwick software ltd",
          L"The installer is signed by \"tarnwick software ltd\", not \"Tarnwick Software Ltd\"."},
-        {L"signed-other.exe", kPublisher, false, L"Other Software Ltd",
+        {L"signed-other.exe", tarnwick_publisher, false, L"Other Software Ltd",
          L"The installer is signed by \"Other Software Ltd\", not \"Tarnwick Software Ltd\"."},
         // A name longer than a fixed buffer must not pass for its first 255 characters.
         {L"signed-long.exe", long_prefix, false, long_name,
          L"The installer is signed by \"" + long_name + L"\", not \"" + long_prefix + L"\"."},
-        {L"sample-setup-exit-0.exe", kPublisher, true, kPublisher, L""},
+        {L"sample-setup-exit-0.exe", tarnwick_publisher, true, tarnwick_publisher, L""},
     };
     for (const auto& c : cases) {
         const std::wstring path = signed_sample(c.file);
@@ -185,7 +185,7 @@ bool run_and_wait(std::wstring command_line)
     if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
                         &startup, &process))
         return false;
-    const bool ended = WaitForSingleObject(process.hProcess, kBoundMs) == WAIT_OBJECT_0;
+    const bool ended = WaitForSingleObject(process.hProcess, bound_ms) == WAIT_OBJECT_0;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return ended;
@@ -206,7 +206,7 @@ TEST_F(HeldFile, NoOtherProcessCanChangeOrRemoveItWhileTheChecksRun)
         EXPECT_TRUE(exists(path)) << testing::PrintToString(attempt);
         EXPECT_EQ(file_sha256_hex(file.get()), digest) << testing::PrintToString(attempt);
     }
-    EXPECT_TRUE(check_signature(file.get(), path, kPublisher).ok);
+    EXPECT_TRUE(check_signature(file.get(), path, tarnwick_publisher).ok);
 }
 
 // The samples leave their markers in the scratch folder and, told to, wait for a release file.
@@ -303,7 +303,7 @@ TEST_F(Runner, TheNewInstallerIsStartedAndLeftRunning)
     EXPECT_EQ(WaitForSingleObject(process.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     write_file(L"release", "");
-    ASSERT_EQ(WaitForSingleObject(process.get(), kBoundMs), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(process.get(), bound_ms), WAIT_OBJECT_0);
     DWORD exit_code = 1;
     EXPECT_TRUE(GetExitCodeProcess(process.get(), &exit_code));
     EXPECT_EQ(exit_code, 0u);

@@ -31,8 +31,8 @@ using ::testing::Each;
 using ::testing::Eq;
 using Json = nlohmann::json;
 
-constexpr char kUserAgent[] = "tarnwick-installer/1.0.0 (windows; release)";
-constexpr wchar_t kForeign[] = L"The download pointed somewhere other than Tarnwick's own addresses.";
+constexpr char installer_user_agent[] = "tarnwick-installer/1.0.0 (windows; release)";
+constexpr wchar_t foreign_refusal[] = L"The download pointed somewhere other than Tarnwick's own addresses.";
 
 std::string site_port()
 {
@@ -148,7 +148,7 @@ protected:
                                 const std::string& site_host = "localhost", const std::wstring& name = L"setup.exe",
                                 const DownloadProgress& progress = nullptr, const std::atomic<bool>* cancel = nullptr)
     {
-        return download_file({url, site_host, kUserAgent, pass, name}, progress, cancel);
+        return download_file({url, site_host, installer_user_agent, pass, name}, progress, cancel);
     }
 
     // A failed download tells where it would have saved, yet nothing of it is on disk.
@@ -228,12 +228,12 @@ TEST_F(Download, RefusedTargetsAreNeverContacted)
         std::string location;
         std::wstring message;
     } cases[] = {
-        {"https://127.0.0.1:" + port + "/bytes/10", kForeign},      // the same machine by another name
-        {"https://downloads.localhost:" + port + "/bytes/10", kForeign},
-        {"https://localhost.:" + port + "/bytes/10", kForeign},
-        {"https://x@localhost:" + port + "/bytes/10", kForeign},
-        {"ftp://localhost:" + port + "/bytes/10", kForeign},
-        {"bytes/10", kForeign},                                    // relative without "/" is not resolved
+        {"https://127.0.0.1:" + port + "/bytes/10", foreign_refusal},      // the same machine by another name
+        {"https://downloads.localhost:" + port + "/bytes/10", foreign_refusal},
+        {"https://localhost.:" + port + "/bytes/10", foreign_refusal},
+        {"https://x@localhost:" + port + "/bytes/10", foreign_refusal},
+        {"ftp://localhost:" + port + "/bytes/10", foreign_refusal},
+        {"bytes/10", foreign_refusal},                                    // relative without "/" is not resolved
         {"", L"The download moved without saying where."},
     };
     for (const auto& c : cases) {
@@ -393,7 +393,7 @@ TEST_F(Download, ARealSiteRefusesPlainHttpAndLookAlikes)
         site_call("POST", "/_dev/reset");
         const DownloadResult result = fetch(site_url("/moved?to=" + location, "tarnwick.test"), "", "tarnwick.test");
         expect_nothing_saved(result);
-        EXPECT_EQ(result.message, kForeign) << location;
+        EXPECT_EQ(result.message, foreign_refusal) << location;
         EXPECT_EQ(seen().size(), 1u) << location;
     }
 }

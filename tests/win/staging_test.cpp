@@ -22,8 +22,8 @@ namespace {
 using namespace tw::download;
 using tw::client::platform::FileHandle;
 
-constexpr std::int64_t kDay = 86'400;
-const std::wstring kGuidTail = L"-4D5E-4F60-8172-93A4B5C6D7E8}";
+constexpr std::int64_t day_seconds = 86'400;
+const std::wstring guid_tail = L"-4D5E-4F60-8172-93A4B5C6D7E8}";
 
 bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -59,7 +59,7 @@ protected:
             const ULONGLONG at = current - seconds * 10'000'000ULL;
             return FILETIME{static_cast<DWORD>(at), static_cast<DWORD>(at >> 32)};
         };
-        const FILETIME created = before(2 * kDay), last_written = before(written);
+        const FILETIME created = before(2 * day_seconds), last_written = before(written);
         const FileHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
         EXPECT_TRUE(SetFileTime(handle.get(), &created, nullptr, &last_written));
@@ -81,13 +81,13 @@ TEST_F(Staging, RemovesOnlyOldGuidFoldersThatNothingHolds)
         std::int64_t written;
         bool removed;
     } rows[] = {
-        {L"{0F3A1B2C" + kGuidTail, setup, 2 * kDay, true},
-        {L"{1f3a1b2c" + kGuidTail, subfolder, 2 * kDay, true},
-        {L"{2F3A1B2C" + kGuidTail, nothing, 2 * kDay, true},
-        {L"{3F3A1B2C" + kGuidTail, held_setup, 2 * kDay, false},  // a running Installer
-        {L"{4F3A1B2C" + kGuidTail, setup, 3'600, false},
-        {L"{5G3A1B2C" + kGuidTail, setup, 2 * kDay, false},
-        {L"{6F3A1B2C" + kGuidTail + L" (2)", setup, 2 * kDay, false},
+        {L"{0F3A1B2C" + guid_tail, setup, 2 * day_seconds, true},
+        {L"{1f3a1b2c" + guid_tail, subfolder, 2 * day_seconds, true},
+        {L"{2F3A1B2C" + guid_tail, nothing, 2 * day_seconds, true},
+        {L"{3F3A1B2C" + guid_tail, held_setup, 2 * day_seconds, false},  // a running Installer
+        {L"{4F3A1B2C" + guid_tail, setup, 3'600, false},
+        {L"{5G3A1B2C" + guid_tail, setup, 2 * day_seconds, false},
+        {L"{6F3A1B2C" + guid_tail + L" (2)", setup, 2 * day_seconds, false},
     };
     std::vector<FileHandle> held;
     int removed = 0;
@@ -103,7 +103,7 @@ TEST_F(Staging, RemovesOnlyOldGuidFoldersThatNothingHolds)
         age(path, row.written);
         removed += row.removed;
     }
-    EXPECT_EQ(remove_stale_staging_folders(shared, now, kDay), removed);
+    EXPECT_EQ(remove_stale_staging_folders(shared, now, day_seconds), removed);
     held.clear();  // a file marked for deletion while it was open goes now
     for (const auto& row : rows) {
         const std::wstring kept = shared + L"\\" + row.name + (row.inside == nothing ? L"" : L"\\setup.exe");
@@ -130,10 +130,10 @@ TEST_F(Staging, HoldsOnlyTheStagedFile)
 
 TEST_F(Staging, DiscardRemovesAStagingFolderWholeButElsewhereOnlyTheFile)
 {
-    const std::wstring staging = folder(L"{0F3A1B2C" + kGuidTail);
+    const std::wstring staging = folder(L"{0F3A1B2C" + guid_tail);
     const std::wstring staged = file(staging + L"\\Studio-2.1.0.exe");
     file(staging + L"\\version.dll", FILE_ATTRIBUTE_READONLY);
-    file(folder(L"{0F3A1B2C" + kGuidTail + L"\\bin") + L"\\version.dll");
+    file(folder(L"{0F3A1B2C" + guid_tail + L"\\bin") + L"\\version.dll");
     ASSERT_TRUE(protect_staging_folder(staged));
     discard_download(staged);
     EXPECT_FALSE(exists(staging));
@@ -155,22 +155,22 @@ void expect_staging_dacl(PSECURITY_DESCRIPTOR descriptor)
     ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision) &&
                 GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) && dacl);
     EXPECT_TRUE(control & SE_DACL_PROTECTED) << "inherits from %TEMP%, where the user may do anything";
-    constexpr ACCESS_MASK kForbidden =
+    constexpr ACCESS_MASK forbidden_rights =
         FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | WRITE_DAC | WRITE_OWNER | GENERIC_ALL | GENERIC_WRITE;
-    constexpr BYTE kInherited = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    constexpr BYTE inherit_flags = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
     ACCESS_MASK owner = 0;
     ACCESS_ALLOWED_ACE* ace = nullptr;
     for (DWORD index = 0; index < dacl->AceCount && GetAce(dacl, index, reinterpret_cast<void**>(&ace)); ++index) {
         if (ace->Header.AceType != ACCESS_ALLOWED_ACE_TYPE || IsWellKnownSid(&ace->SidStart, WinLocalSystemSid) ||
             IsWellKnownSid(&ace->SidStart, WinBuiltinAdministratorsSid))
             continue;
-        EXPECT_EQ(ace->Mask & kForbidden, 0u) << "entry " << index;
-        const bool inherited = (ace->Header.AceFlags & kInherited) == kInherited;
+        EXPECT_EQ(ace->Mask & forbidden_rights, 0u) << "entry " << index;
+        const bool inherited = (ace->Header.AceFlags & inherit_flags) == inherit_flags;
         if (inherited && IsWellKnownSid(&ace->SidStart, WinCreatorOwnerRightsSid))
             owner |= ace->Mask;
     }
-    constexpr ACCESS_MASK kNeeded = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE | FILE_DELETE_CHILD;
-    EXPECT_EQ(owner & kNeeded, kNeeded) << "no inherited OWNER RIGHTS entry to read, run and delete";
+    constexpr ACCESS_MASK needed_rights = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE | FILE_DELETE_CHILD;
+    EXPECT_EQ(owner & needed_rights, needed_rights) << "no inherited OWNER RIGHTS entry to read, run and delete";
 }
 
 TEST_F(Staging, TheUserMayReadRunAndDeleteButNotAddOrChangeTheDacl)
@@ -179,7 +179,7 @@ TEST_F(Staging, TheUserMayReadRunAndDeleteButNotAddOrChangeTheDacl)
     ASSERT_TRUE(built);
     expect_staging_dacl(built.get());
 
-    const std::wstring staged = file(folder(L"{0F3A1B2C" + kGuidTail) + L"\\Studio-2.1.0.exe");
+    const std::wstring staged = file(folder(L"{0F3A1B2C" + guid_tail) + L"\\Studio-2.1.0.exe");
     ASSERT_TRUE(protect_staging_folder(staged));
     EXPECT_FALSE(protect_staging_folder(shared + L"\\missing\\Studio-2.1.0.exe"));
     if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))

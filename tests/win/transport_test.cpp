@@ -28,7 +28,7 @@ using Json = nlohmann::json;
 using SteadyClock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr std::size_t kBodyCap = 1'048'576;
+constexpr std::size_t body_cap = 1'048'576;
 
 std::string port_of(const char* variable)
 {
@@ -278,8 +278,8 @@ TEST_F(ResponseRecord, BodyIsCutAtOneMebibyteWithoutError)
     const HttpResponse response = send(get(https_url("/big?bytes=3000000")));
     EXPECT_EQ(response.error, "");
     EXPECT_EQ(response.status, 200);
-    ASSERT_EQ(response.body.size(), kBodyCap);
-    EXPECT_TRUE(response.body == pattern(kBodyCap)) << "the first 1,048,576 bytes differ from what was sent";
+    ASSERT_EQ(response.body.size(), body_cap);
+    EXPECT_TRUE(response.body == pattern(body_cap)) << "the first 1,048,576 bytes differ from what was sent";
 }
 
 TEST_F(ResponseRecord, CapHoldsWhenReadsDoNotLandOnIt)
@@ -287,8 +287,8 @@ TEST_F(ResponseRecord, CapHoldsWhenReadsDoNotLandOnIt)
     // Odd-sized writes make the amounts available at each read fall anywhere.
     const HttpResponse response = send(get(http_url("/big?bytes=3000000&chunk=7919")));
     EXPECT_EQ(response.error, "");
-    ASSERT_EQ(response.body.size(), kBodyCap);
-    EXPECT_TRUE(response.body == pattern(kBodyCap));
+    ASSERT_EQ(response.body.size(), body_cap);
+    EXPECT_TRUE(response.body == pattern(body_cap));
 }
 
 TEST_F(ResponseRecord, BodyOfManyReadsArrivesWholeAndInOrder)
@@ -496,13 +496,13 @@ using SharedUse = TransportTest;
 
 TEST_F(SharedUse, ThreadsSharingOneTransportGetTheirOwnAnswers)
 {
-    constexpr int kThreads = 8;
-    constexpr int kRounds = 6;
+    constexpr int worker_threads = 8;
+    constexpr int rounds_per_thread = 6;
     std::atomic<int> mismatches{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < worker_threads; ++t) {
         threads.emplace_back([t, &mismatches] {
-            for (int round = 0; round < kRounds; ++round) {
+            for (int round = 0; round < rounds_per_thread; ++round) {
                 const std::string mark = std::to_string(t) + "-" + std::to_string(round);
                 HttpRequest request = get((t % 2 ? http_url("/echo?m=") : https_url("/echo?m=")) + mark);
                 request.method = "POST";
@@ -542,13 +542,13 @@ DWORD handles_in_system_table()
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
     if (!query)
         return 0;
-    constexpr ULONG kSystemHandleInformation = 16;
-    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    constexpr ULONG system_handle_information = 16;
+    constexpr LONG info_length_mismatch = static_cast<LONG>(0xC0000004);
     std::vector<char> table(1 << 20);
     for (int attempt = 0; attempt < 8; ++attempt) {
         ULONG needed = 0;
-        const LONG status = query(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()), &needed);
-        if (status == kInfoLengthMismatch) {
+        const LONG status = query(system_handle_information, table.data(), static_cast<ULONG>(table.size()), &needed);
+        if (status == info_length_mismatch) {
             table.resize(std::max<std::size_t>(table.size() * 2, needed + 4096));
             continue;
         }
@@ -670,9 +670,9 @@ TEST_F(TlsFloor, TwelveAloneWhenThirteenIsRefusedAndNothingSentWhenBothAre)
         std::vector<DWORD> offered;
         bool sent;
     } cases[] = {
-        {0, {kTls12And13}, true},
-        {WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3, {kTls12And13, kTls12Only}, true},
-        {kTls12And13, {kTls12And13, kTls12Only}, false},
+        {0, {tls12_and_13}, true},
+        {WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3, {tls12_and_13, tls12_only}, true},
+        {tls12_and_13, {tls12_and_13, tls12_only}, false},
     };
     set_session_option_setter(&OlderWinHttp::set_option);
     for (const auto& c : cases) {

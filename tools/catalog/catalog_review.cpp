@@ -45,7 +45,7 @@ std::string staged_name(const std::string& name)
 
 void review_self_update(const Catalog& catalog, Findings& findings)
 {
-    const std::string minimum = catalog.minimumInstallerVersion;
+    const std::string minimum = catalog.minimum_installer_version;
     const std::string own = std::string(app::installer_version);
     if (catalog.installer && app::installer_out_of_date(catalog, catalog.installer->version)) {
         findings.push_back({Severity::error, "", installer_label, "version",
@@ -102,11 +102,11 @@ void review_build(const CatalogProduct& product, const CatalogBuild& build, std:
                   Findings& findings)
 {
     const std::string label = build_label(build);
-    review_address(product.name, label, build.downloadUrl, site_host, findings);
-    const std::string staged = staged_name(build.fileName);
-    if (staged != build.fileName) {
+    review_address(product.name, label, build.download_url, site_host, findings);
+    const std::string staged = staged_name(build.file_name);
+    if (staged != build.file_name) {
         findings.push_back({Severity::warning, product.name, label, "fileName",
-                            in_quotes(build.fileName) + " is saved as " + in_quotes(staged) +
+                            in_quotes(build.file_name) + " is saved as " + in_quotes(staged) +
                                 " by the staging rules"});
     }
 }
@@ -117,8 +117,8 @@ void review_product(const CatalogProduct& product, bool hidden, std::string_view
                                        " is out of date; to a newer Installer"
                                  : std::string("shown");
     summary += "; opens on " + std::string(channel_name(app::initial_channel(product))) +
-               (product.betaAvailable ? "; has a Beta channel" : "; no Beta channel");
-    if (product.betasNeedSignIn)
+               (product.beta_available ? "; has a Beta channel" : "; no Beta channel");
+    if (product.betas_need_sign_in)
         summary += " behind a tester sign-in";
     findings.push_back({Severity::note, product.name, "", "", summary});
     review_product_channels(product, findings);
@@ -130,7 +130,7 @@ void review_accepted(const Catalog& catalog, std::string_view site_host, Finding
 {
     review_self_update(catalog, findings);
     if (catalog.installer)
-        review_address("", installer_label, catalog.installer->downloadUrl, site_host, findings);
+        review_address("", installer_label, catalog.installer->download_url, site_host, findings);
     if (site_host.empty()) {
         findings.push_back({Severity::warning, "", "", "downloadUrl",
                             "no download address was judged: name the site's host with --site-host"});

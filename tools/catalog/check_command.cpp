@@ -82,12 +82,12 @@ Source read_source(const std::string& path)
 // The Installer reads no more of an answer than its transport keeps.
 Findings cut_to_what_is_read(std::string& body)
 {
-    if (body.size() <= client::kResponseBodyCap)
+    if (body.size() <= client::response_body_cap)
         return {};
     Finding finding{Severity::error, "", "", "",
                     "the document has " + std::to_string(body.size()) + " bytes; the Installer reads only the first " +
-                        std::to_string(client::kResponseBodyCap)};
-    body.resize(client::kResponseBodyCap);
+                        std::to_string(client::response_body_cap)};
+    body.resize(client::response_body_cap);
     return {finding};
 }
 

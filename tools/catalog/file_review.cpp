@@ -14,22 +14,22 @@ namespace fs = std::filesystem;
 struct Entry {
     std::string product;
     std::string build;
-    std::string fileName;
-    std::uint64_t sizeBytes = 0;
+    std::string file_name;
+    std::uint64_t size_bytes = 0;
     std::string sha256;
-    std::string downloadUrl;
+    std::string download_url;
 };
 
 void review_digest(const Entry& entry, const std::string& name, const FileDigest& digest, Findings& findings)
 {
     const std::string actual = name + " has " + std::to_string(digest.size) + " bytes";
     const bool shows_size = !entry.product.empty();  // the new Installer's size is never shown
-    if (entry.sizeBytes == 0 && shows_size) {
+    if (entry.size_bytes == 0 && shows_size) {
         findings.push_back({Severity::warning, entry.product, entry.build, "sizeBytes",
                             "is not given, so the window shows no size; " + actual});
-    } else if (entry.sizeBytes != 0 && entry.sizeBytes != digest.size) {
+    } else if (entry.size_bytes != 0 && entry.size_bytes != digest.size) {
         findings.push_back({Severity::warning, entry.product, entry.build, "sizeBytes",
-                            "says " + std::to_string(entry.sizeBytes) + ", but " + actual +
+                            "says " + std::to_string(entry.size_bytes) + ", but " + actual +
                                 ": the window shows a wrong size"});
     }
     if (entry.sha256 != digest.sha256) {
@@ -71,7 +71,7 @@ void review_signature(const Entry& entry, const std::string& name, const Signatu
 bool review_entry(const Entry& entry, const fs::path& folder, const std::string& publisher,
                   const SignatureReader& read_signature, FileReview& review)
 {
-    const auto path = locate_file(folder, entry.downloadUrl, entry.fileName);
+    const auto path = locate_file(folder, entry.download_url, entry.file_name);
     if (!path) {
         review.findings.push_back({Severity::note, entry.product, entry.build, "", "has no file in " + folder.string()});
         return true;
@@ -97,13 +97,13 @@ std::vector<Entry> entries_of(const catalog::Catalog& catalog)
 {
     std::vector<Entry> entries;
     if (const auto& installer = catalog.installer) {
-        entries.push_back({"", installer_label, installer->fileName, installer->sizeBytes, installer->sha256,
-                           installer->downloadUrl});
+        entries.push_back({"", installer_label, installer->file_name, installer->size_bytes, installer->sha256,
+                           installer->download_url});
     }
     for (const auto& product : catalog.products) {
         for (const auto& build : product.builds) {
-            entries.push_back({product.name, build_label(build), build.fileName, build.sizeBytes, build.sha256,
-                               build.downloadUrl});
+            entries.push_back({product.name, build_label(build), build.file_name, build.size_bytes, build.sha256,
+                               build.download_url});
         }
     }
     return entries;

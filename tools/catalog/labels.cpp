@@ -22,7 +22,7 @@ std::string product_label(const catalog::CatalogProduct* product, std::size_t po
 
 std::string build_label(const catalog::CatalogBuild& build)
 {
-    return build.version.empty() ? "fileName " + in_quotes(build.fileName) : build.version;
+    return build.version.empty() ? "fileName " + in_quotes(build.file_name) : build.version;
 }
 
 std::string dropped_build_label(const catalog::CatalogBuild* build, std::size_t position)

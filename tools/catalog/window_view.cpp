@@ -20,7 +20,7 @@ ShownProduct shown_product(const catalog::CatalogProduct& product)
     ShownProduct shown;
     shown.name = product.name;
     shown.slug = product.slug;
-    shown.beta_channel = product.betaAvailable;
+    shown.beta_channel = product.beta_available;
     shown.opens_on = app::initial_channel(product);
     shown.official = shown_rows(product, app::Channel::official);
     shown.beta = shown_rows(product, app::Channel::beta);
