@@ -1,0 +1,112 @@
+"""The tests' handles on the site, under /_dev/: the log of what the site received, forgetting it,
+granting and revoking download passes without the sign-in, and scripting the next answers of a
+path. The controls stay out of the request log.
+
+DevControls is mixed into server.Handler: it uses the server's request_log, scripts and sign_ins
+and the answers of answers.SiteHandler.
+"""
+
+import json
+import threading
+import time
+import urllib.parse
+
+from request_values import decimal, header_safe
+
+MAX_PASS_LIFETIME = 86400
+
+
+class ScriptedAnswers:
+    """The answers a test scripted, by path, with how many requests each is still for."""
+
+    def __init__(self):
+        self.lock = threading.Lock()
+        self.scripted = {}  # path -> [answer, answers left]
+
+    def script(self, path, answer, times):
+        """Scripts the next `times` answers for path; 0 takes a script back."""
+        with self.lock:
+            if times > 0:
+                self.scripted[path] = [answer, times]
+            else:
+                self.scripted.pop(path, None)
+
+    def take(self, path):
+        """The answer scripted for path, counting it as used, or None."""
+        with self.lock:
+            script = self.scripted.get(path)
+            if script is None:
+                return None
+            script[1] -= 1
+            if script[1] <= 0:
+                del self.scripted[path]
+            return script[0]
+
+
+def valid_script(script):
+    """Whether a POST /_dev/answer body is {"path", "status"?, "headers"?, "body"?, "times"?} with
+    headers that cannot split the answer's header."""
+    if not isinstance(script, dict):
+        return False
+    headers = script.get("headers", [])
+    return (isinstance(script.get("path"), str) and isinstance(script.get("status", 200), int)
+            and isinstance(script.get("body", ""), str) and isinstance(script.get("times", 1), int)
+            and isinstance(headers, list)
+            and all(isinstance(h, list) and len(h) == 2 and all(isinstance(v, str) and header_safe(v) for v in h)
+                    for h in headers))
+
+
+class DevControls:
+    def record(self, body=b""):
+        self.server.request_log.record({**self.request_record(body), "time": time.time()})
+
+    def answer_request_log(self):
+        self.send_json(200, self.server.request_log.all())
+
+    def answer_dev_control(self, url, body):
+        query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+        if url.path == "/_dev/reset":
+            self.server.request_log.clear()
+            self.send_json(200, {"ok": True})
+        elif url.path == "/_dev/pass":
+            self.answer_grant_pass(query)
+        elif url.path == "/_dev/answer":
+            self.answer_script(body)
+        elif url.path == "/_dev/revoke":
+            self.answer_revoke_pass(body)
+        else:
+            self.send_nothing_here()
+
+    def answer_grant_pass(self, query):
+        lifetime = None
+        if "lifetime" in query:
+            lifetime = decimal(query["lifetime"][0], 0, MAX_PASS_LIFETIME)
+            if lifetime is None:
+                self.send_error_body(400, "lifetime must be 0..%d seconds." % MAX_PASS_LIFETIME)
+                return
+        self.send_json(200, {"pass": self.server.sign_ins.grant_pass(lifetime)})
+
+    def answer_revoke_pass(self, body):
+        try:
+            token = json.loads(body or b"").get("pass")
+        except (ValueError, AttributeError):
+            token = None
+        if not isinstance(token, str):
+            self.send_error_body(400, 'The body must be {"pass": "..."}.')
+            return
+        self.server.sign_ins.revoke_pass(token)
+        self.send_json(200, {"ok": True})
+
+    def answer_script(self, body):
+        """The next `times` requests (1 unless given) for the script's path get its answer instead
+        of the site's own."""
+        try:
+            script = json.loads(body or b"")
+        except ValueError:
+            script = None
+        if not valid_script(script):
+            self.send_error_body(400, 'The body must be {"path": "...", "status": N, "headers": [[n, v]], '
+                                      '"body": "...", "times": N}.')
+            return
+        self.server.scripts.script(script["path"], script, script.get("times", 1))
+        self.send_json(200, {"ok": True})
