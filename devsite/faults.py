@@ -39,13 +39,10 @@ class Faults:
         if short is None or rate is None or unsized not in ("0", "1"):
             self.send_error_body(400, "short takes 0..N bytes, unsized 0 or 1, rate bytes a second.")
             return
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
         if unsized == "1":
-            self.send_header("Connection", "close")
+            self.send_head(200, "application/octet-stream", extra_headers=[("Connection", "close")])
         else:
-            self.send_header("Content-Length", str(size))
-        self.end_headers()
+            self.send_head(200, "application/octet-stream", size)
         if self.command == "HEAD":
             return
         if not self.write_pattern(size - short, rate or None) or short or unsized == "1":

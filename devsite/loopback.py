@@ -163,14 +163,19 @@ class LoopbackHandler(http.server.BaseHTTPRequestHandler):
             "body": body.decode("utf-8", "replace"),
         }
 
-    def send_bytes(self, status, body, content_type, extra_headers=()):
-        """A whole answer with its Content-Length; the body is left out for HEAD."""
+    def send_head(self, status, content_type, length=None, extra_headers=()):
+        """The status line and headers of an answer; without a length, no Content-Length."""
         self.send_response(status)
         self.send_header("Content-Type", content_type)
-        self.send_header("Content-Length", str(len(body)))
+        if length is not None:
+            self.send_header("Content-Length", str(length))
         for name, value in extra_headers:
             self.send_header(name, value)
         self.end_headers()
+
+    def send_bytes(self, status, body, content_type, extra_headers=()):
+        """A whole answer with its Content-Length; the body is left out for HEAD."""
+        self.send_head(status, content_type, len(body), extra_headers)
         if self.command != "HEAD":
             self.wfile.write(body)
 

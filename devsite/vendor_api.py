@@ -69,11 +69,7 @@ class VendorApi:
         if pad is None:
             self.send_error_body(400, "pad takes a number of bytes.")
             return
-        size = os.path.getsize(path)
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(size))
-        self.end_headers()
+        self.send_head(200, "application/octet-stream", os.path.getsize(path))
         if self.command == "HEAD":
             return
         with open(path, "rb") as f:

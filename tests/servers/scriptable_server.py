@@ -98,10 +98,7 @@ class Handler(loopback.LoopbackHandler):
         chunk = int(query.get("chunk", "0"))
         if chunk <= 0:
             return self.send_bytes(200, body, "application/octet-stream")
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
+        self.send_head(200, "application/octet-stream", len(body))
         try:
             for start in range(0, len(body), chunk):
                 self.wfile.write(body[start:start + chunk])
@@ -127,10 +124,7 @@ class Handler(loopback.LoopbackHandler):
     def answer_drip(self, query, received):
         total = int(query.get("bytes", "0"))
         interval = int(query.get("interval_ms", "100")) / 1000.0
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(total))
-        self.end_headers()
+        self.send_head(200, "application/octet-stream", total)
         data = pattern(total)
         started = time.monotonic()
         sent = 0

@@ -1,6 +1,9 @@
 #!/usr/bin/env python3
 """Reads the resources of the built TarnwickInstaller.exe straight from its PE file: the icon group
-of eight sizes, the manifest's promises and the version 1.0.0. Needs no Wine."""
+of eight sizes, the manifest's promises and the version 1.0.0, which must be the project's VERSION
+when that is given. Needs no Wine.
+
+  check_resources.py PROGRAM [PROJECT_VERSION]"""
 
 import struct
 import sys
@@ -8,6 +11,7 @@ import unittest
 
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 PROGRAM = None
+PROJECT_VERSION = None
 
 
 class PeResources:
@@ -51,6 +55,39 @@ class PeResources:
         return found
 
 
+def aligned(offset):
+    return (offset + 3) & ~3
+
+
+def version_nodes(block, offset, end):
+    """(key, value, offset of the children, end) of each VS_VERSIONINFO-style node in [offset, end)."""
+    while offset + 6 <= end:
+        length, value_length, kind = struct.unpack_from("<HHH", block, offset)
+        if length == 0:
+            return
+        key_end = offset + 6
+        while block[key_end:key_end + 2] not in (b"\0\0", b""):
+            key_end += 2
+        value = aligned(key_end + 2)
+        value_size = value_length * 2 if kind == 1 else value_length
+        yield (block[offset + 6:key_end].decode("utf-16-le"), block[value:value + value_size],
+               aligned(value + value_size), offset + length)
+        offset = aligned(offset + length)
+
+
+def version_strings(block):
+    """{name: value} of the StringFileInfo tables of a VS_VERSIONINFO block."""
+    found = {}
+    for _, _, infos, root_end in version_nodes(block, 0, len(block)):
+        for info, _, tables, info_end in version_nodes(block, infos, root_end):
+            if info != "StringFileInfo":
+                continue
+            for _, _, strings, table_end in version_nodes(block, tables, info_end):
+                for name, value, _, _ in version_nodes(block, strings, table_end):
+                    found[name] = value.decode("utf-16-le").rstrip("\0")
+    return found
+
+
 class Resources(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -92,7 +129,22 @@ class Resources(unittest.TestCase):
         self.assertEqual((file_ms, file_ls, product_ms, product_ls), (0x10000, 0, 0x10000, 0))
         self.assertIn("1.0.0".encode("utf-16-le"), block)
 
+    def test_the_version_resource_is_the_projects_version(self):
+        if PROJECT_VERSION is None:
+            self.skipTest("no project version given")
+        block = next(iter(self.pe.resources(RT_VERSION).values()))
+        fixed = block.find(struct.pack("<I", 0xFEEF04BD))
+        file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", block, fixed + 8)
+        major, minor, patch = (int(part) for part in PROJECT_VERSION.split("."))
+        numbers = ((major << 16) | minor, patch << 16)
+        self.assertEqual(((file_ms, file_ls), (product_ms, product_ls)), (numbers, numbers))
+        strings = version_strings(block)
+        self.assertEqual((strings.get("FileVersion"), strings.get("ProductVersion")),
+                         (PROJECT_VERSION, PROJECT_VERSION))
+
 
 if __name__ == "__main__":
     PROGRAM = sys.argv.pop(1)
+    if len(sys.argv) > 1 and not sys.argv[1].startswith("-"):
+        PROJECT_VERSION = sys.argv.pop(1)
     unittest.main(verbosity=1)

@@ -1,5 +1,7 @@
 #include "tools/catalog/command_line.h"
 
+#include "app/version.h"
+
 #include <map>
 
 namespace tw::tool {
@@ -123,7 +125,8 @@ const char* const usage_text =
     "                              [--ca-file PEM]\n"
     "\n"
     "check  reads a catalog (a file, \"-\" for standard input, or an https address) as Installer\n"
-    "       1.0.0 does and tells, a line each, what it refuses or drops and why, what its window\n"
+    "       " TWI_INSTALLER_VERSION " does and tells, a line each, what it refuses or drops and why,"
+    " what its window\n"
     "       shows, which download addresses the address policy refuses for HOST (default: the\n"
     "       host of an https CATALOG), which file names staging changes and, with --files, whether\n"
     "       the files in DIR match their entries and carry the publisher's signature.\n"
