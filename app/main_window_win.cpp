@@ -536,27 +536,17 @@ void MainWindow::finish(const Effects& effects)
 void MainWindow::focus(Focus target)
 {
     const ui::Controls& c = view_.controls;
-    switch (target) {
-    case Focus::unchanged:
-        return;
-    case Focus::product_list:
-        SetFocus(c.product_list);
-        return;
-    case Focus::version_list:
-        SetFocus(c.version_list);
-        return;
-    case Focus::official_button:
-        SetFocus(c.official_button);
-        return;
-    case Focus::beta_button:
-        SetFocus(c.beta_button);
-        return;
-    case Focus::install_button:
-        SetFocus(c.install_button);
-        return;
-    case Focus::close_button:
-        SetFocus(c.close_button);
-        return;
+    const struct {
+        Focus target;
+        HWND control;
+    } controls[] = {
+        {Focus::product_list, c.product_list},       {Focus::version_list, c.version_list},
+        {Focus::official_button, c.official_button}, {Focus::beta_button, c.beta_button},
+        {Focus::install_button, c.install_button},   {Focus::close_button, c.close_button},
+    };
+    for (const auto& entry : controls) {
+        if (entry.target == target)
+            SetFocus(entry.control);
     }
 }
 
