@@ -14,6 +14,8 @@ ReplyVerdict judge_catalog_reply(const catalog::CatalogReply& reply)
         return ReplyVerdict::pass_ended;
     if (reply.status == 0)
         return ReplyVerdict::unreachable;
+    if (reply.status == 407)
+        return ReplyVerdict::proxy_refused;
     if (reply.status == 200)
         return ReplyVerdict::catalog;
     return ReplyVerdict::unexpected;

@@ -15,6 +15,8 @@ WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_s
         return {text::agreement_required(host)};
     if (failure.status == 401 && pass_sent)
         return {text::pass_ended, true};
+    if (failure.status == 407)
+        return {text::proxy_refused};
     return {text::download_unfinished};
 }
 
@@ -62,6 +64,8 @@ std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host)
         return text::sign_in_expired;
     case SignInOutcome::offline:
         return text::unreachable;
+    case SignInOutcome::proxy_refused:
+        return text::proxy_refused;
     case SignInOutcome::rate_limited:
         return text::sign_in_rate_limited;
     case SignInOutcome::update_required:

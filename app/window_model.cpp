@@ -151,6 +151,9 @@ Effects catalog_arrived(WindowModel& model, const catalog::CatalogReply& reply, 
     case ReplyVerdict::unreachable:
         say(model, text::unreachable, StatusKind::attention);
         return {};
+    case ReplyVerdict::proxy_refused:
+        say(model, text::proxy_refused, StatusKind::attention);
+        return {};
     case ReplyVerdict::catalog:
         if (auto parsed = catalog::parse_catalog(reply.body))
             return catalog_applied(model, std::move(*parsed), around, now_ms);

@@ -20,8 +20,10 @@ constexpr const char* browser_not_opened =
 constexpr const char* waiting_for_approval = "download sign-in: waiting for approval in the browser";
 constexpr const char* internal_failure_note = "download sign-in: stopped by an internal error";
 
-constexpr std::array<std::string_view, 8> outcome_names = {
+constexpr std::array<std::string_view, 10> outcome_names = {
     "approved", "denied", "expired", "cancelled", "offline", "rate limited", "update required", "failed",
+    "failed",  // 8 is no outcome
+    "proxy refused",
 };
 constexpr std::array<std::string_view, 3> loopback_names = {"127.0.0.1", "localhost", "[::1]"};
 
@@ -108,6 +110,8 @@ SignInResult refuse_start(Run& run, LinkStartResult& start)
         outcome = SignInOutcome::offline;
     } else if (start.kind == LinkStartKind::update_required) {
         outcome = SignInOutcome::update_required;
+    } else if (start.kind == LinkStartKind::proxy_refused) {
+        outcome = SignInOutcome::proxy_refused;
     } else if (start.outcome.code == ContractErrorCode::RATE_LIMITED) {
         outcome = SignInOutcome::rate_limited;
         if (start.outcome.has_retry_after)
@@ -141,6 +145,7 @@ std::optional<SignInOutcome> outcome_of(LinkPollKind kind)
     case LinkPollKind::pending:
     case LinkPollKind::rate_limited:
     case LinkPollKind::retry: return std::nullopt;
+    case LinkPollKind::proxy_refused: return SignInOutcome::proxy_refused;
     case LinkPollKind::failed: break;
     }
     return SignInOutcome::failed;
@@ -252,7 +257,7 @@ DownloadSignInOptions make_download_sign_in_options(std::string_view site, std::
 std::string_view sign_in_outcome_name(SignInOutcome outcome) noexcept
 {
     const auto index = static_cast<std::uint32_t>(outcome);
-    return index < outcome_names.size() ? outcome_names[index] : outcome_names.back();
+    return outcome_names[index < outcome_names.size() ? index : static_cast<std::uint32_t>(SignInOutcome::failed)];
 }
 
 bool is_allowed_site(std::string_view site) noexcept

@@ -64,6 +64,8 @@ enum class SignInOutcome : std::int32_t {
     rate_limited = 5,
     update_required = 6,
     failed = 7,
+    // 8 is left out: logs and tests read it as a value outside the table.
+    proxy_refused = 9,
 };
 
 // The word used in the log; "failed" for any value outside the table.

@@ -17,6 +17,7 @@ constexpr std::size_t token_length = 48;
 constexpr std::string_view poll_token_prefix = "twdl_";
 constexpr std::string_view download_pass_prefix = "twdp_";
 constexpr std::int64_t largest_count = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t proxy_refused_status = 407;  // Proxy Authentication Required, and kept
 
 constexpr const char* not_an_object = "the body is not a JSON object";
 constexpr const char* unreadable_message = "the body could not be read";
@@ -232,6 +233,8 @@ void classify_start(LinkStartResult& result)
     result.message = outcome.description;
     if (outcome.transport_failed != 0) {
         result.kind = LinkStartKind::offline;
+    } else if (outcome.status == proxy_refused_status) {
+        result.kind = LinkStartKind::proxy_refused;
     } else if (is_success(outcome)) {
         std::string error;
         const bool accepted = parse_link_start(outcome.body, result.response, error);
@@ -265,6 +268,8 @@ void classify_poll(LinkPollResult& result)
     result.message = outcome.description;
     if (is_success(outcome))
         read_poll_answer(result);
+    else if (outcome.status == proxy_refused_status)
+        result.kind = LinkPollKind::proxy_refused;
     else if (outcome.has_contract_body && outcome.code == ContractErrorCode::INVALID_TOKEN)
         result.kind = LinkPollKind::token_rejected;
     else if (outcome.code == ContractErrorCode::RATE_LIMITED)

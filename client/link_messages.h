@@ -35,7 +35,8 @@ struct DownloadPass {
     std::string server_time_utc;
 };
 
-enum class LinkStartKind : std::int32_t { ok = 0, offline = 1, update_required = 2, failed = 3 };
+// proxy_refused: a proxy between us and the site wants a sign-in we cannot give (407).
+enum class LinkStartKind : std::int32_t { ok = 0, offline = 1, update_required = 2, failed = 3, proxy_refused = 4 };
 
 struct LinkStartResult {
     LinkStartKind kind = LinkStartKind::failed;
@@ -54,6 +55,7 @@ enum class LinkPollKind : std::int32_t {
     rate_limited = 5,
     retry = 6,
     failed = 7,
+    proxy_refused = 8,
 };
 
 struct LinkPollResult {

@@ -1,9 +1,9 @@
-"""The tests' handles on the site, under /_dev/: the log of what the site received, forgetting it,
-granting and revoking download passes without the sign-in, and scripting the next answers of a
-path. The controls stay out of the request log.
+"""The tests' handles on the site, under /_dev/: the log of what the site received and the status
+it answered, forgetting it, granting and revoking download passes without the sign-in, scripting
+the next answers of a path, and what a download acts out. The controls stay out of the request log.
 
-DevControls is mixed into server.Handler: it uses the server's request_log, scripts and sign_ins
-and the answers of answers.SiteHandler.
+DevControls is mixed into server.Handler: it uses the server's request_log, scripts, sign_ins and
+download_faults and the answers of answers.SiteHandler.
 """
 
 import json
@@ -11,6 +11,7 @@ import threading
 import time
 import urllib.parse
 
+from faults import valid_download_fault
 from request_values import decimal, header_safe
 
 MAX_PASS_LIFETIME = 86400
@@ -57,8 +58,20 @@ def valid_script(script):
 
 
 class DevControls:
+    def parse_request(self):
+        # One handler serves every request of a keep-alive connection: a status belongs to the
+        # request it answers.
+        self.logged = None
+        return super().parse_request()
+
     def record(self, body=b""):
-        self.server.request_log.record({**self.request_record(body), "time": time.time()})
+        self.logged = {**self.request_record(body), "time": time.time()}
+        self.server.request_log.record(self.logged)
+
+    def send_response(self, code, message=None):
+        super().send_response(code, message)
+        if getattr(self, "logged", None) is not None:
+            self.server.request_log.note(self.logged, status=code)
 
     def answer_request_log(self):
         self.send_json(200, self.server.request_log.all())
@@ -74,6 +87,8 @@ class DevControls:
             self.answer_script(body)
         elif url.path == "/_dev/revoke":
             self.answer_revoke_pass(body)
+        elif url.path == "/_dev/download":
+            self.answer_download_fault(body)
         else:
             self.send_nothing_here()
 
@@ -109,4 +124,17 @@ class DevControls:
                                       '"body": "...", "times": N}.')
             return
         self.server.scripts.script(script["path"], script, script.get("times", 1))
+        self.send_json(200, {"ok": True})
+
+    def answer_download_fault(self, body):
+        """What the requests for a download act out from now on (faults.DownloadFaults)."""
+        try:
+            plan = json.loads(body or b"")
+        except ValueError:
+            plan = None
+        if not valid_download_fault(plan):
+            self.send_error_body(400, 'The body must be {"name": "...", "cut_after": N, "overstate": N, '
+                                      '"no_ranges": true, "every": true, "etag_from": N}.')
+            return
+        self.server.download_faults.set(plan)
         self.send_json(200, {"ok": True})

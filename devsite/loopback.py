@@ -51,9 +51,14 @@ class RequestLog:
         with self.lock:
             self.entries.append(entry)
 
+    def note(self, entry, **fields):
+        """Adds what was learnt after the record was made, such as the status answered."""
+        with self.lock:
+            entry.update(fields)
+
     def all(self):
         with self.lock:
-            return list(self.entries)
+            return [dict(entry) for entry in self.entries]
 
     def clear(self):
         with self.lock:

@@ -27,6 +27,7 @@ import answers
 import catalog_check
 import catalog_document
 import dev_controls
+import faults
 import loopback
 import sign_in
 from dev_controls import DevControls
@@ -112,6 +113,7 @@ class DevSite(loopback.LoopbackServer):
         self.hashes = catalog_document.FileHashes()
         self.request_log = loopback.RequestLog()
         self.scripts = dev_controls.ScriptedAnswers()
+        self.download_faults = faults.DownloadFaults()
         super().__init__(options.bind, options.port, Handler, tls, log_file)
 
 

@@ -1,8 +1,8 @@
-"""The vendor's site as the Installer meets it: the catalog, the downloads, and the download
-sign-in (link start and poll, the approval page).
+"""The vendor's site as the Installer meets it: the catalog, the downloads (with byte ranges), and
+the download sign-in (link start and poll, the approval page).
 
-Mixed into server.Handler: it uses the server's options, sign_ins and hashes, the answers of
-answers.SiteHandler and, for a padded download, faults.Faults.
+Mixed into server.Handler: it uses the server's options, sign_ins, hashes and download_faults, the
+answers of answers.SiteHandler and, for a padded download, faults.Faults.
 """
 
 import html
@@ -12,6 +12,7 @@ import time
 import urllib.parse
 
 import catalog_document
+import ranges
 from request_values import decimal
 
 API = "/api/installer/v1"
@@ -69,17 +70,46 @@ class VendorApi:
         if pad is None:
             self.send_error_body(400, "pad takes a number of bytes.")
             return
-        self.send_head(200, "application/octet-stream", os.path.getsize(path))
+        acting = self.server.download_faults.take(name)
+        size = os.path.getsize(path)
+        etag, modified = ranges.validators(path, acting.etag_changed)
+        headers = [("ETag", etag), ("Last-Modified", modified)]
+        span = None
+        if not acting.no_ranges:
+            headers.append(("Accept-Ranges", "bytes"))
+            if ranges.if_range_holds(self.headers.get("If-Range"), etag, modified):
+                span = ranges.requested_span(self.headers.get("Range"), size)
+        if span == ranges.UNSATISFIABLE:
+            self.send_bytes(416, b"", "text/plain", headers + [("Content-Range", "bytes */%d" % size)])
+            return
+        first, last = span or (0, size - 1)
+        if span:
+            headers.append(("Content-Range", "bytes %d-%d/%d" % (first, last, size)))
+        self.send_file_part(206 if span else 200, path, first, last - first + 1, headers, acting)
+        if pad and self.command != "HEAD":
+            self.write_pattern(pad, None)
+            self.end_connection()
+
+    def send_file_part(self, status, path, first, count, headers, acting):
+        """count bytes of the file from first on, or fewer when cut; a cut or overstated body
+        ends the connection, which cannot carry another answer after it."""
+        self.send_head(status, "application/octet-stream", count + acting.overstate, headers)
         if self.command == "HEAD":
             return
-        with open(path, "rb") as f:
-            while True:
-                chunk = f.read(CHUNK)
-                if not chunk:
-                    break
-                self.wfile.write(chunk)
-        if pad:
-            self.write_pattern(pad, None)
+        left = count if acting.cut_after is None else min(count, acting.cut_after)
+        try:
+            with open(path, "rb") as f:
+                f.seek(first)
+                while left > 0:
+                    chunk = f.read(min(CHUNK, left))
+                    if not chunk:
+                        break
+                    self.wfile.write(chunk)
+                    left -= len(chunk)
+        except OSError:  # the client went away
+            self.close_connection = True
+            return
+        if acting.overstate or (acting.cut_after is not None and acting.cut_after < count):
             self.end_connection()
 
     def answer_go(self, name):

@@ -2,6 +2,8 @@
 
 #include "client/http_rules.h"
 #include "client/platform/async_request.h"
+#include "client/platform/proxy_access.h"
+#include "client/platform/proxy_auth.h"
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
 #include "client/platform/tls_floor.h"
@@ -211,8 +213,7 @@ Plan plan_exchange(const HttpRequest& request)
 // A null handle on failure, with the last error still WinHttpOpen's.
 HINTERNET open_session(const Plan& plan)
 {
-    const DWORD access = is_loopback_host(narrow(plan.target.host)) ? WINHTTP_ACCESS_TYPE_NO_PROXY
-                                                                     : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
+    const DWORD access = session_access_type(narrow(plan.target.host));
     const HINTERNET session = WinHttpOpen(plan.headers.agent.c_str(), access, WINHTTP_NO_PROXY_NAME,
                                           WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
     if (!session)
@@ -232,20 +233,31 @@ HINTERNET open_request(HINTERNET connection, const Plan& plan)
                               plan.secure ? WINHTTP_FLAG_SECURE : 0);
 }
 
-// Send, receive, status, headers and body, one asynchronous step at a time.
+// Send and receive, once more when the proxy takes the signed-in user's credentials; empty on success.
+std::string send_and_receive(HINTERNET request, RequestContext& context, DWORD_PTR context_value, StepWaiter& waiter)
+{
+    const auto body_length = static_cast<DWORD>(context.body.size());
+    for (bool asked_before = false;; asked_before = true) {
+        waiter.begin();
+        std::string error = waiter.wait(
+            "WinHttpSendRequest",
+            WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                               context.body.empty() ? WINHTTP_NO_REQUEST_DATA : context.body.data(), body_length,
+                               body_length, context_value));
+        if (!error.empty())
+            return error;
+        waiter.begin();
+        error = waiter.wait("WinHttpReceiveResponse", WinHttpReceiveResponse(request, nullptr));
+        if (!error.empty() || answer_proxy_challenge(request, asked_before) != ProxyChallenge::answered)
+            return error;
+    }
+}
+
+// Send, receive, status, headers and body, one asynchronous step at a time. A 407 the proxy
+// keeps is the response, so callers tell it from no answer at all.
 HttpResponse drive_request(HINTERNET request, RequestContext& context, DWORD_PTR context_value, StepWaiter& waiter)
 {
-    waiter.begin();
-    const auto body_length = static_cast<DWORD>(context.body.size());
-    std::string error = waiter.wait(
-        "WinHttpSendRequest",
-        WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                           context.body.empty() ? WINHTTP_NO_REQUEST_DATA : context.body.data(), body_length,
-                           body_length, context_value));
-    if (!error.empty())
-        return failed_exchange(std::move(error));
-    waiter.begin();
-    error = waiter.wait("WinHttpReceiveResponse", WinHttpReceiveResponse(request, nullptr));
+    std::string error = send_and_receive(request, context, context_value, waiter);
     if (!error.empty())
         return failed_exchange(std::move(error));
 
@@ -280,6 +292,8 @@ HttpResponse exchange(const HttpRequest& request)
     InternetHandle handle(open_request(connection.get(), plan));
     if (!handle)
         return failed_exchange(failed_step("WinHttpOpenRequest"));
+    if (!refuse_automatic_logon(handle.get()))
+        return failed_exchange(failed_step("WinHttpSetOption"));
 
     const auto context = std::make_shared<RequestContext>(receive_buffer_size);
     if (plan.post)

@@ -56,6 +56,7 @@ class Site:
         os.mkdir(downloads)
         for name in FILES:
             self.write_download(name, b"setup")
+        self.write_download("ranged.bin", pattern(1000))
         self.process = subprocess.Popen(
             [sys.executable, os.path.join(SOURCE, "devsite", "server.py"), "--port", "0",
              "--cert", os.path.join(pki, "server.pem"), "--key", os.path.join(pki, "server.key"),
@@ -289,6 +290,57 @@ class DownloadPasses(unittest.TestCase):
         self.assertEqual([entry["path"] for entry in log], ["/bytes/1"])
         headers = dict(log[0]["headers"])
         self.assertEqual((headers["Host"], headers["Authorization"]), ("localhost:%d" % SITE.port, "Bearer abc"))
+
+
+class Ranges(unittest.TestCase):
+    def test_ranges_if_range_and_what_a_download_acts_out(self):
+        path = "/downloads/ranged.bin"
+        _, first_headers, _, _ = SITE.fetch(path)
+        etag, date = first_headers["ETag"], first_headers["Last-Modified"]
+        from_600 = {"Range": "bytes=600-"}
+        cases = [  # name, fault, request headers, per request: (status, Content-Range, first byte, count, whole)
+            ("whole", None, {}, [(200, None, 0, 1000, True)]),
+            ("a range", None, from_600, [(206, "bytes 600-999/1000", 600, 400, True)]),
+            ("a closed range", None, {"Range": "bytes=10-19"}, [(206, "bytes 10-19/1000", 10, 10, True)]),
+            ("If-Range with the ETag", None, dict(from_600, **{"If-Range": etag}),
+             [(206, "bytes 600-999/1000", 600, 400, True)]),
+            ("If-Range with the date", None, dict(from_600, **{"If-Range": date}),
+             [(206, "bytes 600-999/1000", 600, 400, True)]),
+            ("If-Range with another ETag", None, dict(from_600, **{"If-Range": '"other"'}),
+             [(200, None, 0, 1000, True)]),
+            ("If-Range with a weak ETag", None, dict(from_600, **{"If-Range": "W/" + etag}),
+             [(200, None, 0, 1000, True)]),
+            ("past the end", None, {"Range": "bytes=1000-"}, [(416, "bytes */1000", 0, 0, True)]),
+            ("several ranges are served whole", None, {"Range": "bytes=0-1,5-6"}, [(200, None, 0, 1000, True)]),
+            ("cut once", {"cut_after": 300}, {}, [(200, None, 0, 300, False), (200, None, 0, 1000, True)]),
+            ("cut every time", {"cut_after": 300, "every": True}, from_600,
+             [(206, "bytes 600-999/1000", 600, 300, False)] * 2),
+            ("a length that overstates", {"overstate": 50}, {}, [(200, None, 0, 1000, False)]),
+            ("no ranges", {"no_ranges": True, "every": True}, from_600, [(200, None, 0, 1000, True)] * 2),
+            ("the file changes after the first request", {"etag_from": 2}, dict(from_600, **{"If-Range": etag}),
+             [(206, "bytes 600-999/1000", 600, 400, True), (200, None, 0, 1000, True)]),
+        ]
+        for name, fault, headers, answers in cases:
+            with self.subTest(name):
+                SITE.fetch("/_dev/download", "POST", body=json.dumps(dict(fault or {}, name="ranged.bin")))
+                SITE.fetch("/_dev/reset", "POST")
+                for status, content_range, first, count, whole in answers:
+                    got_status, got_headers, data, got_whole = SITE.fetch(path, headers=headers)
+                    self.assertEqual((got_status, got_headers.get("Content-Range"), got_whole),
+                                     (status, content_range, whole))
+                    if status != 416:
+                        self.assertEqual(data, pattern(1000)[first:first + count])
+                    self.assertEqual(got_headers.get("Accept-Ranges"), None if fault and "no_ranges" in fault else "bytes")
+                log = json.loads(SITE.fetch("/_dev/requests")[2])
+                self.assertEqual([(e["status"], dict(e["headers"]).get("Range")) for e in log],
+                                 [(a[0], headers.get("Range")) for a in answers])
+        SITE.fetch("/_dev/download", "POST", body=json.dumps({"name": "ranged.bin"}))
+
+    def test_download_faults_refuse_what_they_cannot_use(self):
+        for body in ({"cut_after": 1}, {"name": "x", "cut_after": -1}, {"name": "x", "every": 1},
+                     {"name": "x", "overstate": 0}, {"name": "x", "later": True}):
+            with self.subTest(body=body):
+                self.assertEqual(SITE.fetch("/_dev/download", "POST", body=json.dumps(body))[0], 400)
 
 
 class ChecksumsFromFiles(unittest.TestCase):

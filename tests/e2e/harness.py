@@ -344,7 +344,10 @@ class Program:
     def __init__(self, config, work_dir, file_name, env=None, program=None, wrapper=()):
         self.path = os.path.join(work_dir, file_name)
         shutil.copyfile(program or config.program, self.path)
-        environment = dict(os.environ, **(env or {}))
+        # Under Wine the Installer's sessions read http_proxy: a proxy of the shell's must not
+        # carry the tests' traffic, only the one a test names.
+        environment = {name: value for name, value in os.environ.items() if name.lower() != "http_proxy"}
+        environment.update(env or {})
         with open(os.path.join(work_dir, "program.out"), "wb") as output:
             self.process = subprocess.Popen([*wrapper, config.wine_run, self.path], stdin=subprocess.DEVNULL,
                                             stdout=output, stderr=subprocess.STDOUT, cwd=work_dir,

@@ -242,6 +242,7 @@ TEST(CatalogReply, VerdictsInOrder)
         {403, true, ReplyVerdict::unexpected},   {429, false, ReplyVerdict::unexpected},
         {503, false, ReplyVerdict::unexpected},  {204, false, ReplyVerdict::unexpected},
         {304, false, ReplyVerdict::unexpected},
+        {407, false, ReplyVerdict::proxy_refused}, {407, true, ReplyVerdict::proxy_refused},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.status) + (c.pass_sent ? " with pass" : " without pass"));

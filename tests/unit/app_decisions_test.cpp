@@ -82,6 +82,8 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
         {{false, "", 401}, false, unfinished_download, false},
         {{false, "rate_limited", 429}, false, unfinished_download, false},
         {{false, "", 0}, false, unfinished_download, false},
+        {{false, "", 407}, true, L"Your network's proxy wants a sign-in that the Installer can't give. "
+                                 L"Ask whoever runs your network to let this address through.", false},
     };
     for (const auto& c : cases) {
         const WorkOutcome outcome = install_download_failure(c.failure, c.pass_sent, host);
@@ -147,6 +149,9 @@ TEST(Outcomes, SignInEndings)
     EXPECT_EQ(sign_in_message(posted(SignInOutcome::offline), host),
               L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
     EXPECT_EQ(sign_in_message(99, host), L"Sign-in didn't work. Try again.");
+    EXPECT_EQ(sign_in_message(posted(SignInOutcome::proxy_refused), host),
+              L"Your network's proxy wants a sign-in that the Installer can't give. "
+              L"Ask whoever runs your network to let this address through.");
 }
 
 TEST(SetupGate, CloseAndStartDecideOnce)

@@ -1,0 +1,135 @@
+"""A proxy between the Installer and the site: squid on loopback in front of the site under its
+real-looking name, and the 407 and 401 challenges the transport may meet.
+
+Wine's WinHTTP goes direct in WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY mode whatever is set, so under
+Wine the Installer takes WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, which reads http_proxy; the tests name
+squid there. Answering a Negotiate or NTLM proxy with the signed-in user's credentials needs a
+Windows logon (Wine has no ntlm_auth here): only Windows can show that the proxy lets the request
+through.
+"""
+
+import os
+import sys
+
+import harness
+from harness import BETA, INSTALL, OFFICIAL, SIGN_IN, VERSIONS, DevSite
+from test_hostile import API, CHOOSE_VERSION, OUTCOME_WAIT, UNEXPECTED, UNREACHABLE, HostileTestCase, installed
+
+sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
+from run_with_devsite import in_own_hosts, write_named_hosts  # noqa: E402
+from squid import Squid  # noqa: E402
+
+PROXY_REFUSED = ("Your network's proxy wants a sign-in that the Installer can't give. "
+                 "Ask whoever runs your network to let this address through.")
+
+
+class ProxyTestCase(HostileTestCase):
+    def named_site(self):
+        """The Installer of https://tarnwick.test:PORT, the wrapper that runs it, and the hosts
+        file squid resolves with. Only squid finds the site: the program's own hosts file sends
+        tarnwick.test to 127.0.0.2, where nothing listens; downloads.tarnwick.test is the site."""
+        program = os.environ.get("TWI_E2E_NAMED_SITE_PROGRAM")
+        hosts = os.path.join(self.make_work_dir(), "hosts")
+        write_named_hosts(hosts)
+        dead_end = os.path.join(self.work_dir, "hosts-without-the-site")
+        with open("/etc/hosts") as system, open(dead_end, "w") as f:
+            f.write(system.read() + "\n127.0.0.2 tarnwick.test\n127.0.0.1 downloads.tarnwick.test\n")
+        wrapper = in_own_hosts(dead_end, [])
+        if not program or wrapper is None:
+            self.skipTest("needs the named-site Installer and a mount namespace of its own")
+        self.site_host = "tarnwick.test:%d" % self.config.site_port
+        return program, wrapper, hosts
+
+    def squid(self, hosts, **options):
+        proxy = Squid(hosts, **options)
+        self.addCleanup(proxy.remove)
+        self.addCleanup(proxy.stop)
+        return proxy
+
+    def env(self, proxy):
+        return {"http_proxy": "http://127.0.0.1:%d" % proxy.port,
+                "TWI_SAMPLE_MARKERS": harness.windows_path(self.markers),
+                "TWI_BROWSER_LOG": os.path.join(self.work_dir, "browser.log")}
+
+
+class ThroughSquid(ProxyTestCase):
+    def test_catalog_and_sign_in_go_through_the_proxy_inside_tls_and_a_download_installs(self):
+        program, wrapper, hosts = self.named_site()
+        proxy = self.squid(hosts)
+        # The downloader keeps AUTOMATIC_PROXY, which Wine takes for no proxy: its file comes
+        # from the downloads host, which the program reaches directly.
+        on_downloads = "https://downloads.tarnwick.test:%d/downloads/" % self.config.site_port
+        catalog = self.samples.write([
+            self.samples.build("3.1.0-beta.1", "sample-setup-exit-0.exe", "Studio-beta.exe", track="beta"),
+            self.samples.build("3.0.0", "sample-setup-exit-0.exe", "Studio.exe", url=on_downloads + "Studio.exe"),
+        ], betas_need_sign_in=True)
+        site_args = self.samples.site_args() + ["--no-check", "--link-interval", "1", "--link-auto", "approved"]
+        self.start(catalog, site_args=site_args, program_env=self.env(proxy), program=program, wrapper=wrapper)
+        self.check_when_done()
+        self.wait_status(CHOOSE_VERSION)
+        download_pass = self.sign_in()
+        self.assertEqual(self.driver.rows(VERSIONS), ["3.1.0-beta.1 (latest)"])
+        self.driver.call("click", OFFICIAL)
+        self.driver.call("click", INSTALL)
+        self.wait_status(installed("3.0.0"), OUTCOME_WAIT)
+        proxy.stop()
+        seen = [(code, method, target) for code, method, target in proxy.requests() if method != "-"]
+        self.assertEqual(set(seen), {("TCP_TUNNEL/200", "CONNECT", self.site_host)})
+        squid_saw = proxy.log_text("access.log") + proxy.log_text("cache.log")
+        for secret in (download_pass, "twdp_", "twdl_", "Bearer", "/api/"):
+            self.assertNotIn(secret, squid_saw)
+
+    def test_a_proxy_that_wants_a_password(self):
+        program, wrapper, hosts = self.named_site()
+        proxy = self.squid(hosts, require_basic=True)
+        self.start(self.samples.write([]), site_args=["--no-check"], program_env=self.env(proxy), program=program,
+                   wrapper=wrapper)
+        # Wine reads no status from the proxy's answer to CONNECT: it starts TLS on squid's 407 page
+        # (squid logs error:invalid-request) and fails with 12157, which reads as no answer. Windows
+        # ends the exchange with the 407, which ChallengesInHand shows becoming PROXY_REFUSED.
+        self.wait_status(UNREACHABLE, 40)
+        proxy.stop()
+        self.assertIn(("TCP_DENIED/407", "CONNECT", self.site_host), proxy.requests())
+        self.assertEqual(self.site.requests(), [])
+
+
+class ChallengesInHand(ProxyTestCase):
+    """The 407 and 401 answers as the transport gets them, played by the site itself."""
+
+    def open_scripted(self, path, status, challenge, times=2):
+        catalog = self.samples.write_beta_behind_sign_in()
+        site = DevSite(self.config, self.work_dir, catalog, None, self.samples.site_args() + ["--no-check"])
+        self.addCleanup(site.stop)
+        self.script(path, status, [challenge], body="<html>sign in</html>", times=times, site=site)
+        self.start(catalog, site=site)
+
+    def test_challenges_get_the_proxy_sentence_and_no_windows_credentials_go_to_the_site(self):
+        rows = [  # name, status, challenge, sentence, catalog requests
+            ("a proxy asking for Basic", 407, ("Proxy-Authenticate", 'Basic realm="corp"'), PROXY_REFUSED, 1),
+            # Sent again once with the user's credentials for the proxy: on Windows an NTLM token,
+            # under Wine nothing (no ntlm_auth), so the second 407 stands.
+            ("a proxy asking for NTLM is answered once", 407, ("Proxy-Authenticate", "NTLM"), PROXY_REFUSED, 2),
+            ("a site asking for NTLM is not answered", 401, ("WWW-Authenticate", "NTLM"), UNEXPECTED, 1),
+        ]
+        for name, status, challenge, sentence, count in rows:
+            with self.subTest(name):
+                try:
+                    self.open_scripted(API + "/catalog", status, challenge)
+                    self.wait_status(sentence, 40)
+                    asked = self.requests_to(API + "/catalog")
+                    self.assertEqual(len(asked), count)
+                    self.assertFalse([r for r in asked if "Authorization" in dict(r["headers"])])
+                finally:
+                    self.end_run()
+
+    def test_a_sign_in_refused_by_the_proxy(self):
+        self.open_scripted(API + "/link/start", 407, ("Proxy-Authenticate", 'Basic realm="corp"'), times=1)
+        self.wait_status(CHOOSE_VERSION)
+        self.driver.call("click", BETA)
+        self.driver.call("click", SIGN_IN)
+        self.wait_status(PROXY_REFUSED, 40)
+        self.assertEqual(len(self.requests_to(API + "/link/start")), 1)
+
+
+if __name__ == "__main__":
+    sys.exit(harness.main(module="__main__"))
