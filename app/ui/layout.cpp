@@ -83,7 +83,7 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
         if (needed || waiting) {
             plan.beta_note = place(content_left, y, content_width, 22);
             plan.sign_in_button = place(20, sign_in_y, 228, button_height, needed);
-            plan.reopen_browser_button = place(228, sign_in_y, 224, button_height, waiting);
+            plan.reopen_browser_button = place(224, sign_in_y, 224, button_height, waiting);
             plan.cancel_sign_in_button = place(448, sign_in_y, 92, button_height, waiting);
             plan.code_rect = {content_left, 266 + d + h, 220, 302 + d + h};
         }
