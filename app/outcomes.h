@@ -15,7 +15,7 @@ struct DownloadFailure {
     std::string_view error_code;  // the service's, from the error body
     std::uint32_t status = 0;
     download::DownloadFailureKind kind = download::DownloadFailureKind::other;
-    std::wstring_view volume;       // not_enough_space: such as "C:\\"
+    std::wstring_view volume{};     // not_enough_space: such as "C:\\"
     std::int64_t needed_bytes = 0;  // not_enough_space: the download's length
 };
 

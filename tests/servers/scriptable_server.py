@@ -150,23 +150,17 @@ class Handler(loopback.LoopbackHandler):
         earlier = len(self.server.hub.seen(received["tag"])) - 1
         etag = '"%s"' % query.get("etag_after" if earlier and "etag_after" in query else "etag", "")
         ranges = query.get("ranges", "1") == "1"
-        # Said so that no client keeps the connection for its next request: every answer ends it.
+        # Every answer ends its connection, so no client may keep it for its next request.
         headers = [("ETag", etag), ("Connection", "close")] + ([("Accept-Ranges", "bytes")] if ranges else [])
         asked = self.headers.get("Range", "")
-        start = 0
-        if ranges and asked.startswith("bytes=") and asked.endswith("-") and self.headers.get("If-Range") == etag:
-            start = int(asked[len("bytes="):-1])
+        start = int(asked[6:-1]) if ranges and asked[:6] == "bytes=" and self.headers.get("If-Range") == etag else 0
+        if start:
             headers.append(("Content-Range", "bytes %d-%d/%d" % (start, total - 1, total)))
-        body = pattern(total)[start:]
-        self.send_head(206 if start else 200, "application/octet-stream", int(query.get("length", len(body))),
+        body = pattern(total)[start:][:int(query.get("cut", total)) if earlier < int(query.get("cuts", "1")) else None]
+        self.send_head(206 if start else 200, "application/octet-stream", int(query.get("length", total - start)),
                        headers)
-        if "length" in query:
-            return self.end_connection()
-        if earlier < int(query.get("cuts", "1")) and "cut" in query:
-            body = body[:int(query["cut"])]
         try:
-            self.wfile.write(body)
-            self.wfile.flush()
+            self.wfile.write(b"" if "length" in query else body)
         except OSError:
             pass
         self.end_connection()
