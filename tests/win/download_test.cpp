@@ -491,8 +491,7 @@ TEST_F(Download, NothingIsSentWhereTls12CannotBeRequired)
 // breaks part way waits and tries again, from where it stopped when it may.
 std::string scriptable_url(const std::string& target)
 {
-    const char* port = std::getenv("TWI_TEST_HTTPS_PORT");
-    return "https://localhost:" + std::string(port ? port : "") + target;
+    return "https://localhost:" + std::string(std::getenv("TWI_TEST_HTTPS_PORT")) + target;
 }
 
 DownloadResult fetch_resumable(const std::string& tag, const std::string& script, const DownloadProgress& progress,
@@ -510,13 +509,11 @@ std::vector<std::string> ranges_asked(const std::string& tag)
     request.method = "GET";
     request.url = scriptable_url("/seen?tag=" + tag);
     std::vector<std::string> asked;
-    const Json log = Json::parse(transport->send(request).body, nullptr, false);
-    for (const Json& entry : log.is_array() ? log : Json::array()) {
-        std::string range;
-        for (const Json& header : entry.value("headers", Json::array()))
-            if (const auto name = header.at(0).get<std::string>(); name == "Range" || name == "If-Range")
-                range += header.at(1).get<std::string>() + " ";
-        asked.push_back(range);
+    for (const Json& entry : Json::parse(transport->send(request).body)) {
+        asked.emplace_back();
+        for (const Json& header : entry.at("headers"))
+            if (header.at(0) == "Range" || header.at(0) == "If-Range")
+                asked.back() += header.at(1).get<std::string>() + " ";
     }
     return asked;
 }
@@ -544,16 +541,13 @@ TEST_F(Download, ABrokenDownloadIsTriedAgainFromWhereItStopped)
         EXPECT_EQ(ranges_asked(c.tag), c.asked) << c.tag;
         EXPECT_EQ(result.requests, static_cast<int>(c.asked.size())) << c.tag;
         EXPECT_EQ(result.bytes_fetched, c.fetched) << c.tag;
+        EXPECT_EQ(notices.front(), ConnectionState::lost) << c.tag;
         if (c.asked.size() > 2) {  // the last try failed too
             expect_nothing_saved(result);
-            EXPECT_EQ(notices.front(), ConnectionState::lost);
             continue;
         }
-        ASSERT_TRUE(result.ok) << c.tag << ": " << result.message;
-        EXPECT_EQ(notices, (std::vector{ConnectionState::lost, ConnectionState::flowing})) << c.tag;
-        if (c.fetched == 300000) {  // nothing fetched twice: the bar kept its place
-            EXPECT_TRUE(std::is_sorted(progress.written.begin(), progress.written.end())) << c.tag;
-        }
+        EXPECT_EQ(notices.back(), ConnectionState::flowing) << c.tag;
+        EXPECT_EQ(std::is_sorted(progress.written.begin(), progress.written.end()), c.fetched == 300000) << c.tag;
         std::string content(300001, '\0');
         DWORD read = 0;
         ASSERT_TRUE(ReadFile(result.file.get(), content.data(), 300001, &read, nullptr));
@@ -567,19 +561,10 @@ TEST_F(Download, ABrokenDownloadIsTriedAgainFromWhereItStopped)
 TEST_F(Download, TheWaitBeforeAnotherTryEndsAtACancel)
 {
     std::atomic<bool> cancel{false};
-    std::thread canceller;
     ULONGLONG lost_at = 0;
-    const auto cancel_soon = [&](tw::download::ConnectionState) {
-        lost_at = GetTickCount64();
-        canceller = std::thread([&] {
-            Sleep(300);
-            cancel.store(true);
-        });
-    };
-    const DownloadResult result =
-        fetch_resumable("cancel", "bytes=300000&cut=100000&etag=a", nullptr, &cancel, cancel_soon);
+    const DownloadResult result = fetch_resumable("cancel", "bytes=300000&cut=100000&etag=a", nullptr, &cancel,
+                                                  [&](auto) { lost_at = GetTickCount64(); cancel.store(true); });
     const ULONGLONG took = GetTickCount64() - lost_at;
-    canceller.join();
     expect_nothing_saved(result);
     EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(result.requests, 1);
@@ -589,12 +574,11 @@ TEST_F(Download, TheWaitBeforeAnotherTryEndsAtACancel)
 TEST_F(Download, ALengthBeyondTheFreeSpaceIsRefusedBeforeItsBody)
 {
     Progress progress;
-    const std::int64_t length = std::int64_t{1} << 50;
     const DownloadResult result =
-        fetch_resumable("space", "bytes=100&length=" + std::to_string(length), progress.callable(), nullptr, nullptr);
+        fetch_resumable("space", "length=1125899906842624", progress.callable(), nullptr, nullptr);  // 2^50
     expect_nothing_saved(result);
     EXPECT_EQ(result.failure, tw::download::DownloadFailureKind::not_enough_space);
-    EXPECT_EQ(result.volume + L" " + std::to_wstring(result.needed_bytes), L"C:\\ " + std::to_wstring(length));
+    EXPECT_EQ(result.volume + L" " + std::to_wstring(result.needed_bytes), L"C:\\ 1125899906842624");
     EXPECT_EQ(result.bytes_fetched, 0);
     EXPECT_TRUE(progress.written.empty());
 }
