@@ -24,15 +24,21 @@ void post_status(HWND window, const wchar_t* literal)
     PostMessageW(window, msg_status, 0, reinterpret_cast<LPARAM>(literal));
 }
 
+// While a broken download waits to try again the status line says so, and says "Downloading…"
+// again once bytes arrive; the bar stays where the kept bytes put it.
 download::DownloadResult fetch(const DownloadJob& job)
 {
+    const HWND window = job.window;
+    const download::ConnectionNotice notice = [window](download::ConnectionState state) {
+        post_status(window, state == download::ConnectionState::lost ? text::connection_lost : text::downloading);
+    };
     return download::download_file({job.url, job.site_host, job.user_agent, job.pass, job.file_name},
-                                   ProgressPoster(job.window), &job.state->cancel);
+                                   ProgressPoster(job.window), &job.state->cancel, notice);
 }
 
 DownloadFailure failure_of(const download::DownloadResult& result)
 {
-    return {result.cancelled, result.error_code, result.status};
+    return {result.cancelled, result.error_code, result.status, result.failure, result.volume, result.needed_bytes};
 }
 
 // The hash first; the signature only for a file that is what the catalog describes; last, the

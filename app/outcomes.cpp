@@ -1,14 +1,32 @@
 #include "app/outcomes.h"
 
+#include "app/catalog_choice.h"
 #include "app/texts.h"
 #include "client/download_sign_in.h"
 
 namespace tw::app {
+namespace {
+
+// The size as the version rows show it; the text is ASCII.
+std::wstring space_message(const DownloadFailure& failure)
+{
+    const std::string size = size_text(static_cast<std::uint64_t>(failure.needed_bytes));
+    return text::not_enough_space(failure.volume, std::wstring(size.begin(), size.end()));
+}
+
+bool lacks_space(const DownloadFailure& failure)
+{
+    return failure.kind == download::DownloadFailureKind::not_enough_space;
+}
+
+}  // namespace
 
 WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host)
 {
     if (failure.cancelled)
         return {};
+    if (lacks_space(failure))
+        return {space_message(failure)};
     if (failure.error_code == "RATE_LIMITED")
         return {text::rate_limited};
     if (failure.error_code == "AGREEMENT_REQUIRED")
@@ -24,6 +42,8 @@ std::wstring self_update_download_failure(const DownloadFailure& failure)
 {
     if (failure.cancelled)
         return {};
+    if (lacks_space(failure))
+        return space_message(failure);
     return failure.error_code == "RATE_LIMITED" ? text::rate_limited : text::download_unfinished;
 }
 

@@ -2,6 +2,7 @@
 // Which sentence each way of ending an install, a self-update or a sign-in gets.
 
 #include "app/ui_state.h"
+#include "download/download_rules.h"
 
 #include <cstdint>
 #include <string>
@@ -13,6 +14,9 @@ struct DownloadFailure {
     bool cancelled = false;
     std::string_view error_code;  // the service's, from the error body
     std::uint32_t status = 0;
+    download::DownloadFailureKind kind = download::DownloadFailureKind::other;
+    std::wstring_view volume{};     // not_enough_space: such as "C:\\"
+    std::int64_t needed_bytes = 0;  // not_enough_space: the download's length
 };
 
 struct WorkOutcome {

@@ -45,6 +45,7 @@ inline std::wstring out_of_date_download(std::wstring_view host)
 
 // Work in progress.
 inline constexpr wchar_t downloading[] = L"Downloading\u2026";
+inline constexpr wchar_t connection_lost[] = L"Connection lost. Trying again\u2026";
 inline constexpr wchar_t checking[] = L"Checking the download\u2026";
 inline constexpr wchar_t installer_open[] = L"The installer is open. Follow its steps.";
 inline constexpr wchar_t finish_installer_first[] = L"Finish the installer's own window first.";
@@ -61,6 +62,11 @@ inline constexpr wchar_t restart_needed[] = L"Windows needs a restart first. Res
 inline std::wstring agreement_required(std::wstring_view host)
 {
     return L"Accept the new beta tester agreement on " + std::wstring(host) + L", then try again.";
+}
+inline std::wstring not_enough_space(std::wstring_view volume, std::wstring_view size_text)
+{
+    return L"There isn't enough free space on " + std::wstring(volume) + L" for this download (" +
+           std::wstring(size_text) + L"). Free up space and try again.";
 }
 inline std::wstring check_failed(std::wstring_view host)
 {

@@ -76,6 +76,11 @@ bool sends_pass(std::string_view host, std::string_view site_host, std::string_v
     return !pass.empty() && printable && client::equals_ascii_ci(address_host(host), address_host(site_host));
 }
 
+bool fits_free_space(std::int64_t length, std::uint64_t free_bytes)
+{
+    return length < 1 || static_cast<std::uint64_t>(length) <= free_bytes;
+}
+
 std::string error_code_of(std::string_view body)
 {
     return client::parse_contract_error(body).code;

@@ -39,6 +39,12 @@ bool sends_pass(std::string_view host, std::string_view site_host, std::string_v
 // moving every few dozen milliseconds on a slow one.
 std::uint32_t next_read_size(std::uint32_t size, std::uint32_t got, std::int64_t took_ms);
 
+// Why a download failed, where the window names the cause rather than the connection.
+enum class DownloadFailureKind { other, not_enough_space };
+
+// A length of 0 or less is unknown and is let through: the writes then tell.
+bool fits_free_space(std::int64_t length, std::uint64_t free_bytes);
+
 // The service error body's error.code when it is a string; empty for anything else.
 std::string error_code_of(std::string_view body);
 

@@ -107,8 +107,10 @@ void StepWaiter::begin()
 
 std::string StepWaiter::wait(const char* step, BOOL started)
 {
+    failure_ = 0;
     if (!started) {
         const DWORD error = GetLastError();
+        failure_ = error;
         return waited_step_failure_text(step, error, deadline_spent());
     }
     std::unique_lock lock(context_.mutex);
@@ -120,6 +122,7 @@ std::string StepWaiter::wait(const char* step, BOOL started)
             return "deadline exceeded";
         context_.changed.wait_for(lock, std::min(remaining, wait_slice));
     }
+    failure_ = context_.error;
     if (context_.error != 0)
         return waited_step_failure_text(step, context_.error, deadline_spent());
     return {};

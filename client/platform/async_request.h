@@ -79,6 +79,8 @@ public:
     std::string wait(const char* step, BOOL started);
 
     std::uint32_t bytes();
+    // The Win32 or WinHTTP error of the last step that failed with one; 0 otherwise.
+    std::uint32_t failure() const { return failure_; }
     bool cancelled() const { return cancel_ && cancel_->load(); }
 
 private:
@@ -88,6 +90,7 @@ private:
     RequestContext& context_;
     MonotonicClock::time_point deadline_;
     const std::atomic<bool>* cancel_;
+    std::uint32_t failure_ = 0;
 };
 
 inline constexpr char cancelled_step[] = "cancelled";

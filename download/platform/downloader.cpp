@@ -11,6 +11,8 @@
 #include "download/platform/cracked_address.h"
 #include "download/platform/staging.h"
 #include "download/platform/staging_acl.h"
+#include "download/platform/volume_space.h"
+#include "download/resume_rules.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -42,6 +44,8 @@ constexpr wchar_t no_folder[] = L"No folder could be made for the download.";
 constexpr wchar_t not_saved[] = L"The download could not be saved.";
 constexpr wchar_t stopped_part_way[] = L"The download stopped part way.";
 constexpr wchar_t ended_early[] = L"The download ended early.";
+constexpr wchar_t not_continued[] = L"The download could not be continued where it stopped.";
+constexpr wchar_t no_space[] = L"There was not enough free space for the download.";
 constexpr wchar_t not_held[] = L"The download could not be held for its checks.";
 constexpr wchar_t not_protected[] = L"The download's folder could not be closed to other programs.";
 
@@ -53,6 +57,8 @@ constexpr DWORD receive_timeout_ms = 60000;
 // under Wine a request that waits on a silent server lets go only at its socket's time-out, and
 // Close must still end the process within two seconds.
 constexpr std::chrono::milliseconds close_grace{300};
+// A cancel during the wait before another try is seen within this.
+constexpr DWORD retry_wait_slice_ms = 50;
 
 std::wstring text_header(HINTERNET request, DWORD info_level)
 {
@@ -105,14 +111,15 @@ private:
 // answers returns only at its time-out, and a closed window's process lived on until then.
 class Download {
 public:
-    Download(const DownloadRequest& request, const DownloadProgress& progress, const std::atomic<bool>* cancel)
-        : request_(request), progress_(progress), cancel_(cancel)
+    Download(const DownloadRequest& request, const DownloadProgress& progress, const std::atomic<bool>* cancel,
+             const ConnectionNotice& notice)
+        : request_(request), progress_(progress), cancel_(cancel), notice_(notice)
     {
     }
 
     DownloadResult run()
     {
-        if (open_session() && fetch()) {
+        if (open_session() && fetch({})) {
             if (result_.status == 200)
                 save_body();
             else
@@ -122,6 +129,10 @@ public:
     }
 
 private:
+    // How one try of the body ended. A broken try may be tried again; a failed one has its
+    // failure or cancel recorded and ends the download.
+    enum class TryEnd { whole, broken, failed };
+
     bool fail(const wchar_t* text)
     {
         result_.message = text;
@@ -136,10 +147,38 @@ private:
         return false;
     }
 
-    // A step that ended because of the cancel is not a fault of the network.
+    // A step that ended because of the cancel is not a fault of the network; one that failed on
+    // a dropped, reset or stalled line is worth another try.
     bool step_failed(const std::string& error, const wchar_t* text)
     {
-        return error == client::platform::cancelled_step ? stop_cancelled() : fail(text);
+        if (error == client::platform::cancelled_step)
+            return stop_cancelled();
+        broken_ = is_passing_network_error(waiter_->failure());
+        return fail(text);
+    }
+
+    TryEnd try_failed(const wchar_t* text)
+    {
+        fail(text);
+        return TryEnd::failed;
+    }
+
+    TryEnd try_cancelled()
+    {
+        stop_cancelled();
+        return TryEnd::failed;
+    }
+
+    TryEnd try_stopped(const std::string& error, const wchar_t* text)
+    {
+        step_failed(error, text);
+        return broken_ ? TryEnd::broken : TryEnd::failed;
+    }
+
+    void tell(ConnectionState state)
+    {
+        if (notice_)
+            notice_(state);
     }
 
     bool open_session()
@@ -155,8 +194,8 @@ private:
     }
 
     // Follows redirects by hand so that every address is judged before it is connected to;
-    // ends with the final answer's request open.
-    bool fetch()
+    // ends with the final answer's request open. `lines` go with every hop.
+    bool fetch(const std::wstring& lines)
     {
         std::string current = request_.url;
         for (int hops = 0;; ++hops) {
@@ -167,7 +206,7 @@ private:
             const std::optional<CrackedAddress> address = crack_address(current);
             if (!address)
                 return fail(unreadable_address);
-            if (!send(*address))
+            if (!send(*address, lines))
                 return false;
             result_.status = status_of(request_handle_.get());
             if (!is_followed_redirect(result_.status))
@@ -220,19 +259,24 @@ private:
         return waiter_->wait(name, start());
     }
 
-    bool send(const CrackedAddress& address)
+    bool add_lines(const std::wstring& lines)
+    {
+        return lines.empty() || WinHttpAddRequestHeaders(request_handle_.get(), lines.c_str(), static_cast<DWORD>(-1),
+                                                         WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
+    }
+
+    bool send(const CrackedAddress& address, const std::wstring& lines)
     {
         if (!open_hop(address))
             return false;
         result_.pass_sent = sends_pass(narrow(address.host), request_.site_host, request_.pass);
-        if (result_.pass_sent) {
-            const std::wstring line = L"Authorization: Bearer " + widen(request_.pass);
-            if (!WinHttpAddRequestHeaders(request_handle_.get(), line.c_str(), static_cast<DWORD>(-1),
-                                          WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
-                return fail(not_started);
-        }
+        if (result_.pass_sent && !add_lines(L"Authorization: Bearer " + widen(request_.pass)))
+            return fail(not_started);
+        if (!add_lines(lines))
+            return fail(not_started);
         HINTERNET request = request_handle_.get();
         const DWORD_PTR context = context_value_;
+        ++result_.requests;
         std::string error = step("WinHttpSendRequest", [&] {
             return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
                                       context);
@@ -278,10 +322,18 @@ private:
         result_.message = L"The site answered " + std::to_wstring(result_.status) + L".";
     }
 
+    FirstAnswer answer_facts() const
+    {
+        HINTERNET request = request_handle_.get();
+        return {parse_content_length(narrow(text_header(request, WINHTTP_QUERY_CONTENT_LENGTH))),
+                accepts_byte_ranges(narrow(text_header(request, WINHTTP_QUERY_ACCEPT_RANGES))),
+                narrow(text_header(request, WINHTTP_QUERY_ETAG)),
+                narrow(text_header(request, WINHTTP_QUERY_LAST_MODIFIED))};
+    }
+
     void save_body()
     {
-        const std::int64_t expected =
-            parse_content_length(narrow(text_header(request_handle_.get(), WINHTTP_QUERY_CONTENT_LENGTH)));
+        first_ = answer_facts();
         const std::wstring folder = make_staging_folder();
         if (folder.empty()) {
             fail(no_folder);
@@ -289,50 +341,139 @@ private:
         }
         result_.path = join_path(folder, sanitise_file_name(request_.file_name));
         StagedFile staged(result_.path);
-        if (write_body(expected) && hold_for_checks() && close_folder())
+        if (room_for(first_.length) && write_all() && hold_for_checks() && close_folder())
             staged.keep();
     }
 
-    bool write_body(std::int64_t expected)
+    // Asked once the length is known and before any of the body is read: a file that cannot fit
+    // failed only after minutes of downloading, with a sentence about the connection.
+    bool room_for(std::int64_t length)
+    {
+        const std::optional<std::uint64_t> free = free_bytes_of(parent_folder(result_.path));
+        return !free || fits_free_space(length, *free) || out_of_space(length);
+    }
+
+    bool out_of_space(std::int64_t length)
+    {
+        result_.failure = DownloadFailureKind::not_enough_space;
+        result_.volume = volume_of(parent_folder(result_.path));
+        result_.needed_bytes = length;
+        return fail(no_space);
+    }
+
+    // The first answer's body, then up to max_retries more tries of what is missing.
+    bool write_all()
     {
         FileHandle file(CreateFileW(result_.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())
             return fail(not_saved);
+        TryEnd end = write_body(file.get());
+        for (int retry = 1; end == TryEnd::broken && retry <= max_retries; ++retry)
+            end = wait_to_retry(retry) ? try_again(file.get()) : TryEnd::failed;
+        return end == TryEnd::whole;
+    }
+
+    bool wait_to_retry(int retry)
+    {
+        close_hop();
+        if (!lost_)
+            tell(ConnectionState::lost);
+        lost_ = true;
+        const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(wait_before_retry_ms(retry));
+        while (!cancelled() && GetTickCount64() < until)
+            Sleep(retry_wait_slice_ms);
+        return !cancelled() || stop_cancelled();
+    }
+
+    // Asks again through the same address checks, redirects and pass rules as the first request,
+    // for the rest of the file where the server allows it, and takes up the body from there.
+    TryEnd try_again(HANDLE file)
+    {
+        const RetryAsk ask = plan_retry(first_, written_);
+        result_.message.clear();
+        broken_ = false;
+        std::wstring lines;
+        if (ask.from > 0)
+            lines = L"Range: " + widen(ask.range) + L"\r\nIf-Range: " + widen(ask.if_range);
+        if (!fetch(lines))
+            return broken_ ? TryEnd::broken : TryEnd::failed;
+        HINTERNET request = request_handle_.get();
+        switch (judge_retry_answer(ask, first_, result_.status, narrow(text_header(request, WINHTTP_QUERY_CONTENT_RANGE)),
+                                   narrow(text_header(request, WINHTTP_QUERY_ETAG)))) {
+        case RetryVerdict::continue_at_kept:
+            return write_body(file);
+        case RetryVerdict::restart:
+            return restart(file);
+        case RetryVerdict::fail:
+            break;
+        }
+        if (result_.status == 206)
+            return try_failed(not_continued);
+        read_error_body();
+        return TryEnd::failed;
+    }
+
+    // A whole new answer: the kept bytes may be of another file, so they go.
+    TryEnd restart(HANDLE file)
+    {
+        first_ = answer_facts();
+        written_ = 0;
+        const LARGE_INTEGER start{};
+        if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !SetEndOfFile(file))
+            return try_failed(not_saved);
+        if (!room_for(first_.length))
+            return TryEnd::failed;
+        return write_body(file);
+    }
+
+    TryEnd write_body(HANDLE file)
+    {
         const std::vector<char>& buffer = context_->buffer;
-        std::int64_t written = 0;
+        const std::int64_t expected = first_.length;
         if (cancelled())
-            return stop_cancelled();
+            return try_cancelled();
         for (;;) {
             // Never past the announced length: whatever a server sends beyond it is not the file.
             const auto room = static_cast<DWORD>(
-                expected >= 1 ? std::min<std::int64_t>(buffer.size(), expected - written) : buffer.size());
+                expected >= 1 ? std::min<std::int64_t>(buffer.size(), expected - written_) : buffer.size());
             DWORD filled = 0;
             std::string error;
-            const bool last = !fill(room, filled, written, expected, error);
+            const bool last = !fill(room, filled, expected, error);
             if (!error.empty())
-                return step_failed(error, stopped_part_way);
+                return try_stopped(error, stopped_part_way);
             if (filled > 0) {
-                DWORD stored = 0;
-                if (!WriteFile(file.get(), buffer.data(), filled, &stored, nullptr) || stored != filled)
-                    return fail(not_saved);
-                written += filled;
+                if (!store(file, buffer.data(), filled))
+                    return TryEnd::failed;
+                written_ += filled;
             }
             if (cancelled())
-                return stop_cancelled();
+                return try_cancelled();
             if (last || filled == 0)
                 break;
         }
-        file.reset();
-        if (expected >= 1 && written != expected)
-            return fail(ended_early);
-        return true;
+        if (expected >= 1 && written_ != expected) {
+            fail(ended_early);
+            return TryEnd::broken;  // Wine ends a cut body with a clean 0-byte read
+        }
+        return TryEnd::whole;
+    }
+
+    bool store(HANDLE file, const char* bytes, DWORD count)
+    {
+        DWORD stored = 0;
+        if (WriteFile(file, bytes, count, &stored, nullptr) && stored == count)
+            return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
+            return out_of_space(first_.length >= 1 ? first_.length : written_ + count);
+        return fail(not_saved);
     }
 
     // Fills up to `room` bytes of the request's buffer, one read at a time, telling progress
     // after every read so that the bar moves on a slow line and for a file smaller than the
     // buffer, not only once a buffer is full. False once the body ended.
-    bool fill(DWORD room, DWORD& filled, std::int64_t written, std::int64_t expected, std::string& error)
+    bool fill(DWORD room, DWORD& filled, std::int64_t expected, std::string& error)
     {
         while (filled < room) {
             const DWORD wanted = std::min(read_size_, room - filled);
@@ -344,8 +485,13 @@ private:
             read_size_ = next_read_size(wanted < read_size_ ? read_size_ : wanted, got,
                                         static_cast<std::int64_t>(GetTickCount64() - start));
             filled += got;
+            result_.bytes_fetched += got;
+            if (lost_) {
+                lost_ = false;
+                tell(ConnectionState::flowing);
+            }
             if (progress_)
-                progress_(written + filled, expected);
+                progress_(written_ + filled, expected);
             if (cancelled()) {
                 error = client::platform::cancelled_step;
                 return false;
@@ -378,7 +524,12 @@ private:
     const DownloadRequest& request_;
     const DownloadProgress& progress_;
     const std::atomic<bool>* cancel_;
+    const ConnectionNotice& notice_;
     DownloadResult result_;
+    FirstAnswer first_;
+    std::int64_t written_ = 0;  // bytes kept in the staged file
+    bool broken_ = false;       // the last failure was of the line, worth another try
+    bool lost_ = false;         // waiting to try again, or tried and no byte came yet
     InternetHandle session_;
     InternetHandle connection_;
     InternetHandle request_handle_;
@@ -393,10 +544,10 @@ private:
 }  // namespace
 
 DownloadResult download_file(const DownloadRequest& request, const DownloadProgress& progress,
-                             const std::atomic<bool>* cancel)
+                             const std::atomic<bool>* cancel, const ConnectionNotice& notice)
 {
     try {
-        return Download(request, progress, cancel).run();
+        return Download(request, progress, cancel, notice).run();
     } catch (const std::bad_alloc&) {
         // Whatever was staged has been removed on the way out.
         DownloadResult result;

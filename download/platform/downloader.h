@@ -3,6 +3,7 @@
 // open, so that nothing can change it between the checks and the run.
 
 #include "client/platform/scoped_win.h"
+#include "download/download_rules.h"
 
 #include <atomic>
 #include <cstdint>
@@ -29,15 +30,27 @@ struct DownloadResult {
     std::string error_code;   // the service's error code from an error body
     bool cancelled = false;
     std::wstring message;     // the downloader's own account of a failure
+    DownloadFailureKind failure = DownloadFailureKind::other;
+    std::wstring volume;      // not_enough_space: the staging folder's volume, such as "C:\\"
+    std::int64_t needed_bytes = 0;   // not_enough_space: the download's length
+    std::int64_t bytes_fetched = 0;  // body bytes received over every try, kept or thrown away
+    int requests = 0;                // requests sent, redirects and retries included
 };
 
 // Called after every piece read with (bytes read so far, bytes announced or 0).
 using DownloadProgress = std::function<void(std::int64_t written, std::int64_t expected)>;
 
+enum class ConnectionState { lost, flowing };
+
+// Told when a broken download waits to try again, and when its bytes flow again.
+using ConnectionNotice = std::function<void(ConnectionState)>;
+
+// A download that breaks part way keeps what it wrote and tries again, up to max_retries more
+// times, from where it stopped when the server allows it.
 // Never throws for network or file failures. A failed or cancelled download leaves nothing on
 // disk but the shared staging parent folder; a cancel is seen within a moment at every stage.
 // `cancel` may be null.
 DownloadResult download_file(const DownloadRequest& request, const DownloadProgress& progress,
-                             const std::atomic<bool>* cancel);
+                             const std::atomic<bool>* cancel, const ConnectionNotice& notice = nullptr);
 
 }  // namespace tw::download

@@ -11,6 +11,11 @@ The request path chooses the behaviour; every request that reaches a handler is 
   /silent                        reads the request and never answers
   /slow-head?ms=N                waits N ms, then echoes
   /drip?bytes=N&interval_ms=M    sends N bytes slowly, 1 KiB every M ms
+  /resumable?bytes=N&tag=T[&cut=K][&cuts=C][&ranges=0][&etag=E][&etag_after=F][&length=L]
+                                 N pattern bytes, Accept-Ranges and ETag "E" ("F" from the tag's
+                                 second request on); a Range "bytes=S-" whose If-Range names the
+                                 current ETag gets a 206 from S. The tag's first C (1) answers end
+                                 cleanly after K body bytes. With L, Content-Length L and no body.
   /seen?tag=T                    JSON list of the logged requests with tag T, from all servers
 
 Servers bind numeric addresses only and look up no names. Every wait is bounded.
@@ -82,6 +87,7 @@ class Handler(loopback.LoopbackHandler):
             "/silent": self.answer_never,
             "/slow-head": self.answer_slow_head,
             "/drip": self.answer_drip,
+            "/resumable": self.answer_resumable,
             "/seen": self.answer_seen,
         }.get(url.path, self.answer_echo)
         route(query, received)
@@ -138,6 +144,26 @@ class Handler(loopback.LoopbackHandler):
         except OSError:
             pass  # the client went away, which is what a cancel test wants
         self.close_connection = True
+
+    def answer_resumable(self, query, received):
+        total = int(query.get("bytes", "0"))
+        earlier = len(self.server.hub.seen(received["tag"])) - 1
+        etag = '"%s"' % query.get("etag_after" if earlier and "etag_after" in query else "etag", "")
+        ranges = query.get("ranges", "1") == "1"
+        # Every answer ends its connection, so no client may keep it for its next request.
+        headers = [("ETag", etag), ("Connection", "close")] + ([("Accept-Ranges", "bytes")] if ranges else [])
+        asked = self.headers.get("Range", "")
+        start = int(asked[6:-1]) if ranges and asked[:6] == "bytes=" and self.headers.get("If-Range") == etag else 0
+        if start:
+            headers.append(("Content-Range", "bytes %d-%d/%d" % (start, total - 1, total)))
+        body = pattern(total)[start:][:int(query.get("cut", total)) if earlier < int(query.get("cuts", "1")) else None]
+        self.send_head(206 if start else 200, "application/octet-stream", int(query.get("length", total - start)),
+                       headers)
+        try:
+            self.wfile.write(b"" if "length" in query else body)
+        except OSError:
+            pass
+        self.end_connection()
 
     def answer_seen(self, query, received):
         self.send_bytes(200, json.dumps(self.server.hub.seen(query.get("tag", ""))).encode(), JSON)

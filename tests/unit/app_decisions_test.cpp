@@ -66,6 +66,10 @@ TEST(Progress, PostedWhenTheBarMovesAtMostEvery30Ms)
     EXPECT_TRUE(progress_worth_posting(998, 1000, 0));   // the end is never held back
 }
 
+constexpr auto not_enough_space = tw::download::DownloadFailureKind::not_enough_space;
+constexpr wchar_t no_space_on_c[] =
+    L"There isn't enough free space on C:\\ for this download (1073741824.0 MB). Free up space and try again.";
+
 TEST(Outcomes, DownloadFailuresOfAnInstall)
 {
     const struct {
@@ -84,6 +88,7 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
         {{false, "", 0}, false, unfinished_download, false},
         {{false, "", 407}, true, L"Your network's proxy wants a sign-in that the Installer can't give. "
                                  L"Ask whoever runs your network to let this address through.", false},
+        {{false, "RATE_LIMITED", 429, not_enough_space, L"C:\\", std::int64_t{1} << 50}, true, no_space_on_c, false},
     };
     for (const auto& c : cases) {
         const WorkOutcome outcome = install_download_failure(c.failure, c.pass_sent, host);
@@ -98,6 +103,8 @@ TEST(Outcomes, DownloadFailuresOfASelfUpdate)
     EXPECT_EQ(self_update_download_failure({false, "RATE_LIMITED", 429}), rate_limited);
     EXPECT_EQ(self_update_download_failure({false, "AGREEMENT_REQUIRED", 403}), unfinished_download);
     EXPECT_EQ(self_update_download_failure({false, "", 401}), unfinished_download);
+    EXPECT_EQ(self_update_download_failure({false, "", 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}),
+              no_space_on_c);
 }
 
 TEST(Outcomes, OnlyAnExactHashLetsAFileRun)

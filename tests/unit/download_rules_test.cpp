@@ -1,6 +1,7 @@
 // Staged file names and the downloader's decisions that need no network.
 #include "download/download_rules.h"
 #include "download/file_names.h"
+#include "download/resume_rules.h"
 #include "download/signer_rule.h"
 
 #include <gtest/gtest.h>
@@ -176,6 +177,61 @@ TEST(ReadSize, FollowsTheLineWithinItsBounds)
     };
     for (const auto& c : cases)
         EXPECT_EQ(next_read_size(c.size, c.got, c.took_ms), c.next) << c.size << " " << c.took_ms;
+}
+
+TEST(Retry, OnlyALineThatDroppedOrStalledIsTriedAgainAfterLongerWaits)
+{
+    for (const std::uint32_t error : {12002u, 12007u, 12029u, 12030u, 12152u})
+        EXPECT_TRUE(is_passing_network_error(error)) << error;
+    for (const std::uint32_t error : {0u, 12017u, 12038u, 12175u, 112u})
+        EXPECT_FALSE(is_passing_network_error(error)) << error;
+    EXPECT_EQ(wait_before_retry_ms(1) + wait_before_retry_ms(2) + wait_before_retry_ms(3), 1000 + 2000 + 4000);
+    EXPECT_TRUE(accepts_byte_ranges("none, Bytes ") && !accepts_byte_ranges("none"));
+}
+
+TEST(Retry, AsksForTheRestOnlyOfARangedFileWithAStrongValidator)
+{
+    const std::string date = "Tue, 01 Jul 2025 10:00:00 GMT";
+    const struct {
+        FirstAnswer first;
+        std::int64_t kept;
+        std::string asked;  // empty: the whole file again
+    } cases[] = {
+        {{1000, true, "\"v1\"", date}, 400, "400 bytes=400- \"v1\""},
+        {{1000, true, "W/\"v1\"", date}, 400, "400 bytes=400- " + date},  // a weak ETag never matches
+        {{1000, true, "W/\"v1\"", ""}, 400, ""},
+        {{1000, false, "\"v1\"", date}, 400, ""},
+        {{0, true, "\"v1\"", date}, 400, ""},  // no length to check the range's total against
+    };
+    for (const auto& c : cases) {
+        const RetryAsk ask = plan_retry(c.first, c.kept);
+        EXPECT_EQ(ask.from == 0 ? "" : std::to_string(ask.from) + " " + ask.range + " " + ask.if_range, c.asked);
+    }
+}
+
+TEST(Retry, AnAnswerContinuesOnlyWhereTheKeptBytesEnd)
+{
+    const FirstAnswer first{1000, true, "\"v1\"", ""};
+    const RetryAsk ranged{400, "bytes=400-", "\"v1\""};
+    const struct {
+        RetryAsk ask;
+        std::uint32_t status;
+        const char *content_range, *etag;
+        RetryVerdict verdict;
+    } cases[] = {
+        {ranged, 206, " bytes 400-999/1000", "", RetryVerdict::continue_at_kept},
+        {ranged, 200, "", "\"v2\"", RetryVerdict::restart},
+        {{}, 200, "", "", RetryVerdict::restart},
+        {{}, 206, "bytes 0-999/1000", "\"v1\"", RetryVerdict::fail},
+        {ranged, 206, "bytes 0-999/1000", "\"v1\"", RetryVerdict::fail},
+        {ranged, 206, "bytes 400-999/2000", "\"v1\"", RetryVerdict::fail},
+        {ranged, 206, "bytes 400-999/*", "\"v1\"", RetryVerdict::fail},
+        {ranged, 206, "bytes 400-999/1000", "\"v2\"", RetryVerdict::fail},
+        {ranged, 416, "bytes */1000", "", RetryVerdict::fail},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(judge_retry_answer(c.ask, first, c.status, c.content_range, c.etag), c.verdict) << c.content_range;
+    EXPECT_TRUE(fits_free_space(1000, 1000) && fits_free_space(0, 0) && !fits_free_space(1001, 1000));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <set>
@@ -484,6 +485,102 @@ TEST_F(Download, NothingIsSentWhereTls12CannotBeRequired)
     EXPECT_FALSE(result.cancelled);
     EXPECT_EQ(result.status, 0u);
     EXPECT_TRUE(seen().empty());
+}
+
+// Against the scriptable servers' /resumable (tests/servers/scriptable_server.py): a download that
+// breaks part way waits and tries again, from where it stopped when it may.
+std::string scriptable_url(const std::string& target)
+{
+    return "https://localhost:" + std::string(std::getenv("TWI_TEST_HTTPS_PORT")) + target;
+}
+
+DownloadResult fetch_resumable(const std::string& tag, const std::string& script, const DownloadProgress& progress,
+                               const std::atomic<bool>* cancel, const tw::download::ConnectionNotice& notice)
+{
+    return download_file({scriptable_url("/resumable?tag=" + tag + "&" + script), "localhost", installer_user_agent,
+                          "", L"setup.exe"}, progress, cancel, notice);
+}
+
+// The Range and If-Range of each request the scriptable servers saw with `tag`.
+std::vector<std::string> ranges_asked(const std::string& tag)
+{
+    static const auto transport = tw::client::platform::make_winhttp_transport();
+    tw::client::HttpRequest request;
+    request.method = "GET";
+    request.url = scriptable_url("/seen?tag=" + tag);
+    std::vector<std::string> asked;
+    for (const Json& entry : Json::parse(transport->send(request).body)) {
+        asked.emplace_back();
+        for (const Json& header : entry.at("headers"))
+            if (header.at(0) == "Range" || header.at(0) == "If-Range")
+                asked.back() += header.at(1).get<std::string>() + " ";
+    }
+    return asked;
+}
+
+TEST_F(Download, ABrokenDownloadIsTriedAgainFromWhereItStopped)
+{
+    using tw::download::ConnectionState;
+    const struct {
+        const char* tag;
+        std::string script;
+        std::vector<std::string> asked;
+        std::int64_t fetched;
+    } cases[] = {
+        {"ranged", "bytes=300000&cut=100000&etag=a", {"", "bytes=100000- \"a\" "}, 300000},
+        {"changed", "bytes=300000&cut=100000&etag=a&etag_after=b", {"", "bytes=100000- \"a\" "}, 400000},
+        {"unranged", "bytes=300000&cut=100000&etag=a&ranges=0", {"", ""}, 400000},
+        {"always", "bytes=1000000&cut=100000&cuts=9&etag=a",
+         {"", "bytes=100000- \"a\" ", "bytes=200000- \"a\" ", "bytes=300000- \"a\" "}, 400000},
+    };
+    for (const auto& c : cases) {
+        Progress progress;
+        std::vector<ConnectionState> notices;
+        DownloadResult result = fetch_resumable(c.tag, c.script, progress.callable(), nullptr,
+                                                [&](ConnectionState state) { notices.push_back(state); });
+        EXPECT_EQ(ranges_asked(c.tag), c.asked) << c.tag;
+        EXPECT_EQ(result.requests, static_cast<int>(c.asked.size())) << c.tag;
+        EXPECT_EQ(result.bytes_fetched, c.fetched) << c.tag;
+        EXPECT_EQ(notices.front(), ConnectionState::lost) << c.tag;
+        if (c.asked.size() > 2) {  // the last try failed too
+            expect_nothing_saved(result);
+            continue;
+        }
+        EXPECT_EQ(notices.back(), ConnectionState::flowing) << c.tag;
+        EXPECT_EQ(std::is_sorted(progress.written.begin(), progress.written.end()), c.fetched == 300000) << c.tag;
+        std::string content(300001, '\0');
+        DWORD read = 0;
+        ASSERT_TRUE(ReadFile(result.file.get(), content.data(), 300001, &read, nullptr));
+        ASSERT_EQ(read, 300000u) << c.tag;
+        for (std::size_t i = 0; i < read; ++i)
+            ASSERT_EQ(static_cast<unsigned char>(content[i]), i % 251) << c.tag << " " << i;
+        release(result);
+    }
+}
+
+TEST_F(Download, TheWaitBeforeAnotherTryEndsAtACancel)
+{
+    std::atomic<bool> cancel{false};
+    ULONGLONG lost_at = 0;
+    const DownloadResult result = fetch_resumable("cancel", "bytes=300000&cut=100000&etag=a", nullptr, &cancel,
+                                                  [&](auto) { lost_at = GetTickCount64(); cancel.store(true); });
+    const ULONGLONG took = GetTickCount64() - lost_at;
+    expect_nothing_saved(result);
+    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.requests, 1);
+    EXPECT_LT(took, 900u) << "the one-second wait ran out before the cancel was seen";
+}
+
+TEST_F(Download, ALengthBeyondTheFreeSpaceIsRefusedBeforeItsBody)
+{
+    Progress progress;
+    const DownloadResult result =
+        fetch_resumable("space", "length=1125899906842624", progress.callable(), nullptr, nullptr);  // 2^50
+    expect_nothing_saved(result);
+    EXPECT_EQ(result.failure, tw::download::DownloadFailureKind::not_enough_space);
+    EXPECT_EQ(result.volume + L" " + std::to_wstring(result.needed_bytes), L"C:\\ 1125899906842624");
+    EXPECT_EQ(result.bytes_fetched, 0);
+    EXPECT_TRUE(progress.written.empty());
 }
 
 }  // namespace
