@@ -2,6 +2,8 @@
 
 #include "client/http_rules.h"
 #include "client/platform/async_request.h"
+#include "client/platform/proxy_access.h"
+#include "client/platform/proxy_auth.h"
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
 #include "client/platform/tls_floor.h"
@@ -183,8 +185,10 @@ private:
 
     bool open_session()
     {
-        session_.reset(WinHttpOpen(widen(request_.user_agent).c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+        const std::optional<CrackedAddress> first = crack_address(request_.url);
+        const DWORD access = client::platform::session_access_type(first ? narrow(first->host) : std::string());
+        session_.reset(WinHttpOpen(widen(request_.user_agent).c_str(), access, WINHTTP_NO_PROXY_NAME,
+                                   WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
         if (!session_ || !client::platform::report_requests(session_.get()))
             return fail(network_unavailable);
         WinHttpSetTimeouts(session_.get(), resolve_timeout_ms, connect_timeout_ms, send_timeout_ms, receive_timeout_ms);
@@ -238,7 +242,7 @@ private:
         request_handle_.reset(WinHttpOpenRequest(connection_.get(), L"GET", address.path.c_str(), nullptr,
                                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                  address.secure ? WINHTTP_FLAG_SECURE : 0));
-        if (!request_handle_)
+        if (!request_handle_ || !client::platform::refuse_automatic_logon(request_handle_.get()))
             return fail(not_started);
         context_ = std::make_shared<client::platform::RequestContext>(file_buffer_size);
         context_value_ = client::platform::attach_context(request_handle_.get(), context_);
@@ -274,6 +278,20 @@ private:
             return fail(not_started);
         if (!add_lines(lines))
             return fail(not_started);
+        // A proxy that asks for the user's Windows sign-in gets it once, on the same handle; any
+        // other 407 is the answer, which the window names.
+        for (bool asked_before = false;; asked_before = true) {
+            if (!exchange())
+                return false;
+            using client::platform::ProxyChallenge;
+            if (client::platform::answer_proxy_challenge(request_handle_.get(), asked_before) !=
+                ProxyChallenge::answered)
+                return true;
+        }
+    }
+
+    bool exchange()
+    {
         HINTERNET request = request_handle_.get();
         const DWORD_PTR context = context_value_;
         ++result_.requests;
