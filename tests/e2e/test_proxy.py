@@ -27,17 +27,18 @@ class ProxyTestCase(HostileTestCase):
     def named_site(self):
         """The Installer of https://tarnwick.test:PORT, the wrapper that runs it, and the hosts
         file squid resolves with. Only squid finds the site: the program's own hosts file sends
-        tarnwick.test to 127.0.0.2, where nothing listens; downloads.tarnwick.test is the site."""
+        tarnwick.test and downloads.tarnwick.test to 127.0.0.2, where nothing listens."""
         program = os.environ.get("TWI_E2E_NAMED_SITE_PROGRAM")
         hosts = os.path.join(self.make_work_dir(), "hosts")
         write_named_hosts(hosts)
         dead_end = os.path.join(self.work_dir, "hosts-without-the-site")
         with open("/etc/hosts") as system, open(dead_end, "w") as f:
-            f.write(system.read() + "\n127.0.0.2 tarnwick.test\n127.0.0.1 downloads.tarnwick.test\n")
+            f.write(system.read() + "\n127.0.0.2 tarnwick.test downloads.tarnwick.test\n")
         wrapper = in_own_hosts(dead_end, [])
         if not program or wrapper is None:
             self.skipTest("needs the named-site Installer and a mount namespace of its own")
         self.site_host = "tarnwick.test:%d" % self.config.site_port
+        self.downloads_host = "downloads.tarnwick.test:%d" % self.config.site_port
         return program, wrapper, hosts
 
     def squid(self, hosts, **options):
@@ -53,11 +54,10 @@ class ProxyTestCase(HostileTestCase):
 
 
 class ThroughSquid(ProxyTestCase):
-    def test_catalog_and_sign_in_go_through_the_proxy_inside_tls_and_a_download_installs(self):
+    def test_catalog_sign_in_and_download_go_through_the_proxy_inside_tls(self):
         program, wrapper, hosts = self.named_site()
         proxy = self.squid(hosts)
-        # The downloader keeps AUTOMATIC_PROXY, which Wine takes for no proxy: its file comes
-        # from the downloads host, which the program reaches directly.
+        # The file comes from the downloads host, which the program too reaches only through squid.
         on_downloads = "https://downloads.tarnwick.test:%d/downloads/" % self.config.site_port
         catalog = self.samples.write([
             self.samples.build("3.1.0-beta.1", "sample-setup-exit-0.exe", "Studio-beta.exe", track="beta"),
@@ -74,7 +74,11 @@ class ThroughSquid(ProxyTestCase):
         self.wait_status(installed("3.0.0"), OUTCOME_WAIT)
         proxy.stop()
         seen = [(code, method, target) for code, method, target in proxy.requests() if method != "-"]
-        self.assertEqual(set(seen), {("TCP_TUNNEL/200", "CONNECT", self.site_host)})
+        # Both names lead the program to a dead end, so the installed file came through squid; Wine
+        # carries both hosts' exchanges in one tunnel, so squid may log only the first CONNECT.
+        self.assertTrue(seen)
+        self.assertLessEqual(set(seen), {("TCP_TUNNEL/200", "CONNECT", self.site_host),
+                                         ("TCP_TUNNEL/200", "CONNECT", self.downloads_host)})
         squid_saw = proxy.log_text("access.log") + proxy.log_text("cache.log")
         for secret in (download_pass, "twdp_", "twdl_", "Bearer", "/api/"):
             self.assertNotIn(secret, squid_saw)
