@@ -24,6 +24,8 @@
 #include <dwmapi.h>
 #include <uxtheme.h>
 
+#include <functional>
+
 namespace tw::app {
 namespace {
 
@@ -486,13 +488,7 @@ void MainWindow::start_install()
     job.sha256 = build->sha256;
     job.file_name = widen(build->file_name);
     job.label = widen(product->name) + L" " + widen(build->version);
-    work_.download = job.state;
-    finish({});
-    if (!start_install_worker(std::move(job))) {
-        work_.download.reset();
-        download_refused(model_);
-        finish({});
-    }
+    begin_download(job.state, [&job] { return start_install_worker(std::move(job)); });
 }
 
 void MainWindow::start_self_update()
@@ -504,9 +500,16 @@ void MainWindow::start_self_update()
     job.url = model_.catalog->installer->download_url;
     job.sha256 = model_.catalog->installer->sha256;
     job.file_name = std::wstring(download::file_name_of(own_path()));
-    work_.download = job.state;
+    begin_download(job.state, [&job] { return start_self_update_worker(std::move(job)); });
+}
+
+// The window shows the download under way before its worker exists; a worker that cannot be
+// started gives the work up again.
+void MainWindow::begin_download(std::shared_ptr<DownloadJobState> state, const std::function<bool()>& start)
+{
+    work_.download = std::move(state);
     finish({});
-    if (!start_self_update_worker(std::move(job))) {
+    if (!start()) {
         work_.download.reset();
         download_refused(model_);
         finish({});

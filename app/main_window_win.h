@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -79,6 +80,7 @@ private:
     int focused_child_id() const;
 
     bool start_catalog_worker();
+    void begin_download(std::shared_ptr<DownloadJobState> state, const std::function<bool()>& start);
     void finish(const Effects& effects);
     void focus(Focus target);
     Surroundings surroundings() const;

@@ -17,6 +17,14 @@ from request_values import decimal, header_safe
 MAX_PASS_LIFETIME = 86400
 
 
+
+def json_or_none(body):
+    """The request body as JSON, or None when it is none."""
+    try:
+        return json.loads(body or b"")
+    except ValueError:
+        return None
+
 class ScriptedAnswers:
     """The answers a test scripted, by path, with how many requests each is still for."""
 
@@ -115,10 +123,7 @@ class DevControls:
     def answer_script(self, body):
         """The next `times` requests (1 unless given) for the script's path get its answer instead
         of the site's own."""
-        try:
-            script = json.loads(body or b"")
-        except ValueError:
-            script = None
+        script = json_or_none(body)
         if not valid_script(script):
             self.send_error_body(400, 'The body must be {"path": "...", "status": N, "headers": [[n, v]], '
                                       '"body": "...", "times": N}.')
@@ -128,10 +133,7 @@ class DevControls:
 
     def answer_download_fault(self, body):
         """What the requests for a download act out from now on (faults.DownloadFaults)."""
-        try:
-            plan = json.loads(body or b"")
-        except ValueError:
-            plan = None
+        plan = json_or_none(body)
         if not valid_download_fault(plan):
             self.send_error_body(400, 'The body must be {"name": "...", "cut_after": N, "overstate": N, '
                                       '"no_ranges": true, "every": true, "etag_from": N}.')

@@ -106,13 +106,10 @@ void enable_controls(const WindowModel& model, WindowView& view)
     view.rendered.controls_known = true;
 }
 
-// Besides the layout's facts, what the painter shows from the model: any change repaints all.
-std::wstring painted_key(const WindowModel& model)
+// Any change to what the painter shows repaints all, as a layout does.
+PaintedFacts painted_facts(const WindowModel& model)
 {
-    std::wstring key = beta_prompt_message(model);
-    key += L'\n' + model.sign_in_code;
-    key += L'\n' + std::to_wstring(model.selected_product) + (model.busy ? L"b" : L"");
-    return key;
+    return {beta_prompt_message(model), model.sign_in_code, model.selected_product, model.busy};
 }
 
 void select_row(HWND list, int row)
@@ -137,10 +134,10 @@ void render(const WindowModel& model, WindowView& view)
     show_status(model, view);
 
     const LayoutFacts facts = layout_facts(model, view.status_height);
-    const std::wstring key = painted_key(model);
-    if (!rendered.laid_out || facts != rendered.facts || key != rendered.painted_key) {
+    const PaintedFacts painted = painted_facts(model);
+    if (!rendered.laid_out || facts != rendered.facts || painted != rendered.painted) {
         rendered.facts = facts;
-        rendered.painted_key = key;
+        rendered.painted = painted;
         rendered.laid_out = true;
         layout(model, view);
     }

@@ -89,6 +89,15 @@ struct PaintAreas {
     int client_height = 0;
 };
 
+// What the painter shows of the model besides the layout's facts.
+struct PaintedFacts {
+    std::wstring prompt;
+    std::wstring sign_in_code;
+    int selected_product = -1;
+    bool busy = false;
+    friend bool operator==(const PaintedFacts&, const PaintedFacts&) = default;
+};
+
 // What the controls were last given, so that a render touches only what changed: refilling a
 // list loses its scroll position, and a layout repaints the whole window.
 struct Rendered {
@@ -99,7 +108,7 @@ struct Rendered {
     std::wstring status_text;
     StatusKind status_kind = StatusKind::information;
     LayoutFacts facts;
-    std::wstring painted_key;  // what the painter shows besides the layout's facts
+    PaintedFacts painted;
     bool laid_out = false;
     ControlStates controls;
     bool controls_known = false;

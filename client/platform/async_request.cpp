@@ -85,6 +85,16 @@ RequestGuard::~RequestGuard()
     }
 }
 
+std::uint32_t response_status(HINTERNET request)
+{
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+        return 0;
+    return status;
+}
+
 DWORD_PTR attach_context(HINTERNET request, const std::shared_ptr<RequestContext>& context)
 {
     auto* holder = new ContextHolder{context};

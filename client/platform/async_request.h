@@ -59,6 +59,9 @@ private:
     std::chrono::milliseconds grace_;
 };
 
+// The status code of the response whose headers have arrived; 0 when none can be read.
+std::uint32_t response_status(HINTERNET request);
+
 // Makes `context` the request's own until WinHTTP closes the request; the value to pass as the
 // context of WinHttpSendRequest, or 0 (last error set) when it could not be attached.
 DWORD_PTR attach_context(HINTERNET request, const std::shared_ptr<RequestContext>& context);

@@ -1,5 +1,7 @@
 #include "client/platform/proxy_auth.h"
 
+#include "client/platform/async_request.h"
+
 namespace tw::client::platform {
 namespace {
 
@@ -8,16 +10,6 @@ constexpr DWORD proxy_authentication_required = 407;
 bool set_logon_policy(HINTERNET request, DWORD level)
 {
     return WinHttpSetOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &level, sizeof level) != FALSE;
-}
-
-DWORD status_of(HINTERNET request)
-{
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-        return 0;
-    return status;
 }
 
 // Negotiate before NTLM; 0 when the proxy offers neither, or the challenge is not the proxy's.
@@ -44,7 +36,7 @@ bool refuse_automatic_logon(HINTERNET request)
 
 ProxyChallenge answer_proxy_challenge(HINTERNET request, bool asked_before)
 {
-    if (status_of(request) != proxy_authentication_required)
+    if (response_status(request) != proxy_authentication_required)
         return ProxyChallenge::none;
     const DWORD scheme = asked_before ? 0 : windows_scheme_offered(request);
     if (scheme == 0)

@@ -77,16 +77,6 @@ std::wstring text_header(HINTERNET request, DWORD info_level)
     return text;
 }
 
-std::uint32_t status_of(HINTERNET request)
-{
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-        return 0;
-    return status;
-}
-
 // Removes the staged file and its folder on the way out unless the download is kept.
 class StagedFile {
 public:
@@ -212,7 +202,7 @@ private:
                 return fail(unreadable_address);
             if (!send(*address, lines))
                 return false;
-            result_.status = status_of(request_handle_.get());
+            result_.status = client::platform::response_status(request_handle_.get());
             if (!is_followed_redirect(result_.status))
                 return true;
             const std::string location = narrow(text_header(request_handle_.get(), WINHTTP_QUERY_LOCATION));

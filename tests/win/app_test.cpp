@@ -100,8 +100,9 @@ TEST_F(MainWindowTest, HasItsClassAndTitleAndTabReachesEveryShownControl)
             GetClassNameW(child, kind, 16);
             const bool usable = IsWindowVisible(child) && IsWindowEnabled(child) &&
                                 (std::wstring_view(kind) == L"Button" || std::wstring_view(kind) == L"ListBox");
-            if (usable)
+            if (usable) {
                 EXPECT_TRUE(reached.count(child)) << screen << ": " << GetDlgCtrlID(child);
+            }
         }
         EXPECT_FALSE(reached.empty()) << screen;
     };
