@@ -30,31 +30,33 @@ REFUSED_PAGE = b"<html><body>Refused</body></html>"
 
 
 DOWNLOAD_FAULT_TYPES = {"name": str, "cut_after": int, "overstate": int, "no_ranges": bool, "every": bool,
-                       "etag_from": int}
+                       "etag_from": int, "rate": int}
 
 
 class Acting:
     """What one request for a download acts out."""
 
-    def __init__(self, cut_after=None, overstate=0, no_ranges=False, etag_changed=False):
+    def __init__(self, cut_after=None, overstate=0, no_ranges=False, etag_changed=False, rate=None):
         self.cut_after, self.overstate = cut_after, overstate
         self.no_ranges, self.etag_changed = no_ranges, etag_changed
+        self.rate = rate  # bytes a second; None: as fast as it goes
 
 
 def valid_download_fault(plan):
     """Whether a POST /_dev/download body is {"name", "cut_after"?: N >= 0, "overstate"?: N >= 1,
-    "no_ranges"?, "every"?, "etag_from"?: N >= 1}."""
+    "no_ranges"?, "every"?, "etag_from"?: N >= 1, "rate"?: N >= 1}."""
     if not isinstance(plan, dict) or not isinstance(plan.get("name"), str) or not plan["name"]:
         return False
     if any(key not in DOWNLOAD_FAULT_TYPES or type(value) is not DOWNLOAD_FAULT_TYPES[key]
            for key, value in plan.items()):
         return False
-    return plan.get("cut_after", 0) >= 0 and plan.get("overstate", 1) >= 1 and plan.get("etag_from", 1) >= 1
+    return (plan.get("cut_after", 0) >= 0 and plan.get("overstate", 1) >= 1 and plan.get("etag_from", 1) >= 1
+            and plan.get("rate", 1) >= 1)
 
 
 class DownloadFaults:
     """By download name, what its requests act out since a test set it: the body faults (cut,
-    overstated length, no ranges) on the first request only or, with "every", on each; from the
+    overstated length, no ranges, a paced body) on the first request only or, with "every", on each; from the
     etag_from-th request on, another ETag and Last-Modified, as if the file had changed."""
 
     def __init__(self):
@@ -80,7 +82,8 @@ class DownloadFaults:
         etag_changed = "etag_from" in plan and seen >= plan["etag_from"]
         if seen > 1 and not plan.get("every"):
             return Acting(etag_changed=etag_changed)
-        return Acting(plan.get("cut_after"), plan.get("overstate", 0), plan.get("no_ranges", False), etag_changed)
+        return Acting(plan.get("cut_after"), plan.get("overstate", 0), plan.get("no_ranges", False), etag_changed,
+                      plan.get("rate"))
 
 
 class Faults:

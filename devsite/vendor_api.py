@@ -13,6 +13,7 @@ import urllib.parse
 
 import catalog_document
 import ranges
+from faults import MAX_PACED_SECONDS, PACE_SECONDS
 from request_values import decimal
 
 API = "/api/installer/v1"
@@ -97,19 +98,28 @@ class VendorApi:
         if self.command == "HEAD":
             return
         left = count if acting.cut_after is None else min(count, acting.cut_after)
+        # A paced body goes out in PACE_SECONDS slices, so a window can be seen part way.
+        piece = CHUNK if acting.rate is None else max(1, int(acting.rate * PACE_SECONDS))
+        deadline = time.monotonic() + MAX_PACED_SECONDS
         try:
             with open(path, "rb") as f:
                 f.seek(first)
                 while left > 0:
-                    chunk = f.read(min(CHUNK, left))
+                    chunk = f.read(min(piece, left))
                     if not chunk:
                         break
                     self.wfile.write(chunk)
                     left -= len(chunk)
+                    if acting.rate is not None and left > 0:
+                        if time.monotonic() > deadline:
+                            break
+                        self.wfile.flush()
+                        time.sleep(PACE_SECONDS)
         except OSError:  # the client went away
             self.close_connection = True
             return
-        if acting.overstate or (acting.cut_after is not None and acting.cut_after < count):
+        cut = acting.cut_after is not None and acting.cut_after < count
+        if acting.overstate or cut or left > 0:
             self.end_connection()
 
     def answer_go(self, name):

@@ -319,6 +319,7 @@ class Ranges(unittest.TestCase):
             ("no ranges", {"no_ranges": True, "every": True}, from_600, [(200, None, 0, 1000, True)] * 2),
             ("the file changes after the first request", {"etag_from": 2}, dict(from_600, **{"If-Range": etag}),
              [(206, "bytes 600-999/1000", 600, 400, True), (200, None, 0, 1000, True)]),
+            ("paced in slices", {"rate": 1000}, from_600, [(206, "bytes 600-999/1000", 600, 400, True)]),
         ]
         for name, fault, headers, answers in cases:
             with self.subTest(name):
@@ -338,7 +339,7 @@ class Ranges(unittest.TestCase):
 
     def test_download_faults_refuse_what_they_cannot_use(self):
         for body in ({"cut_after": 1}, {"name": "x", "cut_after": -1}, {"name": "x", "every": 1},
-                     {"name": "x", "overstate": 0}, {"name": "x", "later": True}):
+                     {"name": "x", "overstate": 0}, {"name": "x", "later": True}, {"name": "x", "rate": 0}):
             with self.subTest(body=body):
                 self.assertEqual(SITE.fetch("/_dev/download", "POST", body=json.dumps(body))[0], 400)
 

@@ -14,6 +14,12 @@
 #error "TWI_SAMPLE_EXIT_CODE must be defined"
 #endif
 
+#ifdef TWI_SAMPLE_PAD_BYTES
+// Bulk that is never read; external and marked used so that the linker keeps it.
+extern const unsigned char sample_padding[TWI_SAMPLE_PAD_BYTES];
+__attribute__((used)) const unsigned char sample_padding[TWI_SAMPLE_PAD_BYTES] = {1};
+#endif
+
 namespace {
 
 constexpr DWORD sample_exit_code = TWI_SAMPLE_EXIT_CODE;
