@@ -17,15 +17,19 @@ constexpr int elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COL
                             COLOR_HOTLIGHT, COLOR_GRAYTEXT, COLOR_BTNFACE, COLOR_BTNTEXT};
 constexpr COLORREF scheme[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(0, 255, 255), RGB(0, 0, 0),
                                RGB(255, 255, 0), RGB(0, 255, 0), RGB(0, 0, 0), RGB(255, 255, 255)};
-constexpr char catalog[] = R"({"publisher":"Tarnwick Software Ltd","products":[
-  {"slug":"studio-pro","name":"Studio Pro","builds":[
-    {"version":"2.1.0","fileName":"a.exe","downloadUrl":"https://localhost/a","sizeBytes":1048576,
-     "sha256":"0000000000000000000000000000000000000000000000000000000000000000"},
-    {"version":"2.0.0","fileName":"b.exe","downloadUrl":"https://localhost/b",
-     "sha256":"1111111111111111111111111111111111111111111111111111111111111111"}]},
-  {"slug":"notes","name":"Notes","builds":[
-    {"version":"1.0.0","fileName":"c.exe","downloadUrl":"https://localhost/c",
-     "sha256":"2222222222222222222222222222222222222222222222222222222222222222"}]}]})";
+
+std::string build(const char* version)
+{
+    return std::string(R"({"version":")") + version + R"(","fileName":"a.exe","downloadUrl":"https://localhost/a",)" +
+           R"("sizeBytes":1048576,"sha256":")" + std::string(64, '0') + "\"}";
+}
+
+std::string two_products()
+{
+    return R"({"publisher":"Tarnwick Software Ltd","products":[{"slug":"studio-pro","name":"Studio Pro","builds":[)" +
+           build("2.1.0") + "," + build("2.0.0") + R"(]},{"slug":"notes","name":"Notes","builds":[)" + build("1.0.0") +
+           "]}]}";
+}
 
 bool contrast_on = true;
 ui::SystemLook test_look() { return {contrast_on, ui::current_system_colours()}; }
@@ -51,6 +55,8 @@ protected:
         ASSERT_NE(window, nullptr);
         main = MainWindow::of(window);
         ShowWindow(window, SW_SHOW);
+        auto reply = std::make_unique<catalog::CatalogReply>(catalog::CatalogReply{200, two_products()});
+        PostMessageW(window, msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
         pump_messages();
     }
 
@@ -62,14 +68,6 @@ protected:
         pump_messages();
         ui::set_system_look_reader(nullptr);
         SetSysColors(static_cast<int>(std::size(elements)), elements, saved);
-    }
-
-    void deliver_catalog()
-    {
-        auto reply = std::make_unique<catalog::CatalogReply>();
-        reply->status = 200;
-        reply->body = catalog;
-        PostMessageW(window, msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
     }
 
     // Shows the window as it is now and keeps a copy in the artifacts folder.
@@ -118,7 +116,6 @@ TEST_P(HighContrastTest, EveryScreenDrawsWithTheSystemColours)
         SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(GetParam(), GetParam()), reinterpret_cast<LPARAM>(&suggested));
     }
     ASSERT_EQ(main->view().dpi, GetParam());
-    deliver_catalog();
 
     const auto products = shoot("products");
     EXPECT_EQ(background(products), GetSysColor(COLOR_WINDOW));
@@ -145,7 +142,6 @@ INSTANTIATE_TEST_SUITE_P(Dpi, HighContrastTest, ::testing::Values(96, 144));
 
 TEST_F(HighContrastTest, TheWindowFollowsTheModeWhileItRuns)
 {
-    deliver_catalog();
     for (const bool on : {false, true, false}) {
         contrast_on = on;
         SendMessageW(window, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
