@@ -14,15 +14,13 @@
 #include "app/ui/icons_win.h"
 #include "app/ui/painter_win.h"
 #include "app/ui/render_win.h"
-#include "app/ui/theme.h"
 #include "app/ui/window_layout_win.h"
+#include "app/ui/window_look_win.h"
 #include "client/platform/system_browser.h"
 #include "client/platform/text.h"
 #include "download/file_names.h"
 
 #include <commctrl.h>
-#include <dwmapi.h>
-#include <uxtheme.h>
 
 #include <functional>
 
@@ -38,14 +36,6 @@ constexpr DWORD list_style = WS_CHILD | WS_TABSTOP | WS_VSCROLL | LBS_OWNERDRAWF
                              LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
 constexpr UINT_PTR product_list_subclass_id = 1;
 
-// Windows 11's frame attributes; the SDK headers of older toolchains lack some of them.
-enum DwmFrameAttribute : DWORD {
-    dwm_use_immersive_dark_mode = 20,
-    dwm_border_colour = 34,
-    dwm_caption_colour = 35,
-    dwm_text_colour = 36,
-};
-
 std::uint64_t now_ms() { return GetTickCount64(); }
 
 HWND create_child(HWND parent, const wchar_t* control_class, const wchar_t* text, DWORD style, int id)
@@ -55,12 +45,7 @@ HWND create_child(HWND parent, const wchar_t* control_class, const wchar_t* text
                            reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
 }
 
-HWND create_list(HWND parent, int id)
-{
-    HWND list = create_child(parent, L"LISTBOX", L"", list_style, id);
-    SetWindowTheme(list, L"DarkMode_Explorer", nullptr);
-    return list;
-}
+HWND create_list(HWND parent, int id) { return create_child(parent, L"LISTBOX", L"", list_style, id); }
 
 // A single click opens a product: the list reports the row under the pointer before it handles
 // the button release itself.
@@ -75,17 +60,6 @@ LRESULT CALLBACK product_list_proc(HWND list, UINT message, WPARAM wparam, LPARA
     if (HIWORD(hit) == 0)
         reinterpret_cast<MainWindow*>(data)->open_product(LOWORD(hit));
     return result;
-}
-
-void apply_dark_frame(HWND window)
-{
-    const BOOL dark = TRUE;
-    const COLORREF caption = ui::caption_colour;
-    const COLORREF caption_text = ui::text_colour;
-    DwmSetWindowAttribute(window, dwm_use_immersive_dark_mode, &dark, sizeof dark);
-    DwmSetWindowAttribute(window, dwm_caption_colour, &caption, sizeof caption);
-    DwmSetWindowAttribute(window, dwm_text_colour, &caption_text, sizeof caption_text);
-    DwmSetWindowAttribute(window, dwm_border_colour, &caption, sizeof caption);
 }
 
 int list_row(HWND list)
@@ -170,7 +144,12 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_CTLCOLORSTATIC:
         return on_ctl_colour_static(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam));
     case WM_CTLCOLORLISTBOX:
-        return reinterpret_cast<LRESULT>(view_.resources.list_brush.get());
+        return on_ctl_colour_list(reinterpret_cast<HDC>(wparam));
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        // A switch to or from high contrast comes as either, depending on who made it.
+        ui::follow_system_look(view_);
+        break;
     case WM_MEASUREITEM: {
         auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
         if (item.CtlType == ODT_LISTBOX)
@@ -204,11 +183,9 @@ LRESULT MainWindow::on_create()
 {
     HWND window = view_.window;
     view_.dpi = static_cast<int>(GetDpiForWindow(window));
-    apply_dark_frame(window);
     ui::build_icons(view_);
-    view_.resources.window_brush.reset(CreateSolidBrush(ui::window_background));
-    view_.resources.list_brush.reset(CreateSolidBrush(ui::list_background));
     create_controls();
+    ui::apply_system_look(view_);
     ui::build_fonts(view_);
     finish(window_opened(model_, !site_.origin.empty(), site_.first_catalog != nullptr));
     return 0;
@@ -258,14 +235,22 @@ void MainWindow::on_paint()
 
 LRESULT MainWindow::on_ctl_colour_static(HDC dc, HWND control) const
 {
-    COLORREF text = ui::text_muted;
+    const ui::Palette& palette = view_.palette;
+    COLORREF text = palette.status_information;
     if (control == view_.controls.status_label && model_.status.kind == StatusKind::attention)
-        text = ui::status_warning;
+        text = palette.status_attention;
     else if (control == view_.controls.status_label && model_.status.kind == StatusKind::success)
-        text = ui::status_success;
+        text = palette.status_success;
     SetTextColor(dc, text);
-    SetBkColor(dc, ui::window_background);
+    SetBkColor(dc, palette.window);
     return reinterpret_cast<LRESULT>(view_.resources.window_brush.get());
+}
+
+LRESULT MainWindow::on_ctl_colour_list(HDC dc) const
+{
+    SetTextColor(dc, view_.palette.text);
+    SetBkColor(dc, view_.palette.list);
+    return reinterpret_cast<LRESULT>(view_.resources.list_brush.get());
 }
 
 void MainWindow::on_dpi_changed(WPARAM wparam, const RECT& suggested)

@@ -69,6 +69,7 @@ private:
     void create_controls();
     void on_paint();
     LRESULT on_ctl_colour_static(HDC dc, HWND control) const;
+    LRESULT on_ctl_colour_list(HDC dc) const;
     void on_dpi_changed(WPARAM wparam, const RECT& suggested);
     bool on_command(WPARAM wparam, LPARAM lparam);
     void on_list_notification(HWND list, int id, int code);

@@ -8,77 +8,84 @@
 namespace tw::app::ui {
 namespace {
 
-struct ButtonColours {
-    Colour body;
-    std::optional<Colour> outline;
-    Colour text;
-};
-
 // The first matching state wins: a disabled button looks the same whatever its style.
-ButtonColours button_colours(ButtonStyle style, const ButtonState& state, Colour background)
+ButtonLook button_look(ButtonStyle style, const ButtonState& state, const Palette& palette)
 {
     const bool lit = state.hovered || state.pressed;
     if (state.disabled)
-        return {fill_disabled, border_colour, text_disabled};
+        return palette.disabled;
     switch (style) {
     case ButtonStyle::primary:
-        return {lit ? accent_hover : accent, std::nullopt, window_background};
+        return lit ? palette.primary_lit : palette.primary;
     case ButtonStyle::secondary:
-        return {lit ? hover_fill : background, border_colour, text_colour};
+        return lit ? palette.secondary_lit : palette.secondary;
     case ButtonStyle::quiet:
         break;
     }
-    return {lit ? hover_fill : background, std::nullopt, state.hovered ? text_colour : text_muted};
+    if (!lit)
+        return palette.quiet;
+    ButtonLook look = palette.quiet_lit;
+    // Pressed with the pointer gone elsewhere: the text falls back until the pointer returns.
+    if (!state.hovered)
+        look.text = palette.quiet.text;
+    return look;
+}
+
+// In high contrast an enabled button's outline is thicker than a disabled one's, so the two
+// differ in more than colour.
+float outline_width(const ButtonState& state, const Palette& palette, int dpi)
+{
+    const int units = palette.high_contrast && !state.disabled ? 2 : 1;
+    return static_cast<float>(std::max(scale_to_dpi(units, dpi), 1));
 }
 
 }  // namespace
 
 void draw_button(HDC dc, const RECT& rect, std::wstring_view text, ButtonStyle style, const ButtonState& state,
-                 HFONT font, int radius, Colour background, int dpi)
+                 HFONT font, int radius, Colour background, int dpi, const Palette& palette)
 {
     if (!state.copied)
         fill_rect(dc, rect, background);
 
     const int inset = scale_to_dpi(2, dpi);
     const RECT body = shrink(rect, 2 * inset, 2 * inset);
-    const ButtonColours colours = button_colours(style, state, background);
+    const ButtonLook look = button_look(style, state, palette);
 
-    // Over copied pixels an unlit body of the background colour is left out, so the panel's
-    // glow shows through instead of a flat patch.
-    const bool see_through = state.copied && !state.disabled && style != ButtonStyle::primary &&
-                             colours.body == background;
-    if (!see_through)
-        fill_round_rect(dc, body, radius, colours.body);
-    if (colours.outline)
-        stroke_round_rect(dc, body, radius, static_cast<float>(std::max(scale_to_dpi(1, dpi), 1)), *colours.outline);
+    // Over copied pixels a body without a face of its own is left out, so the panel's glow
+    // shows through instead of a flat patch.
+    if (look.face || !state.copied)
+        fill_round_rect(dc, body, radius, look.face.value_or(background));
+    if (look.outline)
+        stroke_round_rect(dc, body, radius, outline_width(state, palette, dpi), *look.outline);
     if (state.focused)
-        stroke_round_rect(dc, rect, radius + 2 * inset, static_cast<float>(inset), focus_ring);
+        stroke_round_rect(dc, rect, radius + 2 * inset, static_cast<float>(inset), palette.focus);
 
-    draw_text(dc, text, body, font, colours.text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    draw_text(dc, text, body, font, look.text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
 }
 
 void draw_segment(HDC dc, const RECT& rect, std::wstring_view text, bool selected, bool hovered, bool focused,
-                  HFONT font, HFONT selected_font, Colour background, int dpi)
+                  HFONT font, HFONT selected_font, Colour background, int dpi, const Palette& palette)
 {
-    Colour text_in = text_muted;
+    const SegmentLook& look = palette.segment;
+    Colour text_in = look.text;
     if (hovered && !selected) {
-        fill_rect(dc, rect, hover_fill);
-        text_in = text_colour;
+        fill_rect(dc, rect, look.hover_fill);
+        text_in = look.hover_text;
     } else {
         fill_rect(dc, rect, background);
-        text_in = selected || hovered ? text_colour : text_muted;
+        text_in = selected || hovered ? look.selected_text : look.text;
     }
     draw_text(dc, text, rect, selected ? selected_font : font, text_in,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 
     if (selected) {
         const RECT bar{rect.left, rect.bottom - scale_to_dpi(2, dpi), rect.right, rect.bottom};
-        fill_rect(dc, bar, accent);
+        fill_rect(dc, bar, look.bar);
     }
     if (focused) {
         const int one = scale_to_dpi(1, dpi);
         stroke_round_rect(dc, shrink(rect, one, one), scale_to_dpi(4, dpi), static_cast<float>(scale_to_dpi(2, dpi)),
-                          focus_ring);
+                          palette.focus);
     }
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Drawn push buttons and the channel segments; lengths in pixels already scaled.
 
-#include "app/ui/theme.h"
+#include "app/ui/palette.h"
 
 #include <windows.h>
 
@@ -20,9 +20,9 @@ struct ButtonState {
 };
 
 void draw_button(HDC dc, const RECT& rect, std::wstring_view text, ButtonStyle style, const ButtonState& state,
-                 HFONT font, int radius, Colour background, int dpi);
+                 HFONT font, int radius, Colour background, int dpi, const Palette& palette);
 
 void draw_segment(HDC dc, const RECT& rect, std::wstring_view text, bool selected, bool hovered, bool focused,
-                  HFONT font, HFONT selected_font, Colour background, int dpi);
+                  HFONT font, HFONT selected_font, Colour background, int dpi, const Palette& palette);
 
 }  // namespace tw::app::ui

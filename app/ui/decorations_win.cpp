@@ -6,36 +6,40 @@
 
 namespace tw::app::ui {
 
-void draw_progress(HDC dc, const RECT& bar, double fraction)
+void draw_progress(HDC dc, const RECT& bar, double fraction, const Palette& palette)
 {
     const int height = height_of(bar);
     const int radius = height / 2;
-    fill_round_rect(dc, bar, radius, list_background);
+    fill_round_rect(dc, bar, radius, palette.progress_track);
     fraction = std::clamp(fraction, 0.0, 1.0);
-    if (fraction <= 0.0)
-        return;
-    // Never narrower than it is high: the smallest fill is a round dot, not a sliver.
-    const int filled = std::max(height, static_cast<int>(width_of(bar) * fraction));
-    fill_round_rect(dc, {bar.left, bar.top, bar.left + filled, bar.bottom}, radius, accent);
+    if (fraction > 0.0) {
+        // Never narrower than it is high: the smallest fill is a round dot, not a sliver.
+        const int filled = std::max(height, static_cast<int>(width_of(bar) * fraction));
+        fill_round_rect(dc, {bar.left, bar.top, bar.left + filled, bar.bottom}, radius, palette.progress_fill);
+    }
+    // A track the colour of the window would leave the bar's length unseen.
+    if (palette.progress_outline)
+        stroke_round_rect(dc, bar, radius, 1.0f, *palette.progress_outline);
 }
 
-void draw_monogram(HDC dc, const RECT& tile, HFONT font, int radius)
+void draw_monogram(HDC dc, const RECT& tile, HFONT font, int radius, const Palette& palette)
 {
-    fill_round_rect(dc, tile, radius, card_background);
-    stroke_round_rect(dc, tile, radius, 1.0f, card_outline);
+    fill_round_rect(dc, tile, radius, palette.card);
+    stroke_round_rect(dc, tile, radius, 1.0f, palette.card_outline);
 
     const SIZE t = measure_text(dc, L"T", font);
     const SIZE w = measure_text(dc, L"W", font);
     const int left = tile.left + (width_of(tile) - (t.cx + w.cx)) / 2;
     const int top = tile.top + (height_of(tile) - t.cy) / 2;
-    draw_text(dc, L"T", {left, top, left + t.cx, top + t.cy}, font, gold, DT_SINGLELINE | DT_NOPREFIX);
-    draw_text(dc, L"W", {left + t.cx, top, left + t.cx + w.cx, top + w.cy}, font, accent, DT_SINGLELINE | DT_NOPREFIX);
+    draw_text(dc, L"T", {left, top, left + t.cx, top + t.cy}, font, palette.monogram_first, DT_SINGLELINE | DT_NOPREFIX);
+    draw_text(dc, L"W", {left + t.cx, top, left + t.cx + w.cx, top + w.cy}, font, palette.monogram_second, DT_SINGLELINE | DT_NOPREFIX);
 }
 
-void draw_spaced_title(HDC dc, const RECT& card, std::wstring_view text, HFONT font, int radius)
+void draw_spaced_title(HDC dc, const RECT& card, std::wstring_view text, HFONT font, int radius,
+                       const Palette& palette)
 {
-    fill_round_rect(dc, card, radius, card_background);
-    stroke_round_rect(dc, card, radius, 1.0f, card_outline);
+    fill_round_rect(dc, card, radius, palette.card);
+    stroke_round_rect(dc, card, radius, 1.0f, palette.card_outline);
     if (text.empty())
         return;
 
@@ -53,7 +57,7 @@ void draw_spaced_title(HDC dc, const RECT& card, std::wstring_view text, HFONT f
     const int y = card.top + (height_of(card) - size.cy) / 2;
 
     const int previous_mode = SetBkMode(dc, TRANSPARENT);
-    const COLORREF previous_colour = SetTextColor(dc, text_colour);
+    const COLORREF previous_colour = SetTextColor(dc, palette.text);
     TextOutW(dc, x, y, text.data(), static_cast<int>(text.size()));
     SetTextColor(dc, previous_colour);
     SetBkMode(dc, previous_mode);

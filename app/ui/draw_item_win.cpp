@@ -53,12 +53,15 @@ void draw_button_item(const WindowModel& model, const WindowView& view, const DR
     const std::wstring_view text(buffer, static_cast<size_t>(std::max(length, 0)));
 
     const bool hovered = item.hwndItem == view.hovered_button;
-    const bool focused = (item.itemState & ODS_FOCUS) && !(item.itemState & ODS_NOFOCUSRECT);
+    // High contrast users find their place by the ring alone, so it shows even while Windows
+    // hides keyboard cues until a key is pressed.
+    const bool cues_hidden = (item.itemState & ODS_NOFOCUSRECT) && !view.palette.high_contrast;
+    const bool focused = (item.itemState & ODS_FOCUS) && !cues_hidden;
 
     if (item.CtlID == id_official_button || item.CtlID == id_beta_button) {
         const bool selected = (item.CtlID == id_beta_button) == (model.channel == Channel::beta);
         draw_segment(item.hDC, item.rcItem, text, selected, hovered, focused, view.resources.fonts.segment,
-                     view.resources.fonts.segment_selected, window_background, view.dpi);
+                     view.resources.fonts.segment_selected, view.palette.window, view.dpi, view.palette);
         return;
     }
 
@@ -67,23 +70,24 @@ void draw_button_item(const WindowModel& model, const WindowView& view, const DR
     state.pressed = (item.itemState & ODS_SELECTED) != 0;
     state.hovered = hovered;
     state.focused = focused;
-    Colour background = window_background;
+    Colour background = view.palette.window;
     if (is_sign_in_button(item.CtlID) && view.areas.prompt_in_list) {
-        background = card_background;
+        background = view.palette.card;
         state.copied = copy_backdrop(view, item);
     }
     draw_button(item.hDC, item.rcItem, text, style_of(item.CtlID), state, view.resources.fonts.button, scale(view, 4),
-                background, view.dpi);
+                background, view.dpi, view.palette);
 }
 
 void draw_product_item(const WindowModel& model, const WindowView& view, const DRAWITEMSTRUCT& item, bool selected)
 {
     const auto index = static_cast<size_t>(item.itemID);
     if (!model.catalog || item.itemID == static_cast<UINT>(-1) || index >= model.catalog->products.size()) {
-        fill_rect(item.hDC, item.rcItem, list_background);
+        fill_rect(item.hDC, item.rcItem, view.palette.list);
         return;
     }
-    draw_product_row(item.hDC, item.rcItem, widen(model.catalog->products[index].name), selected, view.resources.fonts, view.dpi);
+    draw_product_row(item.hDC, item.rcItem, widen(model.catalog->products[index].name), selected, view.resources.fonts,
+                     view.dpi, view.palette);
 }
 
 void draw_version_item(const WindowModel& model, const WindowView& view, const DRAWITEMSTRUCT& item, bool selected)
@@ -92,12 +96,12 @@ void draw_version_item(const WindowModel& model, const WindowView& view, const D
     const auto row = static_cast<size_t>(item.itemID);
     if (!product || item.itemID == static_cast<UINT>(-1) || row >= model.shown_builds.size() ||
         model.shown_builds[row] >= product->builds.size()) {
-        fill_rect(item.hDC, item.rcItem, list_background);
+        fill_rect(item.hDC, item.rcItem, view.palette.list);
         return;
     }
     const catalog::CatalogBuild& build = product->builds[model.shown_builds[row]];
     draw_version_row(item.hDC, item.rcItem, widen(build.version), widen(size_text(build.size_bytes)), row == 0,
-                     selected, view.resources.fonts, view.dpi);
+                     selected, view.resources.fonts, view.dpi, view.palette);
 }
 
 }  // namespace

@@ -20,19 +20,20 @@ bool is_empty(const RECT& rect) { return rect.right <= rect.left || rect.bottom 
 
 void paint_header(const WindowView& view, HDC dc, const RECT& client)
 {
+    const Palette& palette = view.palette;
     const int band = scale(view, 64);
-    fill_rect(dc, {0, 0, client.right, band}, caption_colour);
-    fill_rect(dc, {0, band - std::max(scale(view, 1), 1), client.right, band}, blend(border_colour, caption_colour, 128));
+    fill_rect(dc, {0, 0, client.right, band}, palette.caption);
+    fill_rect(dc, {0, band - std::max(scale(view, 1), 1), client.right, band}, palette.caption_divider);
 
     draw_monogram(dc, {scale(view, 24), scale(view, 16), scale(view, 56), scale(view, 48)}, view.resources.fonts.label,
-                  scale(view, 4));
+                  scale(view, 4), palette);
 
     const int left = scale(view, 56) + scale(view, 12);
     const SIZE brand = measure_text(dc, text::brand, view.resources.fonts.heading);
-    draw_text(dc, text::brand, {left, 0, left + brand.cx, band}, view.resources.fonts.heading, text_colour,
+    draw_text(dc, text::brand, {left, 0, left + brand.cx, band}, view.resources.fonts.heading, palette.text,
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     const int second = left + brand.cx + scale(view, 8);
-    draw_text(dc, text::brand_suffix, {second, 0, client.right, band}, view.resources.fonts.heading, text_muted,
+    draw_text(dc, text::brand_suffix, {second, 0, client.right, band}, view.resources.fonts.heading, palette.text_muted,
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
@@ -55,10 +56,10 @@ void paint_empty_state(const WindowModel& model, const WindowView& view, HDC dc)
 
     if (model.channel == Channel::beta) {
         draw_prompt_panel(dc, panel, beta_glyph, beta_prompt_message(model), view.resources.fonts.icon, view.resources.fonts.subtitle, view.resources.body_font_px,
-                          view.areas.prompt_extra, view.dpi);
+                          view.areas.prompt_extra, view.dpi, view.palette);
     } else {
         draw_prompt_panel(dc, panel, official_glyph, text::no_official_releases, view.resources.fonts.icon, view.resources.fonts.subtitle,
-                          view.resources.body_font_px, 0, view.dpi);
+                          view.resources.body_font_px, 0, view.dpi, view.palette);
     }
     SelectClipRgn(dc, nullptr);
 }
@@ -67,27 +68,28 @@ void paint_list_outline(const WindowView& view, HDC dc)
 {
     const int radius = scale(view, 8);
     if (view.focused_list && view.focused_list == GetFocus())
-        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(scale(view, 2)), focus_ring);
+        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(scale(view, 2)), view.palette.focus);
     else
         stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(std::max(scale(view, 1), 1)),
-                          blend(border_colour, window_background, 128));
+                          view.palette.list_outline);
 }
 
 }  // namespace
 
 void paint_window(const WindowModel& model, const WindowView& view, HDC dc, const RECT& client)
 {
-    fill_rect(dc, client, window_background);
+    const Palette& palette = view.palette;
+    fill_rect(dc, client, palette.window);
     paint_header(view, dc, client);
 
-    draw_text(dc, page_title(model), view.areas.title_rect, view.resources.fonts.title, text_colour, DT_SINGLELINE | DT_NOPREFIX);
+    draw_text(dc, page_title(model), view.areas.title_rect, view.resources.fonts.title, palette.text, DT_SINGLELINE | DT_NOPREFIX);
 
     const bool versions = model.screen == Screen::versions;
     if (versions && !is_empty(view.areas.divider_rect))
-        fill_rect(dc, view.areas.divider_rect, blend(border_colour, window_background, 128));
+        fill_rect(dc, view.areas.divider_rect, palette.list_outline);
 
     if (!is_empty(view.areas.list_rect)) {
-        fill_round_rect(dc, view.areas.list_rect, scale(view, 8), list_background);
+        fill_round_rect(dc, view.areas.list_rect, scale(view, 8), palette.list);
         if (versions && model.shown_builds.empty())
             paint_empty_state(model, view, dc);
         paint_list_outline(view, dc);
@@ -95,10 +97,10 @@ void paint_window(const WindowModel& model, const WindowView& view, HDC dc, cons
 
     const bool waiting = versions && model.channel == Channel::beta && model.beta_gate == BetaGate::waiting;
     if (waiting && !model.sign_in_code.empty() && !is_empty(view.areas.code_rect))
-        draw_spaced_title(dc, view.areas.code_rect, model.sign_in_code, view.resources.fonts.code, scale(view, 4));
+        draw_spaced_title(dc, view.areas.code_rect, model.sign_in_code, view.resources.fonts.code, scale(view, 4), palette);
 
     if (model.busy && width_of(view.areas.progress_rect) > 0)
-        draw_progress(dc, view.areas.progress_rect, model.progress);
+        draw_progress(dc, view.areas.progress_rect, model.progress, palette);
 }
 
 }  // namespace tw::app::ui

@@ -20,7 +20,8 @@ struct Ellipse {
 
 // A radial fade of the accent colour over an ellipse, from centre_alpha in the middle to
 // edge_alpha at the rim; `focus` keeps the centre colour over that fraction of the radius.
-void fill_radial(GpGraphics* graphics, const Ellipse& e, unsigned centre_alpha, unsigned edge_alpha, float focus = 0.0f)
+void fill_radial(GpGraphics* graphics, const Ellipse& e, Colour colour, unsigned centre_alpha, unsigned edge_alpha,
+                 float focus = 0.0f)
 {
     const auto path = new_path();
     if (!path)
@@ -33,8 +34,8 @@ void fill_radial(GpGraphics* graphics, const Ellipse& e, unsigned centre_alpha, 
     const GdipOwner<Gdiplus::GpBrush> brush(raw);
     const Gdiplus::GpPointF centre{e.cx, e.cy};
     gdip::GdipSetPathGradientCenterPoint(raw, &centre);
-    gdip::GdipSetPathGradientCenterColor(raw, argb(accent, centre_alpha));
-    Gdiplus::ARGB edge = argb(accent, edge_alpha);
+    gdip::GdipSetPathGradientCenterColor(raw, argb(colour, centre_alpha));
+    Gdiplus::ARGB edge = argb(colour, edge_alpha);
     INT count = 1;
     gdip::GdipSetPathGradientSurroundColorsWithCount(raw, &edge, &count);
     if (focus > 0.0f)
@@ -51,7 +52,7 @@ void stroke_circle(GpGraphics* graphics, const Ellipse& e, float pen_width, Gdip
     gdip::GdipDrawEllipse(graphics, pen.get(), e.cx - e.rx, e.cy - e.ry, 2.0f * e.rx, 2.0f * e.ry);
 }
 
-void draw_glows(HDC dc, const RECT& panel)
+void draw_glows(HDC dc, const RECT& panel, Colour colour)
 {
     const auto graphics = smooth_graphics(dc);
     if (!graphics)
@@ -60,11 +61,11 @@ void draw_glows(HDC dc, const RECT& panel)
     const float h = static_cast<float>(height_of(panel));
     const float x = static_cast<float>(panel.left);
     const float y = static_cast<float>(panel.top);
-    fill_radial(graphics.get(), {x + 0.30f * w, y + 0.35f * h, 0.42f * w, 0.55f * h}, 31, 0);
-    fill_radial(graphics.get(), {x + 0.72f * w, y + 0.70f * h, 0.38f * w, 0.50f * h}, 31, 0);
+    fill_radial(graphics.get(), {x + 0.30f * w, y + 0.35f * h, 0.42f * w, 0.55f * h}, colour, 31, 0);
+    fill_radial(graphics.get(), {x + 0.72f * w, y + 0.70f * h, 0.38f * w, 0.50f * h}, colour, 31, 0);
 }
 
-void draw_badge(HDC dc, const RECT& badge, int dpi)
+void draw_badge(HDC dc, const RECT& badge, int dpi, Colour colour)
 {
     const auto graphics = smooth_graphics(dc);
     if (!graphics)
@@ -74,9 +75,9 @@ void draw_badge(HDC dc, const RECT& badge, int dpi)
     const float cy = badge.top + r;
     const float halo = r + static_cast<float>(scale_to_dpi(9, dpi));
     // The halo holds its colour under the badge and fades over the ring outside it.
-    fill_radial(graphics.get(), {cx, cy, halo, halo}, 46, 0, r / halo);
-    fill_radial(graphics.get(), {cx, cy, r, r}, 51, 10);
-    stroke_circle(graphics.get(), {cx, cy, r - 0.5f, r - 0.5f}, 1.0f, argb(accent, 64));
+    fill_radial(graphics.get(), {cx, cy, halo, halo}, colour, 46, 0, r / halo);
+    fill_radial(graphics.get(), {cx, cy, r, r}, colour, 51, 10);
+    stroke_circle(graphics.get(), {cx, cy, r - 0.5f, r - 0.5f}, 1.0f, argb(colour, 64));
 }
 
 }  // namespace
@@ -114,16 +115,21 @@ PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view messa
 }
 
 void draw_prompt_panel(HDC dc, const RECT& panel, wchar_t glyph, std::wstring_view message, HFONT icon_font,
-                       HFONT font, int body_font_px, int extra, int dpi)
+                       HFONT font, int body_font_px, int extra, int dpi, const Palette& palette)
 {
-    fill_rect(dc, panel, card_background);
-    draw_glows(dc, panel);
+    fill_rect(dc, panel, palette.card);
+    // Faint glows under the text would only lower its contrast.
+    if (!palette.high_contrast)
+        draw_glows(dc, panel, palette.ornament);
 
     const PromptGeometry geometry = measure_prompt(dc, panel, message, font, body_font_px, extra, dpi);
-    draw_badge(dc, geometry.badge, dpi);
-    draw_text(dc, std::wstring_view(&glyph, 1), geometry.badge, icon_font, accent,
+    if (palette.high_contrast)
+        stroke_round_rect(dc, geometry.badge, width_of(geometry.badge) / 2, 1.0f, palette.ornament);
+    else
+        draw_badge(dc, geometry.badge, dpi, palette.ornament);
+    draw_text(dc, std::wstring_view(&glyph, 1), geometry.badge, icon_font, palette.ornament,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    draw_text(dc, message, geometry.text, font, text_colour, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    draw_text(dc, message, geometry.text, font, palette.text, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
 
 }  // namespace tw::app::ui

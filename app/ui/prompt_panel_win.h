@@ -1,6 +1,8 @@
 #pragma once
 // The prompt drawn inside an empty list panel: a badge, a message and room for buttons.
 
+#include "app/ui/palette.h"
+
 #include <windows.h>
 
 #include <string_view>
@@ -17,6 +19,6 @@ struct PromptGeometry {
 PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view message, HFONT font, int body_font_px,
                               int extra, int dpi);
 void draw_prompt_panel(HDC dc, const RECT& panel, wchar_t glyph, std::wstring_view message, HFONT icon_font,
-                       HFONT font, int body_font_px, int extra, int dpi);
+                       HFONT font, int body_font_px, int extra, int dpi, const Palette& palette);
 
 }  // namespace tw::app::ui

@@ -3,44 +3,49 @@
 #include "app/texts.h"
 #include "app/ui/draw_primitives_win.h"
 
+#include <algorithm>
+
 namespace tw::app::ui {
 
-RECT draw_row_background(HDC dc, const RECT& row, bool selected, int dpi)
+RECT draw_row_background(HDC dc, const RECT& row, bool selected, int dpi, const Palette& palette)
 {
-    fill_rect(dc, row, list_background);
+    fill_rect(dc, row, palette.list);
     const RECT content = shrink(row, scale_to_dpi(4, dpi), scale_to_dpi(2, dpi));
     if (selected) {
-        fill_round_rect(dc, content, scale_to_dpi(4, dpi), selected_row_tint);
+        fill_round_rect(dc, content, scale_to_dpi(4, dpi), palette.selected_row.fill);
         const RECT bar{content.left, content.top, content.left + scale_to_dpi(2, dpi), content.bottom};
-        fill_rect(dc, bar, accent);
+        fill_rect(dc, bar, palette.selected_row.marker);
     }
     return content;
 }
 
-void draw_product_row(HDC dc, const RECT& row, std::wstring_view name, bool selected, const Fonts& fonts, int dpi)
+void draw_product_row(HDC dc, const RECT& row, std::wstring_view name, bool selected, const Fonts& fonts, int dpi,
+                      const Palette& palette)
 {
-    const RECT c = draw_row_background(dc, row, selected, dpi);
+    const RowLook& look = selected ? palette.selected_row : palette.row;
+    const RECT c = draw_row_background(dc, row, selected, dpi, palette);
     const int margin = scale_to_dpi(16, dpi);
 
     const RECT name_rect{c.left + margin, c.top, c.right - scale_to_dpi(40, dpi), c.bottom};
-    draw_text(dc, name, name_rect, fonts.row_title, selected ? text_bright : text_colour,
+    draw_text(dc, name, name_rect, fonts.row_title, look.text,
               DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
 
     const RECT chevron_rect{c.left, c.top, c.right - margin, c.bottom};
-    draw_text(dc, L"\u203A", chevron_rect, fonts.chevron, selected ? accent : text_muted,
+    draw_text(dc, L"\u203A", chevron_rect, fonts.chevron, look.marker,
               DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
 void draw_version_row(HDC dc, const RECT& row, std::wstring_view version, std::wstring_view size, bool latest,
-                      bool selected, const Fonts& fonts, int dpi)
+                      bool selected, const Fonts& fonts, int dpi, const Palette& palette)
 {
-    const RECT c = draw_row_background(dc, row, selected, dpi);
+    const RowLook& look = selected ? palette.selected_row : palette.row;
+    const RECT c = draw_row_background(dc, row, selected, dpi, palette);
     const int margin = scale_to_dpi(16, dpi);
 
     const SIZE version_size = measure_text(dc, version, fonts.row_title);
     const int version_left = c.left + margin;
     const RECT version_rect{version_left, c.top, version_left + version_size.cx, c.bottom};
-    draw_text(dc, version, version_rect, fonts.row_title, selected ? text_bright : text_colour,
+    draw_text(dc, version, version_rect, fonts.row_title, look.text,
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 
     if (latest) {
@@ -51,13 +56,15 @@ void draw_version_row(HDC dc, const RECT& row, std::wstring_view version, std::w
         const int left = version_rect.right + scale_to_dpi(10, dpi);
         const int top = c.top + (height_of(c) - pill_height) / 2;
         const RECT pill{left, top, left + pill_width, top + pill_height};
-        const Colour row_tint = selected ? selected_row_tint : list_background;
-        fill_round_rect(dc, pill, pill_height / 2, blend(accent, row_tint, 31));
-        draw_text(dc, badge, pill, fonts.badge, accent, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        fill_round_rect(dc, pill, pill_height / 2, look.badge_fill);
+        if (look.badge_outline)
+            stroke_round_rect(dc, pill, pill_height / 2, static_cast<float>(std::max(scale_to_dpi(1, dpi), 1)),
+                              *look.badge_outline);
+        draw_text(dc, badge, pill, fonts.badge, look.badge_text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
 
     const RECT size_rect{c.left, c.top, c.right - margin, c.bottom};
-    draw_text(dc, size, size_rect, fonts.row_detail, text_muted, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    draw_text(dc, size, size_rect, fonts.row_detail, look.detail, DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
 }  // namespace tw::app::ui

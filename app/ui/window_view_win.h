@@ -5,6 +5,7 @@
 #include "app/controls.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/layout.h"
+#include "app/ui/palette.h"
 #include "app/ui_state.h"
 
 #include <windows.h>
@@ -118,6 +119,8 @@ struct Rendered {
 struct WindowView {
     HWND window = nullptr;
     int dpi = 96;
+    Palette palette = dark_palette();
+    bool dark_frame = false;  // the frame and lists were given the dark attributes
     Controls controls;
     WindowResources resources;
     PaintAreas areas;
