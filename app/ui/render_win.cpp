@@ -4,6 +4,7 @@
 #include "app/texts.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/model_layout.h"
+#include "app/ui/progress_bar_win.h"
 #include "app/ui/window_layout_win.h"
 #include "client/platform/text.h"
 
@@ -78,10 +79,14 @@ void show_status(const WindowModel& model, WindowView& view)
     if (model.status.text == rendered.status_text && model.status.kind == rendered.status_kind)
         return;
     HWND label = view.controls.status_label;
-    if (model.status.text != rendered.status_text)
+    const bool new_sentence = model.status.text != rendered.status_text;
+    if (new_sentence)
         view.status_height = measure_status_height(view, model.status.text);
     SetWindowTextW(label, model.status.text.c_str());
     InvalidateRect(label, nullptr, TRUE);
+    // A colour change alone says nothing new, and a cleared line has nothing to say.
+    if (new_sentence && !model.status.text.empty())
+        LiveRegion::announce(label);
     rendered.status_text = model.status.text;
     rendered.status_kind = model.status.kind;
 }
@@ -144,7 +149,7 @@ void render(const WindowModel& model, WindowView& view)
     enable_controls(model, view);
     if (model.progress != rendered.progress) {
         rendered.progress = model.progress;
-        InvalidateRect(view.window, &view.areas.progress_rect, FALSE);
+        show_progress(c.progress_bar, model.progress);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "app/controls.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/layout.h"
+#include "app/ui/live_region_win.h"
 #include "app/ui_state.h"
 
 #include <windows.h>
@@ -29,6 +30,7 @@ struct Controls {
     HWND cancel_sign_in_button = nullptr;
     HWND install_button = nullptr;
     HWND close_button = nullptr;
+    HWND progress_bar = nullptr;
 };
 
 // The fonts the painters draw with; WindowResources owns them.
@@ -119,6 +121,7 @@ struct WindowView {
     HWND window = nullptr;
     int dpi = 96;
     Controls controls;
+    LiveRegion status_region;
     WindowResources resources;
     PaintAreas areas;
     HWND hovered_button = nullptr;
