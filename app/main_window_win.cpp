@@ -13,7 +13,6 @@
 #include "app/ui/hover_win.h"
 #include "app/ui/icons_win.h"
 #include "app/ui/painter_win.h"
-#include "app/ui/progress_bar_win.h"
 #include "app/ui/render_win.h"
 #include "app/ui/theme.h"
 #include "app/ui/window_layout_win.h"
@@ -230,7 +229,6 @@ void MainWindow::create_controls()
     c.status_label = create_child(window, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, id_status_label);
     // Unmarked, a screen reader still reads the line when the user goes to it.
     view_.status_region.mark(c.status_label);
-    c.progress_bar = ui::create_progress_bar(window, id_progress_bar);
     c.product_list = create_list(window, id_product_list);
     SetWindowSubclass(c.product_list, product_list_proc, product_list_subclass_id, reinterpret_cast<DWORD_PTR>(this));
     c.official_button = button(text::official, id_official_button);

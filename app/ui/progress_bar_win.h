@@ -9,8 +9,8 @@ namespace tw::app::ui {
 // The control's range: thousandths, as msg_progress carries them.
 constexpr int progress_steps = 1000;
 
-// A hidden msctls_progress32 child with id `id`; null when it cannot be made. Needs the progress
-// class registered (InitCommonControlsEx with ICC_PROGRESS_CLASS).
+// A hidden msctls_progress32 child with id `id`, for the parent to place; null when it cannot be
+// made. Needs the progress class registered (InitCommonControlsEx with ICC_PROGRESS_CLASS).
 HWND create_progress_bar(HWND parent, int id);
 
 // Sets the control's value from a fraction in [0, 1]; the control repaints itself.

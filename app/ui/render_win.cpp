@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tw::app::ui {
@@ -123,6 +124,21 @@ void select_row(HWND list, int row)
         SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
 }
 
+// The bar lives only while work runs, as the drawn one showed only then; a reader that lists the
+// window's parts finds no idle progress bar.
+void keep_progress_bar(const WindowModel& model, WindowView& view)
+{
+    HWND& bar = view.controls.progress_bar;
+    if (model.busy && !bar) {
+        bar = create_progress_bar(view.window, id_progress_bar);
+        show_progress(bar, model.progress);
+        view.rendered.progress = model.progress;
+        view.rendered.laid_out = false;
+    } else if (!model.busy && bar) {
+        DestroyWindow(std::exchange(bar, nullptr));
+    }
+}
+
 }  // namespace
 
 void render(const WindowModel& model, WindowView& view)
@@ -137,6 +153,7 @@ void render(const WindowModel& model, WindowView& view)
     show_text(c.install_button, model.self_update_offered ? text::get_new_installer : text::install,
               rendered.install_label);
     show_status(model, view);
+    keep_progress_bar(model, view);
 
     const LayoutFacts facts = layout_facts(model, view.status_height);
     const PaintedFacts painted = painted_facts(model);
