@@ -1,10 +1,7 @@
-"""End-to-end tests of what a screen reader in another process gets from the window under Wine 8:
-the status line's live-region events, seen through an out-of-context WinEvent hook, the progress
-bar as a real control whose position moves, and the accessible names of the buttons.
-
-Wine 8 gives every control the generic client object (role "client", no value) and ignores the
-live-region annotation (SetHwndProp is E_NOTIMPL), so roles and values are left to Windows; the
-names, the events and the progress bar's own position are what Wine shows.
+"""What a screen reader in another process gets under Wine 8: the status line's live-region events
+through an out-of-context hook, the progress bar's own position, the buttons' accessible names.
+Wine gives every control the generic client object (role "client", no value) and ignores the
+live-region annotation (SetHwndProp is E_NOTIMPL), so roles and values are left to Windows.
 """
 
 import sys
@@ -60,7 +57,6 @@ class Accessibility(InstallerTestCase):
         driver.call("select", VERSIONS, 0)
         positions = self.watch_install()
         time.sleep(0.5)  # out-of-context events arrive after the fact
-
         events = [e for e in driver.call("events") if e["event"] == LIVE_REGION_CHANGED]
         self.assertEqual([(e["id"], e["object"], e["child"]) for e in events], [(STATUS, OBJID_CLIENT, 0)] * 4)
         self.assertEqual(events[0]["text"], SENTENCES[0])
