@@ -38,7 +38,7 @@ PromptControls place_prompt(const WindowModel& model, const WindowView& view, bo
     return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi);
 }
 
-// The bar is shown, where the window once drew it, only while work runs.
+// The bar fills the progress area, and only while work runs.
 Placement progress_placement(const RECT& bar, bool busy)
 {
     return {bar.left, bar.top, width_of(bar), height_of(bar), busy && width_of(bar) > 0};
