@@ -131,6 +131,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_CREATE:
         return on_create();
     case WM_DESTROY:
+        // The annotation outlives the control unless it is taken off while the control exists.
+        view_.status_region.clear();
         PostQuitMessage(0);
         return 0;
     case WM_CLOSE:
@@ -202,6 +204,8 @@ void MainWindow::create_controls()
     };
     c.back_button = button(text::all_products, id_back_button);
     c.status_label = create_child(window, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, id_status_label);
+    // Unmarked, a screen reader still reads the line when the user goes to it.
+    view_.status_region.mark(c.status_label);
     c.product_list = create_list(window, id_product_list);
     SetWindowSubclass(c.product_list, product_list_proc, product_list_subclass_id, reinterpret_cast<DWORD_PTR>(this));
     c.official_button = button(text::official, id_official_button);

@@ -4,6 +4,7 @@
 #include "app/main_window_win.h"
 #include "app/product_hint.h"
 #include "app/site.h"
+#include "client/platform/scoped_win.h"
 #include "client/platform/winhttp_transport.h"
 #include "download/platform/staging.h"
 
@@ -60,7 +61,7 @@ void start_removing_staging_leftovers()
 
 void init_common_controls()
 {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 }
 
@@ -105,6 +106,8 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
 
     init_common_controls();
     const GdiplusSession gdiplus;
+    // The status line's live-region mark is made through COM on this thread, the window's.
+    const client::platform::ComApartment apartment(COINIT_APARTMENTTHREADED);
 
     const std::shared_ptr<WindowToCome> first_catalog = site.first_catalog;
     HWND window = MainWindow::register_class(instance) ? MainWindow::create(instance, std::move(site)) : nullptr;

@@ -20,6 +20,7 @@ enum ControlId : int {
     id_install_button = 111,
     id_close_button = 112,
     id_open_product = 113,  // the default button id on the product screen: no control carries it
+    id_progress_bar = 114,
 };
 
 enum class StatusKind { information, attention, success };

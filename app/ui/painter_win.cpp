@@ -98,9 +98,6 @@ void paint_window(const WindowModel& model, const WindowView& view, HDC dc, cons
     const bool waiting = versions && model.channel == Channel::beta && model.beta_gate == BetaGate::waiting;
     if (waiting && !model.sign_in_code.empty() && !is_empty(view.areas.code_rect))
         draw_spaced_title(dc, view.areas.code_rect, model.sign_in_code, view.resources.fonts.code, scale(view, 4), palette);
-
-    if (model.busy && width_of(view.areas.progress_rect) > 0)
-        draw_progress(dc, view.areas.progress_rect, model.progress, palette);
 }
 
 }  // namespace tw::app::ui

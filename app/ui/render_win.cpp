@@ -4,11 +4,13 @@
 #include "app/texts.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/model_layout.h"
+#include "app/ui/progress_bar_win.h"
 #include "app/ui/window_layout_win.h"
 #include "client/platform/text.h"
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tw::app::ui {
@@ -78,10 +80,14 @@ void show_status(const WindowModel& model, WindowView& view)
     if (model.status.text == rendered.status_text && model.status.kind == rendered.status_kind)
         return;
     HWND label = view.controls.status_label;
-    if (model.status.text != rendered.status_text)
+    const bool new_sentence = model.status.text != rendered.status_text;
+    if (new_sentence)
         view.status_height = measure_status_height(view, model.status.text);
     SetWindowTextW(label, model.status.text.c_str());
     InvalidateRect(label, nullptr, TRUE);
+    // A colour change alone says nothing new, and a cleared line has nothing to say.
+    if (new_sentence && !model.status.text.empty())
+        LiveRegion::announce(label);
     rendered.status_text = model.status.text;
     rendered.status_kind = model.status.kind;
 }
@@ -118,6 +124,21 @@ void select_row(HWND list, int row)
         SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(row), 0);
 }
 
+// The bar lives only while work runs, as the drawn one showed only then; a reader that lists the
+// window's parts finds no idle progress bar.
+void keep_progress_bar(const WindowModel& model, WindowView& view)
+{
+    HWND& bar = view.controls.progress_bar;
+    if (model.busy && !bar) {
+        bar = create_progress_bar(view.window, id_progress_bar, view.palette);
+        show_progress(bar, model.progress);
+        view.rendered.progress = model.progress;
+        view.rendered.laid_out = false;
+    } else if (!model.busy && bar) {
+        DestroyWindow(std::exchange(bar, nullptr));
+    }
+}
+
 }  // namespace
 
 void render(const WindowModel& model, WindowView& view)
@@ -132,6 +153,7 @@ void render(const WindowModel& model, WindowView& view)
     show_text(c.install_button, model.self_update_offered ? text::get_new_installer : text::install,
               rendered.install_label);
     show_status(model, view);
+    keep_progress_bar(model, view);
 
     const LayoutFacts facts = layout_facts(model, view.status_height);
     const PaintedFacts painted = painted_facts(model);
@@ -144,7 +166,7 @@ void render(const WindowModel& model, WindowView& view)
     enable_controls(model, view);
     if (model.progress != rendered.progress) {
         rendered.progress = model.progress;
-        InvalidateRect(view.window, &view.areas.progress_rect, FALSE);
+        show_progress(c.progress_bar, model.progress);
     }
 }
 

@@ -38,6 +38,12 @@ PromptControls place_prompt(const WindowModel& model, const WindowView& view, bo
     return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi);
 }
 
+// The bar fills the progress area, and only while work runs.
+Placement progress_placement(const RECT& bar, bool busy)
+{
+    return {bar.left, bar.top, width_of(bar), height_of(bar), busy && width_of(bar) > 0};
+}
+
 void fit_window_height(WindowView& view, int content_bottom)
 {
     RECT outer{0, 0, scale(view, client_width_units), scale(view, content_bottom)};
@@ -91,6 +97,7 @@ void layout(const WindowModel& model, WindowView& view)
     apply(c.cancel_sign_in_button, cancel_sign_in);
     apply(c.install_button, to_pixels(plan.install_button, dpi));
     apply(c.close_button, to_pixels(plan.close_button, dpi));
+    apply(c.progress_bar, progress_placement(areas.progress_rect, model.busy));
 
     if (view.window)
         fit_window_height(view, plan.content_bottom);

@@ -6,6 +6,7 @@
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/layout.h"
 #include "app/ui/palette.h"
+#include "app/ui/live_region_win.h"
 #include "app/ui_state.h"
 
 #include <windows.h>
@@ -30,6 +31,7 @@ struct Controls {
     HWND cancel_sign_in_button = nullptr;
     HWND install_button = nullptr;
     HWND close_button = nullptr;
+    HWND progress_bar = nullptr;
 };
 
 // The fonts the painters draw with; WindowResources owns them.
@@ -122,6 +124,7 @@ struct WindowView {
     Palette palette = dark_palette();
     bool dark_frame = false;  // the frame and lists were given the dark attributes
     Controls controls;
+    LiveRegion status_region;
     WindowResources resources;
     PaintAreas areas;
     HWND hovered_button = nullptr;

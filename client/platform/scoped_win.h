@@ -142,6 +142,17 @@ struct LocalKind {
 template <class T>
 using LocalMemory = Scoped<LocalKind<T>>;
 
+// One reference to a COM object, as CoCreateInstance hands it over; Release gives it back.
+template <class T>
+struct ComKind {
+    using Handle = T*;
+    static Handle none() { return nullptr; }
+    static bool holds(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { handle->Release(); }
+};
+template <class T>
+using ComReference = Scoped<ComKind<T>>;
+
 // A window's DC from GetDC (null window: the screen's), released to the window it came from.
 class WindowDc {
 public:

@@ -30,13 +30,22 @@
 //   memory                 the window's process: committed private bytes (the regions VirtualQueryEx
 //                          reports), working set, peak working set, handle count (GetProcessHandleCount,
 //                          and the handles the system's list gives the process, which Wine does fill in)
+//   watch-events           hook live-region and value-change events of the window's process, out of
+//                          context, on a thread of the driver's own; forgets what an earlier watch saw
+//   events                 the events seen since the last call: event, control id, object, child and
+//                          the control's text when the event arrived
+//   accessible ID          the control's client object through AccessibleObjectFromWindow: role (and
+//                          its text), name, value (null when it has none) and state
+//   position ID            a progress bar's position and the top of its range
 
+#include "driver_accessibility.h"
 #include "driver_capture.h"
 
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <psapi.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -51,6 +60,7 @@
 namespace {
 
 using twi::driver::CaptureArea;
+using twi::driver::EventWatch;
 using Args = std::vector<std::wstring>;
 
 constexpr UINT send_timeout_ms = 5000;
@@ -289,6 +299,7 @@ private:
     HWND main_ = nullptr;
     DWORD pid_ = 0;
     DWORD tid_ = 0;
+    EventWatch watch_;
 
     HWND find_main() const;
     void attach(HWND window);
@@ -326,6 +337,10 @@ private:
     Reply dpi(const Args&);
     Reply seen_text(const Args& args);
     Reply memory(const Args&);
+    Reply watch_events(const Args&);
+    Reply events(const Args&);
+    Reply accessible(const Args& args);
+    Reply position(const Args& args);
 };
 
 const Driver::Command Driver::commands_[] = {
@@ -357,6 +372,10 @@ const Driver::Command Driver::commands_[] = {
     {L"dpi", 0, true, &Driver::dpi},
     {L"seen-text", 3, false, &Driver::seen_text},
     {L"memory", 0, true, &Driver::memory},
+    {L"watch-events", 0, true, &Driver::watch_events},
+    {L"events", 0, false, &Driver::events},
+    {L"accessible", 1, true, &Driver::accessible},
+    {L"position", 1, true, &Driver::position},
 };
 
 Reply Driver::run(const std::wstring& name, const Args& args)
@@ -848,6 +867,48 @@ Reply Driver::memory(const Args&)
                                 {"regions", json_int(regions)}}));
 }
 
+Reply Driver::watch_events(const Args&)
+{
+    watch_.take();
+    return watch_.start(pid_) ? success("true") : failure("SetWinEventHook refused");
+}
+
+std::string json_optional(const std::optional<std::wstring>& text) { return text ? json_string(*text) : "null"; }
+
+Reply Driver::events(const Args&)
+{
+    std::vector<std::string> listed;
+    for (const auto& seen : watch_.take())
+        listed.push_back(json_object({{"event", json_int(seen.event)}, {"id", json_int(seen.control_id)},
+                                      {"object", json_int(seen.object)}, {"child", json_int(seen.child)},
+                                      {"text", json_string(seen.text)}}));
+    return success(json_array(listed));
+}
+
+Reply Driver::accessible(const Args& args)
+{
+    Reply error;
+    const auto child = control(args[0], error);
+    if (!child) return error;
+    std::string why;
+    const auto facts = twi::driver::read_accessible(*child, why);
+    if (!facts) return failure(why);
+    return success(json_object({{"role", json_int(facts->role)}, {"role_text", json_string(facts->role_text)},
+                                {"name", json_optional(facts->name)}, {"value", json_optional(facts->value)},
+                                {"state", json_int(facts->state)}}));
+}
+
+Reply Driver::position(const Args& args)
+{
+    Reply error;
+    const auto bar = control(args[0], error);
+    if (!bar) return error;
+    const auto position = send(*bar, PBM_GETPOS, 0, 0);
+    const auto top = send(*bar, PBM_GETRANGE, FALSE, 0);
+    if (!position || !top) return failure("the progress bar did not answer");
+    return success(json_object({{"position", json_int(*position)}, {"top", json_int(*top)}}));
+}
+
 // --- the loop --------------------------------------------------------------------------------
 
 void answer(const Reply& reply)
@@ -876,6 +937,8 @@ int wmain(int argc, wchar_t** argv)
     // Coordinates and pixels are the window's own only when this process is DPI aware too.
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     _setmode(_fileno(stdin), _O_BINARY);
+    // AccessibleObjectFromWindow hands back a COM object.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     _setmode(_fileno(stdout), _O_BINARY);
 
     std::wstring window_class = L"TarnwickInstaller";
