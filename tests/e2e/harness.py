@@ -347,8 +347,7 @@ def secrets_in_requests(requests):
     found = set()
     for request in requests:
         values = [value for _, value in request["headers"]] + [request.get("body") or ""]
-        query = urllib.parse.urlsplit(request["path"]).query
-        values += [query] + [value for _, value in urllib.parse.parse_qsl(query)]
+        values.append(urllib.parse.urlsplit(request["path"]).query)
         values += [value[len("Bearer "):] for value in values if value.startswith("Bearer ")]
         found.update(value for value in values if len(value) >= SECRET_MIN)
     return found
