@@ -28,6 +28,12 @@ void post_status(HWND window, const wchar_t* literal)
     PostMessageW(window, msg_status, 0, reinterpret_cast<LPARAM>(literal));
 }
 
+support_log::DownloadStep download_step(const std::string& url, const download::DownloadResult& result,
+                                        ULONGLONG spent_ms)
+{
+    return {url, result.status, result.bytes_fetched, result.tries, static_cast<std::int64_t>(spent_ms)};
+}
+
 // While a broken download waits to try again the status line says so, and says "Downloading…"
 // again once bytes arrive; the bar stays where the kept bytes put it.
 download::DownloadResult fetch(const DownloadJob& job)
@@ -40,8 +46,7 @@ download::DownloadResult fetch(const DownloadJob& job)
     download::DownloadResult result = download::download_file(
         {job.url, job.site_host, job.user_agent, job.pass, job.file_name}, ProgressPoster(job.window),
         &job.state->cancel, notice);
-    log_step(support_log::DownloadStep{job.url, result.status, result.bytes_fetched, result.tries,
-                                       static_cast<std::int64_t>(GetTickCount64() - start)});
+    log_step(download_step(job.url, result, GetTickCount64() - start));
     return result;
 }
 
@@ -60,7 +65,8 @@ bool passes_checks(const DownloadJob& job, const download::DownloadResult& downl
     log_step(support_log::HashStep{job.sha256, actual, hash_ok});
     if (!hash_ok)
         return false;
-    const download::SignatureCheck signature = download::check_signature(download.file.get(), download.path, widen(job.publisher));
+    const download::SignatureCheck signature =
+        download::check_signature(download.file.get(), download.path, widen(job.publisher));
     log_step(support_log::SignerStep{narrow(signature.signer), job.publisher, signature.ok});
     if (!signature.ok)
         return false;

@@ -382,7 +382,8 @@ void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
     switch (message) {
     case msg_catalog_reply:
         finish(outcome_logged(before, model_.status,
-                              catalog_arrived(model_, *take_record<catalog::CatalogReply>(lparam), surroundings_, now_ms())));
+                              catalog_arrived(model_, *take_record<catalog::CatalogReply>(lparam), surroundings_,
+                                              now_ms())));
         break;
     case msg_sign_in_code: {
         const auto code = take_record<SignInCodeReady>(lparam);
@@ -406,7 +407,8 @@ void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
         break;
     case msg_work_result:
         work_.download.reset();
-        finish(outcome_logged(before, model_.status, work_finished(model_, *take_record<WorkResult>(lparam), now_ms())));
+        finish(outcome_logged(before, model_.status,
+                              work_finished(model_, *take_record<WorkResult>(lparam), now_ms())));
         break;
     case msg_self_update_launched:
         work_.download.reset();

@@ -14,7 +14,8 @@ public:
     {
         const auto start = std::chrono::steady_clock::now();
         HttpResponse response = inner_->send(request);
-        const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         try {
             sink_(support_log::RequestStep{request.method, request.url, response.status, response.body.size(),
                                            spent.count(), response.error});

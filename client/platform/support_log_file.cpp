@@ -42,8 +42,9 @@ void make_folder(const std::wstring& folder)
 // sharing lets that one open, write and rename the file at the same time.
 FileHandle open_for_append(const std::wstring& path)
 {
-    return FileHandle(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    constexpr DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    return FileHandle(
+        CreateFileW(path.c_str(), FILE_APPEND_DATA, sharing, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle open_with_room(const std::wstring& folder, std::uint64_t line_bytes)

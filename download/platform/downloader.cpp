@@ -382,8 +382,10 @@ private:
             return fail(not_saved);
         result_.tries = 1;
         TryEnd end = write_body(file.get());
-        for (int retry = 1; end == TryEnd::broken && retry <= max_retries; ++retry, ++result_.tries)
+        for (int retry = 1; end == TryEnd::broken && retry <= max_retries; ++retry) {
             end = wait_to_retry(retry) ? try_again(file.get()) : TryEnd::failed;
+            ++result_.tries;
+        }
         return end == TryEnd::whole;
     }
 

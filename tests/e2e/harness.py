@@ -201,8 +201,11 @@ class DevSite:
         return json.loads(self.call("GET", "/_dev/requests")[1])
 
     def stop(self):
-        if self.secrets is not None and self.process.poll() is None:
-            self.secrets.update(secrets_in_requests(self.requests()))
+        try:
+            if self.secrets is not None and self.process.poll() is None:
+                self.secrets.update(secrets_in_requests(self.requests()))
+        except OSError:  # a site of old TLS or a stranger's certificate, which the program never got past
+            pass
         stop_process(self.process)
         self.reader.close(self.process.stdout)
 

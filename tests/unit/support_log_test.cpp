@@ -18,7 +18,8 @@ TEST(SupportLog, EachStepIsOneLineWithoutItsSecrets)
     } cases[] = {
         {1796828400123, StartStep{"1.0.0", "10.0.19045", 144, ProxyChoice::system_default},
          "2026-12-09T15:00:00.123Z start Installer 1.0.0, Windows 10.0.19045, dpi 144, proxy default\n"},
-        {1709251199999, RequestStep{"POST", "https://localhost:7410/api/installer/v1/link/poll?t=secret#x", 401, 52, 9, ""},
+        {1709251199999,
+         RequestStep{"POST", "https://localhost:7410/api/installer/v1/link/poll?t=secret#x", 401, 52, 9, ""},
          "2024-02-29T23:59:59.999Z request POST /api/installer/v1/link/poll status 401, 52 bytes, 9 ms\n"},
         {0, RequestStep{"GET", "https://localhost?platform=windows", 0, 0, 15000, "deadline exceeded"},
          "1970-01-01T00:00:00.000Z request GET / status 0, 0 bytes, 15000 ms, deadline exceeded\n"},
