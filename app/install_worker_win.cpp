@@ -31,7 +31,8 @@ void post_status(HWND window, const wchar_t* literal)
 support_log::DownloadStep download_step(const std::string& url, const download::DownloadResult& result,
                                         ULONGLONG spent_ms)
 {
-    return {url, result.status, result.bytes_fetched, result.tries, static_cast<std::int64_t>(spent_ms)};
+    return {url, result.status, result.bytes_fetched, result.tries, static_cast<std::int64_t>(spent_ms),
+            narrow(result.message)};
 }
 
 // While a broken download waits to try again the status line says so, and says "Downloading…"

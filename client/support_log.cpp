@@ -42,8 +42,11 @@ std::string describe(const RequestStep& step)
 
 std::string describe(const DownloadStep& step)
 {
-    return "download GET " + escaped(download_name(step.url)) + " status " + number(step.status) + ", " +
-           number(step.bytes) + " bytes, " + number(step.tries) + " tries, " + number(step.ms) + " ms";
+    std::string text = "download GET " + escaped(download_name(step.url)) + " status " + number(step.status) + ", " +
+                       number(step.bytes) + " bytes, " + number(step.tries) + " tries, " + number(step.ms) + " ms";
+    if (!step.failure.empty())
+        text += ", " + escaped(step.failure);
+    return text;
 }
 
 std::string describe(const HopStep& step)

@@ -36,6 +36,7 @@ struct DownloadStep {
     std::int64_t bytes = 0;
     int tries = 0;
     std::int64_t ms = 0;
+    std::string failure;  // the downloader's own sentence for why it stopped
 };
 
 struct HopStep {

@@ -25,8 +25,9 @@ TEST(SupportLog, EachStepIsOneLineWithoutItsSecrets)
          "1970-01-01T00:00:00.000Z request GET / status 0, 0 bytes, 15000 ms, deadline exceeded\n"},
         {0, DownloadStep{"https://dl.example/signed/Tok3n/Setup.exe?sig=abc", 200, 4096, 2, 80},
          "1970-01-01T00:00:00.000Z download GET .../Setup.exe status 200, 4096 bytes, 2 tries, 80 ms\n"},
-        {0, DownloadStep{"https://dl.example/Setup.exe", 404, 0, 0, 3},
-         "1970-01-01T00:00:00.000Z download GET /Setup.exe status 404, 0 bytes, 0 tries, 3 ms\n"},
+        {0, DownloadStep{"https://dl.example/Setup.exe", 404, 0, 0, 3, "The site answered 404."},
+         "1970-01-01T00:00:00.000Z download GET /Setup.exe status 404, 0 bytes, 0 tries, 3 ms, "
+         "The site answered 404.\n"},
         {0, HashStep{"ab", "cd", false}, "1970-01-01T00:00:00.000Z hash differs, expected ab, actual cd\n"},
         {0, SignerStep{"Evil\r\nCorp", "Tarnwick", false},
          "1970-01-01T00:00:00.000Z signer refused, read \"Evil\\x0D\\x0ACorp\", wanted \"Tarnwick\"\n"},
