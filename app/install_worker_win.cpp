@@ -4,6 +4,7 @@
 #include "app/outcomes.h"
 #include "app/texts.h"
 #include "app/workers_win.h"
+#include "client/platform/support_log_file.h"
 #include "client/platform/text.h"
 #include "download/platform/checks.h"
 #include "download/platform/downloader.h"
@@ -17,11 +18,21 @@
 namespace tw::app {
 namespace {
 
+using client::platform::log_step;
+using client::platform::narrow;
 using client::platform::widen;
+namespace support_log = client::support_log;
 
 void post_status(HWND window, const wchar_t* literal)
 {
     PostMessageW(window, msg_status, 0, reinterpret_cast<LPARAM>(literal));
+}
+
+support_log::DownloadStep download_step(const std::string& url, const download::DownloadResult& result,
+                                        ULONGLONG spent_ms)
+{
+    return {url, result.status, result.bytes_fetched, result.tries, static_cast<std::int64_t>(spent_ms),
+            narrow(result.message)};
 }
 
 // While a broken download waits to try again the status line says so, and says "Downloading…"
@@ -32,8 +43,12 @@ download::DownloadResult fetch(const DownloadJob& job)
     const download::ConnectionNotice notice = [window](download::ConnectionState state) {
         post_status(window, state == download::ConnectionState::lost ? text::connection_lost : text::downloading);
     };
-    return download::download_file({job.url, job.site_host, job.user_agent, job.pass, job.file_name},
-                                   ProgressPoster(job.window), &job.state->cancel, notice);
+    const ULONGLONG start = GetTickCount64();
+    download::DownloadResult result = download::download_file(
+        {job.url, job.site_host, job.user_agent, job.pass, job.file_name}, ProgressPoster(job.window),
+        &job.state->cancel, notice);
+    log_step(download_step(job.url, result, GetTickCount64() - start));
+    return result;
 }
 
 DownloadFailure failure_of(const download::DownloadResult& result)
@@ -46,9 +61,15 @@ DownloadFailure failure_of(const download::DownloadResult& result)
 bool passes_checks(const DownloadJob& job, const download::DownloadResult& download)
 {
     post_status(job.window, text::checking);
-    if (!hash_matches(download::file_sha256_hex(download.file.get()), job.sha256))
+    const std::string actual = download::file_sha256_hex(download.file.get());
+    const bool hash_ok = hash_matches(actual, job.sha256);
+    log_step(support_log::HashStep{job.sha256, actual, hash_ok});
+    if (!hash_ok)
         return false;
-    if (!download::check_signature(download.file.get(), download.path, widen(job.publisher)).ok)
+    const download::SignatureCheck signature =
+        download::check_signature(download.file.get(), download.path, widen(job.publisher));
+    log_step(support_log::SignerStep{narrow(signature.signer), job.publisher, signature.ok});
+    if (!signature.ok)
         return false;
     return download::staging_folder_holds_only(download.path);
 }
@@ -68,6 +89,7 @@ std::optional<Status> check_and_run(const InstallJob& job, const download::Downl
         return std::nullopt;
     post_status(job.window, text::installer_open);
     const download::InstallerRun run = download::run_installer_elevated(download.path);
+    log_step(support_log::SetupStep{run.started, run.declined, run.exit_code});
     mark_setup_ended(job.state->gate);
     return install_run_message({run.started, run.declined, run.exit_code}, job.label, host);
 }

@@ -16,6 +16,7 @@
 #include "app/ui/render_win.h"
 #include "app/ui/window_layout_win.h"
 #include "app/ui/window_look_win.h"
+#include "client/platform/support_log_file.h"
 #include "client/platform/system_browser.h"
 #include "client/platform/text.h"
 #include "download/file_names.h"
@@ -65,6 +66,14 @@ LRESULT CALLBACK product_list_proc(HWND list, UINT message, WPARAM wparam, LPARA
 int list_row(HWND list)
 {
     return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
+}
+
+// The sentence a worker's result put on the status line, before `finish` may destroy the window.
+Effects outcome_logged(const Status& before, const Status& after, Effects effects)
+{
+    if (after != before && !after.text.empty())
+        client::platform::log_step(client::support_log::OutcomeStep{client::platform::narrow(after.text)});
+    return effects;
 }
 
 }  // namespace
@@ -358,9 +367,12 @@ void MainWindow::invalidate_list_outline()
 
 void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
 {
+    const Status before = model_.status;
     switch (message) {
     case msg_catalog_reply:
-        finish(catalog_arrived(model_, *take_record<catalog::CatalogReply>(lparam), surroundings_, now_ms()));
+        finish(outcome_logged(before, model_.status,
+                              catalog_arrived(model_, *take_record<catalog::CatalogReply>(lparam), surroundings_,
+                                              now_ms())));
         break;
     case msg_sign_in_code: {
         const auto code = take_record<SignInCodeReady>(lparam);
@@ -371,7 +383,8 @@ void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
     }
     case msg_sign_in_result:
         work_.sign_in.reset();
-        finish(sign_in_finished(model_, *take_record<SignInEnd>(lparam), surroundings_, now_ms()));
+        finish(outcome_logged(before, model_.status,
+                              sign_in_finished(model_, *take_record<SignInEnd>(lparam), surroundings_, now_ms())));
         break;
     case msg_progress:
         progress_moved(model_, static_cast<double>(wparam) / 1000.0);
@@ -383,7 +396,8 @@ void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
         break;
     case msg_work_result:
         work_.download.reset();
-        finish(work_finished(model_, *take_record<WorkResult>(lparam), now_ms()));
+        finish(outcome_logged(before, model_.status,
+                              work_finished(model_, *take_record<WorkResult>(lparam), now_ms())));
         break;
     case msg_self_update_launched:
         work_.download.reset();

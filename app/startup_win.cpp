@@ -4,7 +4,11 @@
 #include "app/main_window_win.h"
 #include "app/product_hint.h"
 #include "app/site.h"
+#include "client/logged_transport.h"
+#include "client/platform/proxy_access.h"
 #include "client/platform/scoped_win.h"
+#include "client/platform/support_log_file.h"
+#include "client/platform/windows_version.h"
 #include "client/platform/winhttp_transport.h"
 #include "download/platform/staging.h"
 
@@ -79,6 +83,12 @@ int run_message_loop(HWND window)
     return got == 0 ? static_cast<int>(message.wParam) : 0;
 }
 
+client::support_log::StartStep start_step(std::string_view site_host)
+{
+    return {std::string(installer_version), client::platform::windows_version(), static_cast<int>(GetDpiForSystem()),
+            client::platform::proxy_choice(site_host)};
+}
+
 }  // namespace
 
 std::wstring own_path()
@@ -93,7 +103,8 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
     SiteConnection site;
     site.origin = site_origin;
     site.host = site_host_of(site.origin);
-    site.transport = client::platform::make_winhttp_transport();
+    client::platform::log_step(start_step(site.host));
+    site.transport = client::log_exchanges(client::platform::make_winhttp_transport(), client::platform::log_step);
     site.product_hint = product_hint_from_path(own_path());
     // The catalog is what the window waits for, and making the first window can take as long as
     // the request: ask first; the answer waits for the window.

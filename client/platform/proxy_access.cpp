@@ -25,4 +25,16 @@ DWORD session_access_type(std::string_view host)
     return wine ? WINHTTP_ACCESS_TYPE_DEFAULT_PROXY : WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
 }
 
+support_log::ProxyChoice proxy_choice(std::string_view host)
+{
+    switch (session_access_type(host)) {
+    case WINHTTP_ACCESS_TYPE_NO_PROXY:
+        return support_log::ProxyChoice::none;
+    case WINHTTP_ACCESS_TYPE_DEFAULT_PROXY:
+        return support_log::ProxyChoice::system_default;
+    default:
+        return support_log::ProxyChoice::automatic;
+    }
+}
+
 }  // namespace tw::client::platform

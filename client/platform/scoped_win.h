@@ -153,6 +153,17 @@ struct ComKind {
 template <class T>
 using ComReference = Scoped<ComKind<T>>;
 
+// Memory COM and the shell hand the caller to CoTaskMemFree: SHGetKnownFolderPath's path.
+template <class T>
+struct CoTaskMemKind {
+    using Handle = T*;
+    static Handle none() { return nullptr; }
+    static bool holds(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { CoTaskMemFree(handle); }
+};
+template <class T>
+using CoTaskMemory = Scoped<CoTaskMemKind<T>>;
+
 // A window's DC from GetDC (null window: the screen's), released to the window it came from.
 class WindowDc {
 public:

@@ -5,6 +5,7 @@
 #include "client/platform/proxy_access.h"
 #include "client/platform/proxy_auth.h"
 #include "client/platform/scoped_win.h"
+#include "client/platform/support_log_file.h"
 #include "client/platform/text.h"
 #include "client/platform/tls_floor.h"
 #include "download/address_policy.h"
@@ -203,7 +204,10 @@ private:
             if (!send(*address, lines))
                 return false;
             result_.status = client::platform::response_status(request_handle_.get());
-            if (!is_followed_redirect(result_.status))
+            const bool redirected = is_followed_redirect(result_.status);
+            if (redirected || hops > 0)
+                client::platform::log_step(client::support_log::HopStep{narrow(address->host), result_.status});
+            if (!redirected)
                 return true;
             const std::string location = narrow(text_header(request_handle_.get(), WINHTTP_QUERY_LOCATION));
             if (location.empty())
@@ -376,9 +380,12 @@ private:
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid())
             return fail(not_saved);
+        result_.tries = 1;
         TryEnd end = write_body(file.get());
-        for (int retry = 1; end == TryEnd::broken && retry <= max_retries; ++retry)
+        for (int retry = 1; end == TryEnd::broken && retry <= max_retries; ++retry) {
             end = wait_to_retry(retry) ? try_again(file.get()) : TryEnd::failed;
+            ++result_.tries;
+        }
         return end == TryEnd::whole;
     }
 

@@ -35,6 +35,7 @@ struct DownloadResult {
     std::int64_t needed_bytes = 0;   // not_enough_space: the download's length
     std::int64_t bytes_fetched = 0;  // body bytes received over every try, kept or thrown away
     int requests = 0;                // requests sent, redirects and retries included
+    int tries = 0;                   // tries of the body: the first and each resume
 };
 
 // Called after every piece read with (bytes read so far, bytes announced or 0).

@@ -13,10 +13,12 @@ must have its test environment running (scripts/test-env start, or the ctest fix
 """
 
 import argparse
+import glob
 import http.client
 import json
 import os
 import queue
+import re
 import shutil
 import socket
 import ssl
@@ -148,6 +150,8 @@ def stop_process(process, timeout=STOP_TIMEOUT):
 class DevSite:
     """devsite/server.py with the test PKI, one catalog scenario and a request log of its own."""
 
+    secrets = None  # a set: what the requests carried is added to it when the site stops
+
     def __init__(self, config, log_dir, catalog=None, catalog_status=None, extra_args=(), port=None,
                  certificate="server"):
         self.config = config
@@ -198,6 +202,11 @@ class DevSite:
         return json.loads(self.call("GET", "/_dev/requests")[1])
 
     def stop(self):
+        try:
+            if self.secrets is not None and self.process.poll() is None:
+                self.secrets.update(secrets_in_requests(self.requests()))
+        except OSError:  # a site of old TLS or a stranger's certificate, which the program never got past
+            pass
         stop_process(self.process)
         self.reader.close(self.process.stdout)
 
@@ -334,6 +343,76 @@ def staging_leftovers(config):
     return sorted(left)
 
 
+SECRET_MIN = 6  # shorter values ("1", "{}") are not secrets and would match by chance
+
+
+def secrets_in_requests(requests):
+    """Every header value, query string and body of the site's request log, and the bearer alone."""
+    found = set()
+    for request in requests:
+        values = [value for _, value in request["headers"]] + [request.get("body") or ""]
+        values.append(urllib.parse.urlsplit(request["path"]).query)
+        values += [value[len("Bearer "):] for value in values if value.startswith("Bearer ")]
+        found.update(value for value in values if len(value) >= SECRET_MIN)
+    return found
+
+
+def secrets_in_addresses(browser_log):
+    """The query and the link code (with and without its dash) of each page opened in the browser."""
+    found = set()
+    if os.path.exists(browser_log):
+        with open(browser_log) as f:
+            for address in f.read().split():
+                query = urllib.parse.urlsplit(address).query
+                codes = [value for _, value in urllib.parse.parse_qsl(query)]
+                found.update([query] + codes + [code.replace("-", "") for code in codes])
+    return found
+
+
+def support_log_folders(config):
+    """The Installer's log folder (LOCALAPPDATA\\TarnwickInstaller\\Logs) of each user of the prefix."""
+    return glob.glob(os.path.join(config.prefix, "drive_c", "users", "*", "AppData", "Local",
+                                  "TarnwickInstaller", "Logs"))
+
+
+def support_log_lines(config):
+    """(file name, line) of every line of every file in the log folders."""
+    lines = []
+    for folder in support_log_folders(config):
+        for name in sorted(os.listdir(folder)):
+            with open(os.path.join(folder, name), encoding="utf-8", errors="replace") as f:
+                lines += [(name, line.rstrip("\n")) for line in f]
+    return lines
+
+
+def secrets_in_answer(headers, body):
+    """The header values of an answer a test scripts, its body and the codes, tokens and passes in it."""
+    inside = re.findall(r'"(?:linkCode|pollToken|downloadPass)"\s*:\s*"([^"\\]*)"', body)
+    return {value for value in [value for _, value in headers] + [body] + inside if len(value) >= SECRET_MIN}
+
+
+def clear_support_logs(config):
+    for folder in support_log_folders(config):
+        if os.path.isdir(folder):
+            shutil.rmtree(folder)
+        else:
+            os.remove(folder)
+
+
+def check_support_log_for_secrets(test_class):
+    """From a setUpClass: the logs start empty, every secret the class's exchanges carry is
+    gathered, and when the class ends no log line may hold one."""
+    clear_support_logs(test_class.config)
+    test_class.secrets = set()
+
+    def check():
+        for name, line in support_log_lines(test_class.config):
+            held = [secret for secret in test_class.secrets if secret in line]
+            if held:
+                raise AssertionError("%s holds %r: %s" % (name, held[0], line))
+    test_class.addClassCleanup(check)
+
+
 class Program:
     """A copy of TarnwickInstaller.exe under a chosen file name, running under Wine.
 
@@ -364,6 +443,7 @@ class InstallerTestCase(unittest.TestCase):
     """Base class: start() brings up site, program and driver; cleanups take them down."""
 
     config = None  # set by main()
+    secrets = None  # a set when the class checks its support log (check_support_log_for_secrets)
 
     def setUp(self):
         self.staged_before = set(staging_leftovers(self.config))
@@ -384,6 +464,7 @@ class InstallerTestCase(unittest.TestCase):
         self.site = None
         if site is True:
             self.site = DevSite(self.config, self.work_dir, catalog, catalog_status, site_args)
+            self.site.secrets = self.secrets
             self.addCleanup(self.site.stop)
         elif site:
             self.site = site
@@ -391,6 +472,9 @@ class InstallerTestCase(unittest.TestCase):
             raise HarnessError("port %d must be free for this test" % self.config.site_port)
         self.program = Program(self.config, self.work_dir, file_name, program_env, program, wrapper)
         self.addCleanup(self.program.stop)
+        if self.secrets is not None:
+            browser_log = os.path.join(self.work_dir, "browser.log")
+            self.addCleanup(lambda: self.secrets.update(secrets_in_addresses(browser_log)))
         self.driver = Driver(self.config, self.work_dir)
         self.addCleanup(self.driver.stop)
         self.addCleanup(self._close_if_open)

@@ -66,6 +66,7 @@ class HostileTestCase(InstallerTestCase):
     @classmethod
     def setUpClass(cls):
         harness.record_browser_addresses(cls)
+        harness.check_support_log_for_secrets(cls)
 
     def setUp(self):
         super().setUp()
@@ -118,6 +119,7 @@ class HostileTestCase(InstallerTestCase):
     def script(self, path, status=200, headers=(), body="", times=1, site=None):
         answer = {"path": path, "status": status, "headers": [list(h) for h in headers], "body": body,
                   "times": times}
+        self.secrets.update(harness.secrets_in_answer(headers, body))
         status, _ = (site or self.site).call("POST", "/_dev/answer", json.dumps(answer))
         self.assertEqual(status, 200)
 

@@ -6,6 +6,7 @@ No test may leave a staging folder behind, except the new Installer of a self-up
 """
 
 import getpass
+import glob
 import os
 import sys
 import time
@@ -53,6 +54,24 @@ class InstallTestCase(InstallerTestCase):
         self.driver.call("select", VERSIONS, row)
         self.driver.call("click", INSTALL)
         self.wait_status(expected, seconds)
+
+
+class UnwritableLog(InstallTestCase):
+    def test_a_log_folder_that_is_a_file_stops_no_install_and_shows_nothing(self):
+        harness.clear_support_logs(self.config)
+        self.addCleanup(harness.clear_support_logs, self.config)
+        locals_ = glob.glob(os.path.join(self.config.prefix, "drive_c", "users", "*", "AppData", "Local"))
+        self.assertTrue(locals_, "no LOCALAPPDATA in the prefix")
+        for local in locals_:
+            os.makedirs(os.path.join(local, "TarnwickInstaller"), exist_ok=True)
+            open(os.path.join(local, "TarnwickInstaller", "Logs"), "w").close()
+        driver = self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")])
+        self.wait_status("Choose a version.")
+        self.install_row(0, "Studio 2.1.0 is installed.")
+        self.assertTrue(self.ran("Studio-2.1.0.exe"))
+        self.assertEqual(len([w for w in driver.call("windows") if w["visible"]]), 1, "a dialog showed")
+        still_files = [os.path.isfile(path) for path in harness.support_log_folders(self.config)]
+        self.assertEqual(still_files, [True] * len(locals_), "the Installer replaced the file it could not write in")
 
 
 class Outcomes(InstallTestCase):

@@ -11,7 +11,7 @@ import sys
 import harness
 from harness import (BETA, BETA_NOTE, CANCEL_SIGN_IN, DriverError, INSTALL, OFFICIAL, SIGN_IN, STATUS,
                      VERSIONS, InstallerTestCase, windows_path)
-from sample_site import SampleSite
+from sample_site import PUBLISHER, SampleSite
 
 SIGNED_IN = "Signed in for beta builds."
 PASS_ENDED = "Your beta sign-in has ended. Sign in again for beta builds."
@@ -23,6 +23,7 @@ class SignInTestCase(InstallerTestCase):
     @classmethod
     def setUpClass(cls):
         harness.record_browser_addresses(cls)
+        harness.check_support_log_for_secrets(cls)
 
     def open(self, site_args=()):
         """Studio with an official build and a beta behind the sign-in, on its Beta channel."""
@@ -48,6 +49,15 @@ class SignInTestCase(InstallerTestCase):
         self.assertRegex(code, r"^[0-9A-HJKMNP-TV-Z]{4}-[0-9A-HJKMNP-TV-Z]{4}$")
         return code
 
+    def assert_logged_once(self, beginnings):
+        """Each beginning starts at least one stamped step of the support log."""
+        lines = [line for _, line in harness.support_log_lines(self.config)]
+        for line in lines:
+            self.assertRegex(line, r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z \S")
+        steps = [line.split(" ", 1)[1] for line in lines]
+        for beginning in beginnings:
+            self.assertTrue([step for step in steps if step.startswith(beginning)], "%r not in %s" % (beginning, steps))
+
     def bearers(self):
         """(path, bearer) of every request the site saw that carried one."""
         seen = []
@@ -68,6 +78,11 @@ class Approval(SignInTestCase):
 
         self.driver.call("click", INSTALL)
         self.wait_status("Studio 2.2.0-beta.1 is installed.", 120)
+        self.assert_logged_once(["start Installer 1.0.0, Windows ", "request GET /api/installer/v1/catalog status 200, ",
+                                 "request POST /api/installer/v1/link/poll status 200, ",
+                                 "download GET .../Studio-2.2.0-beta.1.exe status 200, ", "hash matches, expected ",
+                                 'signer accepted, read "%s"' % PUBLISHER, "setup exit code 0",
+                                 "outcome " + driver.text(STATUS)])
         carried = self.bearers()
         passes = {token for _, token in carried if token.startswith("twdp_")}
         self.assertEqual(len(passes), 1, carried)

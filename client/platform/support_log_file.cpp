@@ -1,0 +1,93 @@
+#include "client/platform/support_log_file.h"
+
+#include "client/platform/scoped_win.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <mutex>
+
+namespace tw::client::platform {
+namespace {
+
+// 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
+constexpr std::int64_t unix_epoch_in_file_time = 116444736000000000;
+
+std::int64_t unix_ms_now()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const std::int64_t ticks = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return (ticks - unix_epoch_in_file_time) / 10000;
+}
+
+std::wstring find_folder()
+{
+    PWSTR raw = nullptr;
+    const HRESULT found = SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &raw);
+    const CoTaskMemory<wchar_t> local(raw);
+    if (FAILED(found) || !local)
+        return {};
+    return std::wstring(local.get()) + L"\\TarnwickInstaller\\Logs";
+}
+
+// Made again before every line: the folder may have been removed while the Installer runs.
+void make_folder(const std::wstring& folder)
+{
+    CreateDirectoryW(folder.substr(0, folder.rfind(L'\\')).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+// Append access: each write lands at the end even when another Installer wrote since, and the
+// sharing lets that one open, write and rename the file at the same time.
+FileHandle open_for_append(const std::wstring& path)
+{
+    constexpr DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    return FileHandle(
+        CreateFileW(path.c_str(), FILE_APPEND_DATA, sharing, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+FileHandle open_with_room(const std::wstring& folder, std::uint64_t line_bytes)
+{
+    const std::wstring current = folder + L"\\installer.log";
+    FileHandle file = open_for_append(current);
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size) ||
+        !support_log::rotates_before(static_cast<std::uint64_t>(size.QuadPart), line_bytes))
+        return file;
+    file.reset();
+    MoveFileExW(current.c_str(), (folder + L"\\installer.1.log").c_str(), MOVEFILE_REPLACE_EXISTING);
+    return open_for_append(current);
+}
+
+void append_line(const std::string& line)
+{
+    static std::mutex writing;
+    const std::wstring& folder = support_log_folder();
+    if (folder.empty())
+        return;
+    const std::lock_guard<std::mutex> lock(writing);
+    make_folder(folder);
+    const FileHandle file = open_with_room(folder, line.size());
+    DWORD written = 0;
+    if (file)
+        WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
+}  // namespace
+
+const std::wstring& support_log_folder()
+{
+    static const std::wstring folder = find_folder();
+    return folder;
+}
+
+void log_step(const support_log::Step& step) noexcept
+{
+    try {
+        append_line(support_log::format_line(unix_ms_now(), step));
+    } catch (...) {
+    }
+}
+
+}  // namespace tw::client::platform

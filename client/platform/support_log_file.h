@@ -1,0 +1,18 @@
+#pragma once
+// The support log on disk: %LOCALAPPDATA%\TarnwickInstaller\Logs\installer.log, and
+// installer.1.log before it.
+
+#include "client/support_log.h"
+
+#include <string>
+
+namespace tw::client::platform {
+
+// The folder's path, or empty when the system names no local application data folder.
+const std::wstring& support_log_folder();
+
+// Appends the step as one line from any thread. A log that cannot be written is skipped in
+// silence: it never stops, slows or interrupts what it records.
+void log_step(const support_log::Step& step) noexcept;
+
+}  // namespace tw::client::platform

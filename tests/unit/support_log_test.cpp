@@ -1,0 +1,58 @@
+// The support log's lines: the stamp, what is left out of an address, and one step to a line.
+#include "client/support_log.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace tw::client::support_log;
+
+TEST(SupportLog, EachStepIsOneLineWithoutItsSecrets)
+{
+    const struct {
+        std::int64_t unix_ms;
+        Step step;
+        std::string line;
+    } cases[] = {
+        {1796828400123, StartStep{"1.0.0", "10.0.19045", 144, ProxyChoice::system_default},
+         "2026-12-09T15:00:00.123Z start Installer 1.0.0, Windows 10.0.19045, dpi 144, proxy default\n"},
+        {1709251199999,
+         RequestStep{"POST", "https://localhost:7410/api/installer/v1/link/poll?t=secret#x", 401, 52, 9, ""},
+         "2024-02-29T23:59:59.999Z request POST /api/installer/v1/link/poll status 401, 52 bytes, 9 ms\n"},
+        {0, RequestStep{"GET", "https://localhost?platform=windows", 0, 0, 15000, "deadline exceeded"},
+         "1970-01-01T00:00:00.000Z request GET / status 0, 0 bytes, 15000 ms, deadline exceeded\n"},
+        {0, DownloadStep{"https://dl.example/signed/Tok3n/Setup.exe?sig=abc", 200, 4096, 2, 80},
+         "1970-01-01T00:00:00.000Z download GET .../Setup.exe status 200, 4096 bytes, 2 tries, 80 ms\n"},
+        {0, DownloadStep{"https://dl.example/Setup.exe", 404, 0, 0, 3, "The site answered 404."},
+         "1970-01-01T00:00:00.000Z download GET /Setup.exe status 404, 0 bytes, 0 tries, 3 ms, "
+         "The site answered 404.\n"},
+        {0, HashStep{"ab", "cd", false}, "1970-01-01T00:00:00.000Z hash differs, expected ab, actual cd\n"},
+        {0, SignerStep{"Evil\r\nCorp", "Tarnwick", false},
+         "1970-01-01T00:00:00.000Z signer refused, read \"Evil\\x0D\\x0ACorp\", wanted \"Tarnwick\"\n"},
+        {0, SetupStep{true, false, 3010}, "1970-01-01T00:00:00.000Z setup exit code 3010\n"},
+        {0, OutcomeStep{"Studio 2.1.0 is installed.\x7F"},
+         "1970-01-01T00:00:00.000Z outcome Studio 2.1.0 is installed.\\x7F\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(format_line(c.unix_ms, c.step), c.line);
+}
+
+TEST(SupportLog, TurnsOverOnlyWhenTheLineWouldPassTheLimit)
+{
+    const struct {
+        std::uint64_t file_bytes;
+        std::uint64_t line_bytes;
+        bool rotates;
+    } cases[] = {
+        {0, file_limit_bytes + 1, false},
+        {file_limit_bytes - 10, 10, false},
+        {file_limit_bytes - 10, 11, true},
+        {file_limit_bytes + 5, 1, true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(rotates_before(c.file_bytes, c.line_bytes), c.rotates) << c.file_bytes << " + " << c.line_bytes;
+}
+
+}  // namespace
