@@ -23,7 +23,7 @@ TEST(SupportLog, EachStepIsOneLineWithoutItsSecrets)
          "2024-02-29T23:59:59.999Z request POST /api/installer/v1/link/poll status 401, 52 bytes, 9 ms\n"},
         {0, RequestStep{"GET", "https://localhost?platform=windows", 0, 0, 15000, "deadline exceeded"},
          "1970-01-01T00:00:00.000Z request GET / status 0, 0 bytes, 15000 ms, deadline exceeded\n"},
-        {0, DownloadStep{"https://dl.example/signed/Tok3n/Setup.exe?sig=abc", 200, 4096, 2, 80},
+        {0, DownloadStep{"https://dl.example/signed/Tok3n/Setup.exe?sig=abc", 200, 4096, 2, 80, ""},
          "1970-01-01T00:00:00.000Z download GET .../Setup.exe status 200, 4096 bytes, 2 tries, 80 ms\n"},
         {0, DownloadStep{"https://dl.example/Setup.exe", 404, 0, 0, 3, "The site answered 404."},
          "1970-01-01T00:00:00.000Z download GET /Setup.exe status 404, 0 bytes, 0 tries, 3 ms, "
