@@ -406,7 +406,10 @@ def check_support_log_for_secrets(test_class):
     test_class.secrets = set()
 
     def check():
-        for name, line in support_log_lines(test_class.config):
+        lines = support_log_lines(test_class.config)
+        if not lines:  # a search of nothing would pass whatever the Installer logged elsewhere
+            raise AssertionError("no support log under %s" % test_class.config.prefix)
+        for name, line in lines:
             held = [secret for secret in test_class.secrets if secret in line]
             if held:
                 raise AssertionError("%s holds %r: %s" % (name, held[0], line))
