@@ -89,7 +89,7 @@ std::optional<Status> check_and_run(const InstallJob& job, const download::Downl
         return std::nullopt;
     post_status(job.window, text::installer_open);
     const download::InstallerRun run = download::run_installer_elevated(download.path);
-    log_step(support_log::SetupStep{run.started, run.declined, run.exit_code});
+    log_step(support_log::SetupStep{run.started, run.declined, run.exit_code, narrow(run.message)});
     mark_setup_ended(job.state->gate);
     return install_run_message({run.started, run.declined, run.exit_code}, job.label, host);
 }
@@ -127,6 +127,7 @@ std::unique_ptr<WorkResult> replace_installer(const SelfUpdateJob& job)
     } else if (claim_setup_start(job.state->gate)) {
         std::wstring reason;
         const bool started = download::run_new_installer(download.path, reason);
+        log_step(support_log::HandOverStep{started, narrow(reason)});
         mark_setup_ended(job.state->gate);
         if (started)
             return nullptr;  // the new Installer runs from the staged file, so it stays

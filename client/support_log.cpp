@@ -71,8 +71,15 @@ std::string describe(const SetupStep& step)
     if (step.declined)
         return "setup declined";
     if (!step.started)
-        return "setup not started";
+        return "setup not started, " + escaped(step.reason);
     return "setup exit code " + number(step.exit_code);
+}
+
+std::string describe(const HandOverStep& step)
+{
+    if (step.started)
+        return "new Installer started";
+    return "new Installer not started, " + escaped(step.reason);
 }
 
 std::string describe(const OutcomeStep& step)

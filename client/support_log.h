@@ -60,6 +60,13 @@ struct SetupStep {
     bool started = false;
     bool declined = false;
     std::uint32_t exit_code = 0;
+    std::string reason;  // why it did not start, as the runner put it
+};
+
+// A self-update hands over to the new Installer without waiting for it.
+struct HandOverStep {
+    bool started = false;
+    std::string reason;  // the system's account of why it did not start
 };
 
 // The sentence as the status line shows it.
@@ -67,7 +74,8 @@ struct OutcomeStep {
     std::string sentence;
 };
 
-using Step = std::variant<StartStep, RequestStep, DownloadStep, HopStep, HashStep, SignerStep, SetupStep, OutcomeStep>;
+using Step = std::variant<StartStep, RequestStep, DownloadStep, HopStep, HashStep, SignerStep, SetupStep, HandOverStep,
+                          OutcomeStep>;
 
 inline constexpr std::uint64_t file_limit_bytes = 1u << 20;
 

@@ -31,7 +31,11 @@ TEST(SupportLog, EachStepIsOneLineWithoutItsSecrets)
         {0, HashStep{"ab", "cd", false}, "1970-01-01T00:00:00.000Z hash differs, expected ab, actual cd\n"},
         {0, SignerStep{"Evil\r\nCorp", "Tarnwick", false},
          "1970-01-01T00:00:00.000Z signer refused, read \"Evil\\x0D\\x0ACorp\", wanted \"Tarnwick\"\n"},
-        {0, SetupStep{true, false, 3010}, "1970-01-01T00:00:00.000Z setup exit code 3010\n"},
+        {0, SetupStep{true, false, 3010, ""}, "1970-01-01T00:00:00.000Z setup exit code 3010\n"},
+        {0, SetupStep{false, false, 0, "Windows could not start the installer (error 2)."},
+         "1970-01-01T00:00:00.000Z setup not started, Windows could not start the installer (error 2).\n"},
+        {0, HandOverStep{false, "Access is denied.\r\n"},
+         "1970-01-01T00:00:00.000Z new Installer not started, Access is denied.\\x0D\\x0A\n"},
         {0, OutcomeStep{"Studio 2.1.0 is installed.\x7F"},
          "1970-01-01T00:00:00.000Z outcome Studio 2.1.0 is installed.\\x7F\n"},
     };
