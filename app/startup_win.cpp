@@ -100,6 +100,11 @@ std::wstring own_path()
 
 int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin)
 {
+    // COM on this thread, the window's, for the status line's live-region mark. Made first, so
+    // that ole32 is bound from System32 before the support log asks the shell for its folder: a
+    // shell that binds ole32 by name on first use (Wine's does) took a planted ole32.dll from the
+    // Downloads folder the Installer ran from.
+    const client::platform::ComApartment apartment(COINIT_APARTMENTTHREADED);
     SiteConnection site;
     site.origin = site_origin;
     site.host = site_host_of(site.origin);
@@ -117,8 +122,6 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
 
     init_common_controls();
     const GdiplusSession gdiplus;
-    // The status line's live-region mark is made through COM on this thread, the window's.
-    const client::platform::ComApartment apartment(COINIT_APARTMENTTHREADED);
 
     const std::shared_ptr<WindowToCome> first_catalog = site.first_catalog;
     HWND window = MainWindow::register_class(instance) ? MainWindow::create(instance, std::move(site)) : nullptr;
