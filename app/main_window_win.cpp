@@ -68,13 +68,6 @@ int list_row(HWND list)
     return static_cast<int>(SendMessageW(list, LB_GETCURSEL, 0, 0));
 }
 
-// The sentence a worker's result put on the status line, before `finish` may destroy the window.
-Effects outcome_logged(const Status& before, const Status& after, Effects effects)
-{
-    if (after != before && !after.text.empty())
-        client::platform::log_step(client::support_log::OutcomeStep{client::platform::narrow(after.text)});
-    return effects;
-}
 
 }  // namespace
 
@@ -370,9 +363,8 @@ void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
     const Status before = model_.status;
     switch (message) {
     case msg_catalog_reply:
-        finish(outcome_logged(before, model_.status,
-                              catalog_arrived(model_, *take_record<catalog::CatalogReply>(lparam), surroundings_,
-                                              now_ms())));
+        finish_logged(before,
+                      catalog_arrived(model_, *take_record<catalog::CatalogReply>(lparam), surroundings_, now_ms()));
         break;
     case msg_sign_in_code: {
         const auto code = take_record<SignInCodeReady>(lparam);
@@ -383,8 +375,7 @@ void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
     }
     case msg_sign_in_result:
         work_.sign_in.reset();
-        finish(outcome_logged(before, model_.status,
-                              sign_in_finished(model_, *take_record<SignInEnd>(lparam), surroundings_, now_ms())));
+        finish_logged(before, sign_in_finished(model_, *take_record<SignInEnd>(lparam), surroundings_, now_ms()));
         break;
     case msg_progress:
         progress_moved(model_, static_cast<double>(wparam) / 1000.0);
@@ -396,8 +387,7 @@ void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
         break;
     case msg_work_result:
         work_.download.reset();
-        finish(outcome_logged(before, model_.status,
-                              work_finished(model_, *take_record<WorkResult>(lparam), now_ms())));
+        finish_logged(before, work_finished(model_, *take_record<WorkResult>(lparam), now_ms()));
         break;
     case msg_self_update_launched:
         work_.download.reset();
@@ -517,6 +507,15 @@ void MainWindow::begin_download(std::shared_ptr<DownloadJobState> state, const s
         download_refused(model_);
         finish({});
     }
+}
+
+// The sentence a worker's result put on the status line goes to the support log before `finish`
+// may destroy the window.
+void MainWindow::finish_logged(const Status& before, const Effects& effects)
+{
+    if (model_.status != before && !model_.status.text.empty())
+        client::platform::log_step(client::support_log::OutcomeStep{client::platform::narrow(model_.status.text)});
+    finish(effects);
 }
 
 // After every transition: show the model, then do what it asked in an order that keeps each step

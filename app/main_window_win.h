@@ -83,6 +83,7 @@ private:
     bool start_catalog_worker();
     void begin_download(std::shared_ptr<DownloadJobState> state, const std::function<bool()>& start);
     void finish(const Effects& effects);
+    void finish_logged(const Status& before, const Effects& effects);
     void focus(Focus target);
     Surroundings surroundings() const;
 
