@@ -1,6 +1,7 @@
 #include "client/platform/support_log_file.h"
 
 #include "client/platform/scoped_win.h"
+#include "client/platform/system_clock.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -14,17 +15,7 @@ namespace {
 // one object, and linking it for this one grew the executable by a third of a megabyte.
 constexpr KNOWNFOLDERID local_app_data{0xf1b32785, 0x6fba, 0x4fcf, {0x9d, 0x55, 0x7b, 0x8e, 0x7f, 0x15, 0x70, 0x91}};
 
-// 100-nanosecond intervals from 1601-01-01 to 1970-01-01.
-constexpr std::int64_t unix_epoch_in_file_time = 116444736000000000;
-
-std::int64_t unix_ms_now()
-{
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    const std::int64_t ticks = (static_cast<std::int64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return (ticks - unix_epoch_in_file_time) / 10000;
-}
-
+// Empty when the system names no local application data folder.
 std::wstring find_folder()
 {
     PWSTR raw = nullptr;
@@ -67,7 +58,7 @@ FileHandle open_with_room(const std::wstring& folder, std::uint64_t line_bytes)
 void append_line(const std::string& line)
 {
     static std::mutex writing;
-    const std::wstring& folder = support_log_folder();
+    static const std::wstring folder = find_folder();
     if (folder.empty())
         return;
     const std::lock_guard<std::mutex> lock(writing);
@@ -79,12 +70,6 @@ void append_line(const std::string& line)
 }
 
 }  // namespace
-
-const std::wstring& support_log_folder()
-{
-    static const std::wstring folder = find_folder();
-    return folder;
-}
 
 void log_step(const support_log::Step& step) noexcept
 {

@@ -4,12 +4,7 @@
 
 #include "client/support_log.h"
 
-#include <string>
-
 namespace tw::client::platform {
-
-// The folder's path, or empty when the system names no local application data folder.
-const std::wstring& support_log_folder();
 
 // Appends the step as one line from any thread. A log that cannot be written is skipped in
 // silence: it never stops, slows or interrupts what it records.

@@ -6,20 +6,25 @@ namespace tw::client::platform {
 namespace {
 
 constexpr std::int64_t file_time_at_unix_epoch = 116'444'736'000'000'000;  // 100 ns units, 1601 to 1970
-constexpr std::int64_t file_time_units_per_second = 10'000'000;
+constexpr std::int64_t file_time_units_per_millisecond = 10'000;
 constexpr std::int64_t nanoseconds_per_second = 1'000'000'000;
 constexpr std::int64_t nanoseconds_per_millisecond = 1'000'000;
 
 }  // namespace
 
-std::int64_t SystemClock::now_unix_seconds() noexcept
+std::int64_t unix_ms_now() noexcept
 {
     FILETIME now{};
     GetSystemTimePreciseAsFileTime(&now);
     ULARGE_INTEGER units{};
     units.LowPart = now.dwLowDateTime;
     units.HighPart = now.dwHighDateTime;
-    return (static_cast<std::int64_t>(units.QuadPart) - file_time_at_unix_epoch) / file_time_units_per_second;
+    return (static_cast<std::int64_t>(units.QuadPart) - file_time_at_unix_epoch) / file_time_units_per_millisecond;
+}
+
+std::int64_t SystemClock::now_unix_seconds() noexcept
+{
+    return unix_ms_now() / 1000;
 }
 
 std::int64_t SystemClock::now_steady_ms() noexcept
