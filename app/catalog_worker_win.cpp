@@ -10,11 +10,11 @@ namespace {
 void catalog_worker(std::unique_ptr<CatalogLoad> load)
 {
     const bool pass_sent = !load->pass.empty();
-    auto reply = std::make_unique<catalog::CatalogReply>(
-        catalog::fetch_catalog(*load->transport, load->site_origin, load->user_agent, load->pass, pass_sent));
+    catalog::CatalogReply reply =
+        catalog::fetch_catalog(*load->transport, load->site_origin, load->user_agent, load->pass, pass_sent);
     const HWND window = load->window ? load->window : load->window_to_come->wait();
     if (window)
-        post_record(window, msg_catalog_reply, std::move(reply));
+        hand_report({window, load->reports}, std::move(reply));
 }
 
 }  // namespace

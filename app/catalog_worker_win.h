@@ -2,6 +2,7 @@
 // Asking the site for its catalog on a worker thread; the reply is posted to the window.
 
 #include "app/window_to_come_win.h"
+#include "app/worker_reports.h"
 #include "client/http.h"
 
 #include <windows.h>
@@ -14,6 +15,7 @@ namespace tw::app {
 // Copies only: the worker may outlive everything but its payload.
 struct CatalogLoad {
     HWND window = nullptr;
+    std::shared_ptr<ReportQueue> reports;  // the window's
     std::shared_ptr<WindowToCome> window_to_come;  // where the answer goes while `window` is null
     std::string site_origin;
     std::string user_agent;

@@ -23,15 +23,15 @@ using client::platform::narrow;
 using client::platform::widen;
 namespace support_log = client::support_log;
 
-void post_status(HWND window, const wchar_t* literal)
+ReportTarget target_of(const DownloadJob& job)
 {
-    PostMessageW(window, msg_status, 0, reinterpret_cast<LPARAM>(literal));
+    return {job.window, job.reports};
 }
 
-support_log::DownloadStep download_step(const std::string& url, const download::DownloadResult& result,
+support_log::DownloadStep download_step(const std::string& file_name, const download::DownloadResult& result,
                                         ULONGLONG spent_ms)
 {
-    return {url, result.status, result.bytes_fetched, result.tries, static_cast<std::int64_t>(spent_ms),
+    return {file_name, result.status, result.bytes_fetched, result.tries, static_cast<std::int64_t>(spent_ms),
             narrow(result.message)};
 }
 
@@ -39,15 +39,16 @@ support_log::DownloadStep download_step(const std::string& url, const download::
 // again once bytes arrive; the bar stays where the kept bytes put it.
 download::DownloadResult fetch(const DownloadJob& job)
 {
-    const HWND window = job.window;
-    const download::ConnectionNotice notice = [window](download::ConnectionState state) {
-        post_status(window, state == download::ConnectionState::lost ? text::connection_lost : text::downloading);
+    const ReportTarget target = target_of(job);
+    const download::ConnectionNotice notice = [&target](download::ConnectionState state) {
+        hand_report(target, state == download::ConnectionState::lost ? WorkerNote::connection_lost
+                                                                     : WorkerNote::downloading);
     };
     const ULONGLONG start = GetTickCount64();
     download::DownloadResult result = download::download_file(
-        {job.url, job.site_host, job.user_agent, job.pass, job.file_name}, ProgressPoster(job.window),
+        {job.url, job.site_host, job.user_agent, job.pass, job.file_name}, ProgressPoster(target),
         &job.state->cancel, notice);
-    log_step(download_step(job.url, result, GetTickCount64() - start));
+    log_step(download_step(job.log_name, result, GetTickCount64() - start));
     return result;
 }
 
@@ -60,7 +61,7 @@ DownloadFailure failure_of(const download::DownloadResult& result)
 // folder it will run from, since a file planted beside a setup is loaded by it.
 bool passes_checks(const DownloadJob& job, const download::DownloadResult& download)
 {
-    post_status(job.window, text::checking);
+    hand_report(target_of(job), WorkerNote::checking);
     const std::string actual = download::file_sha256_hex(download.file.get());
     const bool hash_ok = hash_matches(actual, job.sha256);
     log_step(support_log::HashStep{job.sha256, actual, hash_ok});
@@ -87,7 +88,7 @@ std::optional<Status> check_and_run(const InstallJob& job, const download::Downl
     // The window may have been closed while the file was checked: then nothing is started.
     if (!claim_setup_start(job.state->gate))
         return std::nullopt;
-    post_status(job.window, text::installer_open);
+    hand_report(target_of(job), WorkerNote::installer_open);
     const download::InstallerRun run = download::run_installer_elevated(download.path);
     log_step(support_log::SetupStep{run.started, run.declined, run.exit_code, narrow(run.message)});
     mark_setup_ended(job.state->gate);
@@ -96,42 +97,42 @@ std::optional<Status> check_and_run(const InstallJob& job, const download::Downl
 
 void install_worker(std::unique_ptr<InstallJob> job)
 {
-    auto result = std::make_unique<WorkResult>();
+    WorkResult result;
     download::DownloadResult download = fetch(*job);
     if (download.ok) {
-        result->status = check_and_run(*job, download);
+        result.status = check_and_run(*job, download);
         download.file.reset();
         download::discard_download(download.path);
     } else {
         WorkOutcome outcome = install_download_failure(failure_of(download), download.pass_sent, widen(job->site_host));
         if (!outcome.message.empty())
-            result->status = attention(std::move(outcome.message));
-        result->pass_ended = outcome.pass_ended;
+            result.status = attention(std::move(outcome.message));
+        result.pass_ended = outcome.pass_ended;
     }
-    post_record(job->window, msg_work_result, std::move(result));
+    hand_report(target_of(*job), std::move(result));
 }
 
 // Ends in a WorkResult, or nothing once the new Installer runs: then this one closes.
-std::unique_ptr<WorkResult> replace_installer(const SelfUpdateJob& job)
+std::optional<WorkResult> replace_installer(const SelfUpdateJob& job)
 {
-    auto result = std::make_unique<WorkResult>();
+    WorkResult result;
     download::DownloadResult download = fetch(job);
     if (!download.ok) {
         if (std::wstring message = self_update_download_failure(failure_of(download)); !message.empty())
-            result->status = attention(std::move(message));
+            result.status = attention(std::move(message));
         return result;
     }
     const std::wstring host = widen(job.site_host);
     if (!passes_checks(job, download)) {
-        result->status = attention(text::check_failed(host));
+        result.status = attention(text::check_failed(host));
     } else if (claim_setup_start(job.state->gate)) {
         std::wstring reason;
         const bool started = download::run_new_installer(download.path, reason);
         log_step(support_log::HandOverStep{started, narrow(reason)});
         mark_setup_ended(job.state->gate);
         if (started)
-            return nullptr;  // the new Installer runs from the staged file, so it stays
-        result->status = attention(text::installer_not_started(host));
+            return std::nullopt;  // the new Installer runs from the staged file, so it stays
+        result.status = attention(text::installer_not_started(host));
     }
     download.file.reset();
     download::discard_download(download.path);
@@ -141,9 +142,9 @@ std::unique_ptr<WorkResult> replace_installer(const SelfUpdateJob& job)
 void self_update_worker(std::unique_ptr<SelfUpdateJob> job)
 {
     if (auto result = replace_installer(*job))
-        post_record(job->window, msg_work_result, std::move(result));
+        hand_report(target_of(*job), std::move(*result));
     else
-        PostMessageW(job->window, msg_self_update_launched, 0, 0);
+        hand_report(target_of(*job), SelfUpdateLaunched{});
 }
 
 }  // namespace

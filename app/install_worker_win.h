@@ -3,6 +3,7 @@
 // check, run, and one result posted to the window.
 
 #include "app/job_states.h"
+#include "app/worker_reports.h"
 
 #include <windows.h>
 
@@ -21,7 +22,9 @@ struct DownloadJob {
     std::string url;
     std::string sha256;
     std::wstring file_name;
+    std::string log_name;  // the catalog's fileName, which the support log names the download by
     std::shared_ptr<DownloadJobState> state;
+    std::shared_ptr<ReportQueue> reports;  // the window's
 };
 
 struct InstallJob : DownloadJob {

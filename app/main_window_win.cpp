@@ -73,6 +73,8 @@ int list_row(HWND list)
 
 MainWindow::MainWindow(SiteConnection site) : site_(std::move(site))
 {
+    if (!site_.reports)
+        site_.reports = std::make_shared<ReportQueue>();
     surroundings_ = {widen(site_.host), site_.product_hint};
 }
 
@@ -173,11 +175,10 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case DM_GETDEFID:
         // Drawn buttons never become default push buttons, so the focused one is named here.
         return MAKELONG(enter_command(focused_child_id(), model_.screen, model_.self_update_offered), DC_HASDEFID);
+    case msg_reports_waiting:
+        take_reports();
+        return 0;
     default:
-        if (message >= msg_catalog_reply && message <= msg_self_update_launched) {
-            on_worker_message(message, wparam, lparam);
-            return 0;
-        }
         break;
     }
     return DefWindowProcW(view_.window, message, wparam, lparam);
@@ -358,44 +359,65 @@ void MainWindow::invalidate_list_outline()
     InvalidateRect(view_.window, &outline, FALSE);
 }
 
-void MainWindow::on_worker_message(UINT message, WPARAM wparam, LPARAM lparam)
+// Whatever woke the window, only what workers handed in is acted on, oldest first. A report may
+// end the window, and with it this object: the queue and the handle are held here for the check.
+void MainWindow::take_reports()
+{
+    const std::shared_ptr<ReportQueue> reports = site_.reports;
+    const HWND window = view_.window;
+    while (IsWindow(window)) {
+        std::optional<WorkerReport> report = reports->take();
+        if (!report)
+            return;
+        on_report(*report);
+    }
+}
+
+namespace {
+
+template <class... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+template <class... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
+
+}  // namespace
+
+void MainWindow::on_report(WorkerReport& report)
 {
     const Status before = model_.status;
-    switch (message) {
-    case msg_catalog_reply:
-        finish_logged(before,
-                      catalog_arrived(model_, *take_record<catalog::CatalogReply>(lparam), surroundings_, now_ms()));
-        break;
-    case msg_sign_in_code: {
-        const auto code = take_record<SignInCodeReady>(lparam);
-        sign_in_code_arrived(model_, std::move(code->code), std::move(code->approval_url), code->browser_opened,
-                             surroundings_);
-        finish({});
-        break;
-    }
-    case msg_sign_in_result:
-        work_.sign_in.reset();
-        finish_logged(before, sign_in_finished(model_, *take_record<SignInEnd>(lparam), surroundings_, now_ms()));
-        break;
-    case msg_progress:
-        progress_moved(model_, static_cast<double>(wparam) / 1000.0);
-        finish({});
-        break;
-    case msg_status:
-        status_changed(model_, {reinterpret_cast<const wchar_t*>(lparam), StatusKind::information});
-        finish({});
-        break;
-    case msg_work_result:
-        work_.download.reset();
-        finish_logged(before, work_finished(model_, *take_record<WorkResult>(lparam), now_ms()));
-        break;
-    case msg_self_update_launched:
-        work_.download.reset();
-        finish(self_update_launched(model_));
-        break;
-    default:
-        break;
-    }
+    std::visit(Overloaded{
+                   [&](catalog::CatalogReply& reply) {
+                       finish_logged(before, catalog_arrived(model_, reply, surroundings_, now_ms()));
+                   },
+                   [&](SignInCodeReady& code) {
+                       sign_in_code_arrived(model_, std::move(code.code), std::move(code.approval_url),
+                                            code.browser_opened, surroundings_);
+                       finish({});
+                   },
+                   [&](SignInEnd& end) {
+                       work_.sign_in.reset();
+                       finish_logged(before, sign_in_finished(model_, end, surroundings_, now_ms()));
+                   },
+                   [&](ProgressReport& progress) {
+                       progress_moved(model_, static_cast<double>(progress.per_mille) / 1000.0);
+                       finish({});
+                   },
+                   [&](WorkerNote& note) {
+                       status_changed(model_, {std::wstring(note_text(note)), StatusKind::information});
+                       finish({});
+                   },
+                   [&](WorkResult& result) {
+                       work_.download.reset();
+                       finish_logged(before, work_finished(model_, result, now_ms()));
+                   },
+                   [&](SelfUpdateLaunched&) {
+                       work_.download.reset();
+                       finish(self_update_launched(model_));
+                   },
+               },
+               report);
 }
 
 void MainWindow::on_close()
@@ -435,6 +457,7 @@ bool MainWindow::start_catalog_worker()
 {
     CatalogLoad load;
     load.window = view_.window;
+    load.reports = site_.reports;
     load.site_origin = site_.origin;
     load.user_agent = user_agent();
     load.transport = site_.transport;
@@ -448,7 +471,7 @@ void MainWindow::start_sign_in()
         return;
     work_.sign_in = std::make_shared<SignInJobState>();
     finish({});
-    if (!start_sign_in_worker({view_.window, site_.origin, site_.transport, work_.sign_in})) {
+    if (!start_sign_in_worker({view_.window, site_.origin, site_.transport, work_.sign_in, site_.reports})) {
         work_.sign_in.reset();
         sign_in_refused(model_, now_ms());
         finish({});
@@ -464,6 +487,7 @@ void fill_job(DownloadJob& job, HWND window, const SiteConnection& site, const W
     job.user_agent = user_agent();
     job.publisher = model.catalog->publisher;
     job.state = std::make_shared<DownloadJobState>();
+    job.reports = site.reports;
 }
 
 }  // namespace
@@ -480,6 +504,7 @@ void MainWindow::start_install()
     job.url = build->download_url;
     job.sha256 = build->sha256;
     job.file_name = widen(build->file_name);
+    job.log_name = build->file_name;
     job.label = widen(product->name) + L" " + widen(build->version);
     begin_download(job.state, [&job] { return start_install_worker(std::move(job)); });
 }
@@ -493,6 +518,7 @@ void MainWindow::start_self_update()
     job.url = model_.catalog->installer->download_url;
     job.sha256 = model_.catalog->installer->sha256;
     job.file_name = std::wstring(download::file_name_of(own_path()));
+    job.log_name = model_.catalog->installer->file_name;
     begin_download(job.state, [&job] { return start_self_update_worker(std::move(job)); });
 }
 

@@ -7,6 +7,7 @@
 #include "app/ui/window_view_win.h"
 #include "app/window_model.h"
 #include "app/window_to_come_win.h"
+#include "app/worker_reports.h"
 #include "client/http.h"
 
 #include <windows.h>
@@ -25,6 +26,8 @@ struct SiteConnection {
     std::shared_ptr<client::Transport> transport;
     // Set when the first catalog was asked for before the window existed.
     std::shared_ptr<WindowToCome> first_catalog;
+    // Where workers hand their reports; made with the window when none was made before it.
+    std::shared_ptr<ReportQueue> reports;
 };
 
 // The work that runs for the window; each worker holds its own share of its state.
@@ -74,7 +77,8 @@ private:
     bool on_command(WPARAM wparam, LPARAM lparam);
     void on_list_notification(HWND list, int id, int code);
     void invalidate_list_outline();
-    void on_worker_message(UINT message, WPARAM wparam, LPARAM lparam);
+    void take_reports();
+    void on_report(WorkerReport& report);
     void on_close();
     void open_highlighted_product();
     void install_action();

@@ -1,42 +1,28 @@
 #pragma once
-// Private window messages from workers, and the heap records some of them carry. The worker
-// posts a record's address; the window owns it once the post succeeds, the worker otherwise.
+// The one private window message: a worker posts it once it has handed a report to the window's
+// queue. It carries nothing; the window takes the reports from the queue.
 
-#include "app/window_model.h"
+#include "app/worker_reports.h"
 
 #include <windows.h>
 
-#include <memory>
-#include <string>
-
 namespace tw::app {
 
-inline constexpr UINT msg_catalog_reply = WM_APP + 1;         // lParam: catalog::CatalogReply*
-inline constexpr UINT msg_sign_in_code = WM_APP + 2;          // lParam: SignInCodeReady*
-inline constexpr UINT msg_sign_in_result = WM_APP + 3;        // lParam: SignInEnd*
-inline constexpr UINT msg_progress = WM_APP + 4;              // wParam: thousandths done
-inline constexpr UINT msg_status = WM_APP + 5;                // lParam: static wide string literal
-inline constexpr UINT msg_work_result = WM_APP + 6;           // lParam: WorkResult*
-inline constexpr UINT msg_self_update_launched = WM_APP + 7;
+inline constexpr UINT msg_reports_waiting = WM_APP + 1;
 
-struct SignInCodeReady {
-    std::wstring code;
-    std::string approval_url;
-    bool browser_opened = false;
+// Where a worker's reports go: the window, and the queue it empties when woken.
+struct ReportTarget {
+    HWND window = nullptr;
+    std::shared_ptr<ReportQueue> queue;
 };
 
-// Hands a record to the window; when the window is gone the record dies here.
-template <class Record>
-void post_record(HWND window, UINT message, std::unique_ptr<Record> record)
+// A report to a window that is gone stays in the queue and goes with its last holder.
+inline void hand_report(const ReportTarget& target, WorkerReport report)
 {
-    if (PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(record.get())))
-        record.release();
-}
-
-template <class Record>
-std::unique_ptr<Record> take_record(LPARAM lparam)
-{
-    return std::unique_ptr<Record>(reinterpret_cast<Record*>(lparam));
+    if (!target.queue)
+        return;
+    target.queue->hand_in(std::move(report));
+    PostMessageW(target.window, msg_reports_waiting, 0, 0);
 }
 
 }  // namespace tw::app

@@ -11,13 +11,9 @@
 namespace tw::app {
 namespace {
 
-void post_code(HWND window, const client::DownloadSignInCode& code)
+void post_code(const ReportTarget& target, const client::DownloadSignInCode& code)
 {
-    auto ready = std::make_unique<SignInCodeReady>();
-    ready->code = client::platform::widen(code.code);
-    ready->approval_url = code.approval_url;
-    ready->browser_opened = code.browser_opened;
-    post_record(window, msg_sign_in_code, std::move(ready));
+    hand_report(target, SignInCodeReady{client::platform::widen(code.code), code.approval_url, code.browser_opened});
 }
 
 void sign_in_worker(std::unique_ptr<SignInJob> job)
@@ -26,17 +22,17 @@ void sign_in_worker(std::unique_ptr<SignInJob> job)
     client::platform::SystemBrowserOpener browser;
     const client::DownloadSignInOptions options = client::make_download_sign_in_options(
         job->site_origin, installer_version, "", 15000, nullptr, {}, *job->transport, clock, browser);
-    const HWND window = job->window;
+    const ReportTarget target{job->window, job->reports};
     const client::SignInResult result = client::run_download_sign_in(
-        options, job->state->cancel, [window](const client::DownloadSignInCode& code) { post_code(window, code); });
+        options, job->state->cancel, [&target](const client::DownloadSignInCode& code) { post_code(target, code); });
 
-    auto end = std::make_unique<SignInEnd>();
-    end->outcome = result.outcome;
+    SignInEnd end;
+    end.outcome = result.outcome;
     if (result.outcome == client::SignInOutcome::approved) {
-        end->pass = result.pass.token;
-        end->lifetime_seconds = static_cast<std::uint32_t>(result.pass.expires_in_sec);
+        end.pass = result.pass.token;
+        end.lifetime_seconds = static_cast<std::uint32_t>(result.pass.expires_in_sec);
     }
-    post_record(window, msg_sign_in_result, std::move(end));
+    hand_report(target, std::move(end));
 }
 
 }  // namespace

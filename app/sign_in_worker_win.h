@@ -3,6 +3,7 @@
 // window.
 
 #include "app/job_states.h"
+#include "app/worker_reports.h"
 #include "client/http.h"
 
 #include <windows.h>
@@ -17,6 +18,7 @@ struct SignInJob {
     std::string site_origin;
     std::shared_ptr<client::Transport> transport;
     std::shared_ptr<SignInJobState> state;
+    std::shared_ptr<ReportQueue> reports;  // the window's
 };
 
 // False when no worker could be started.

@@ -113,9 +113,11 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
     site.product_hint = product_hint_from_path(own_path());
     // The catalog is what the window waits for, and making the first window can take as long as
     // the request: ask first; the answer waits for the window.
+    site.reports = std::make_shared<ReportQueue>();
     if (!site.origin.empty()) {
         site.first_catalog = std::make_shared<WindowToCome>();
-        if (!start_catalog_fetch({nullptr, site.first_catalog, site.origin, user_agent(), site.transport, {}}))
+        if (!start_catalog_fetch(
+                {nullptr, site.reports, site.first_catalog, site.origin, user_agent(), site.transport, {}}))
             site.first_catalog.reset();
     }
     start_removing_staging_leftovers();

@@ -34,10 +34,10 @@ void set_thread_launcher(ThreadLauncher launcher)
     active_launcher.store(launcher ? launcher : &launch_std_thread);
 }
 
-void post_progress(HWND window, std::int64_t done, std::int64_t total)
+void post_progress(const ReportTarget& target, std::int64_t done, std::int64_t total)
 {
     if (const auto per_mille = progress_per_mille(done, total))
-        PostMessageW(window, msg_progress, static_cast<WPARAM>(*per_mille), 0);
+        hand_report(target, ProgressReport{static_cast<int>(*per_mille)});
 }
 
 void ProgressPoster::operator()(std::int64_t done, std::int64_t total)
@@ -46,7 +46,7 @@ void ProgressPoster::operator()(std::int64_t done, std::int64_t total)
     const std::uint64_t now = GetTickCount64();
     if (!per_mille || !progress_worth_posting(last_posted_, *per_mille, static_cast<std::int64_t>(now - last_post_ms_)))
         return;
-    PostMessageW(window_, msg_progress, static_cast<WPARAM>(*per_mille), 0);
+    hand_report(target_, ProgressReport{static_cast<int>(*per_mille)});
     last_posted_ = *per_mille;
     last_post_ms_ = now;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Detached worker threads: each gets one heap payload of copies and reports by posting.
 
+#include "app/messages_win.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -31,18 +33,18 @@ bool start_worker(std::unique_ptr<Payload> payload)
     return true;
 }
 
-// Posts one progress value to the window.
-void post_progress(HWND window, std::int64_t done, std::int64_t total);
+// Hands one progress value to the window.
+void post_progress(const ReportTarget& target, std::int64_t done, std::int64_t total);
 
 // The download progress callback of the install and self-update workers: only the values that
 // move the bar, a few dozen a second at most.
 class ProgressPoster {
 public:
-    explicit ProgressPoster(HWND window) : window_(window) {}
+    explicit ProgressPoster(ReportTarget target) : target_(std::move(target)) {}
     void operator()(std::int64_t done, std::int64_t total);
 
 private:
-    HWND window_;
+    ReportTarget target_;
     std::int64_t last_posted_ = -1;
     std::uint64_t last_post_ms_ = 0;
 };

@@ -19,6 +19,34 @@ std::string_view proxy_name(ProxyChoice proxy)
     return "unknown";
 }
 
+// Characters outside C0 that a viewer breaks a line at (NEL, LINE and PARAGRAPH SEPARATOR) or
+// that turn the text after them around (the bidirectional embeddings, overrides and isolates): a
+// product name holding one made a line in a support log read as two, or read backwards.
+bool breaks_or_turns_lines(char32_t c)
+{
+    return c == 0x85 || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+std::size_t utf8_length(char32_t c)
+{
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+// The code point of a well-formed two- or three-byte sequence at `at` when it is one of those
+// characters, else 0. A malformed sequence is no character a viewer acts on; its bytes pass as
+// they are.
+char32_t line_breaker_at(std::string_view text, std::size_t at)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const auto continues = [&](std::size_t i) { return at + i < text.size() && (byte(i) & 0xC0) == 0x80; };
+    char32_t c = 0;
+    if (byte(0) == 0xC2 && continues(1))
+        c = static_cast<char32_t>(((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F));
+    else if (byte(0) == 0xE2 && continues(1) && continues(2))
+        c = static_cast<char32_t>(((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F));
+    return breaks_or_turns_lines(c) ? c : 0;
+}
+
 std::string number(std::int64_t value)
 {
     return std::to_string(value);
@@ -42,7 +70,7 @@ std::string describe(const RequestStep& step)
 
 std::string describe(const DownloadStep& step)
 {
-    std::string text = "download GET " + escaped(download_name(step.url)) + " status " + number(step.status) + ", " +
+    std::string text = "download GET " + escaped(step.file_name) + " status " + number(step.status) + ", " +
                        number(step.bytes) + " bytes, " + number(step.tries) + " tries, " + number(step.ms) + " ms";
     if (!step.failure.empty())
         text += ", " + escaped(step.failure);
@@ -114,23 +142,21 @@ std::string request_path(std::string_view url)
     return url.empty() ? std::string("/") : std::string(url);
 }
 
-std::string download_name(std::string_view url)
-{
-    const std::string path = request_path(url);
-    const auto last_slash = path.rfind('/');
-    if (last_slash == 0 || last_slash == std::string::npos)
-        return path;
-    return ".../" + path.substr(last_slash + 1);
-}
-
 std::string escaped(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    for (std::size_t at = 0; at < text.size();) {
+        if (const char32_t breaker = line_breaker_at(text, at)) {
+            char code[9];
+            std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(breaker));
+            out += code;
+            at += utf8_length(breaker);
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(text[at++]);
         if (byte >= 0x20 && byte != 0x7f) {
-            out += c;
+            out += static_cast<char>(byte);
             continue;
         }
         char code[5];

@@ -29,9 +29,10 @@ struct RequestStep {
     std::string error;        // the transport's own account of no answer
 };
 
-// A download's address may carry a signed token in its query or in any folder of its path.
+// Named by the catalog's fileName: a download's address may carry a signed token in its query or
+// in any segment of its path, the last one included.
 struct DownloadStep {
-    std::string url;
+    std::string file_name;
     std::uint32_t status = 0;
     std::int64_t bytes = 0;
     int tries = 0;
@@ -85,10 +86,9 @@ std::string utc_stamp(std::int64_t unix_ms);
 // The path alone: no scheme, host, query or fragment.
 std::string request_path(std::string_view url);
 
-// The last segment of the path, after ".../" when folders were left out.
-std::string download_name(std::string_view url);
-
-// Control characters become \xNN, so that whatever a value holds, a step stays one line.
+// Control characters become \xNN, and the characters beyond them that break or turn a line
+// (U+0085, U+2028, U+2029, U+202A to U+202E, U+2066 to U+2069) \uNNNN, so that whatever a value
+// holds, a step stays one line that reads in order.
 std::string escaped(std::string_view text);
 
 // One line, ending in "\n".

@@ -8,7 +8,7 @@
 
 namespace tw::app::ui {
 
-// The control's range: thousandths, as msg_progress carries them.
+// The control's range: thousandths, as a ProgressReport carries them.
 constexpr int progress_steps = 1000;
 
 // A hidden msctls_progress32 child with id `id`, for the parent to place; null when it cannot be

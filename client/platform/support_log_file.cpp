@@ -55,13 +55,27 @@ FileHandle open_with_room(const std::wstring& folder, std::uint64_t line_bytes)
     return open_for_append(current);
 }
 
+// Made once and never destroyed. Workers are detached and the process may end under them: a
+// catalog reply that arrived while the program was ending logged its exchange after static
+// destruction had ended a function-local mutex and folder name, and locked and read freed memory.
+struct LogPlace {
+    std::mutex writing;
+    const std::wstring folder = find_folder();
+};
+
+LogPlace& log_place()
+{
+    static LogPlace* const place = new LogPlace;
+    return *place;
+}
+
 void append_line(const std::string& line)
 {
-    static std::mutex writing;
-    static const std::wstring folder = find_folder();
+    LogPlace& place = log_place();
+    const std::wstring& folder = place.folder;
     if (folder.empty())
         return;
-    const std::lock_guard<std::mutex> lock(writing);
+    const std::lock_guard<std::mutex> lock(place.writing);
     make_folder(folder);
     const FileHandle file = open_with_room(folder, line.size());
     DWORD written = 0;

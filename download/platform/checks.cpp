@@ -89,15 +89,19 @@ private:
     WINTRUST_DATA& data_;
 };
 
+// The common name attribute itself. The simple display name falls back to the organisation, the
+// unit or an e-mail address, which let a certificate without a common name, issued to an
+// organisation called like the publisher, pass as the publisher.
 // Read at its full length, NULs included: a name cut to a fixed buffer, or at a NUL inside it,
 // would let a certificate whose name only begins with the publisher's pass as the publisher.
-std::wstring display_name(PCCERT_CONTEXT certificate)
+std::wstring common_name(PCCERT_CONTEXT certificate)
 {
-    const DWORD needed = CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+    auto* attribute = const_cast<char*>(szOID_COMMON_NAME);
+    const DWORD needed = CertGetNameStringW(certificate, CERT_NAME_ATTR_TYPE, 0, attribute, nullptr, 0);
     if (needed <= 1)
         return {};
     std::wstring name(needed, L'\0');
-    const DWORD copied = CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.data(), needed);
+    const DWORD copied = CertGetNameStringW(certificate, CERT_NAME_ATTR_TYPE, 0, attribute, name.data(), needed);
     if (copied <= 1 || copied > needed)
         return {};
     name.resize(copied - 1);  // the count includes the terminating NUL
@@ -113,7 +117,7 @@ std::wstring signer_name(HANDLE state)
     const CRYPT_PROVIDER_SGNR* signer = WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
     if (!signer || signer->csCertChain == 0 || !signer->pasCertChain || !signer->pasCertChain[0].pCert)
         return {};
-    return display_name(signer->pasCertChain[0].pCert);
+    return common_name(signer->pasCertChain[0].pCert);
 }
 
 // The name found in the file first, the expected one second.

@@ -15,7 +15,7 @@ std::string file_sha256_hex(HANDLE file);
 
 struct SignatureCheck {
     bool ok = false;          // valid signature by exactly the expected publisher
-    std::wstring signer;      // the signing certificate's simple display name; empty when unread
+    std::wstring signer;      // the signing certificate's common name; empty when it has none
     std::wstring message;     // why it failed; empty when ok
 };
 

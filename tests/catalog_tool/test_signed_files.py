@@ -118,7 +118,8 @@ class SignedFiles(unittest.TestCase):
                       messages[("2.2.0-beta.1", "")])
 
     def test_the_signer_is_the_one_the_installer_reads_under_wine(self):
-        samples = ["sample-setup-exit-0.exe", "signed-case.exe", "signed-other.exe", "signed-long.exe"]
+        samples = ["sample-setup-exit-0.exe", "signed-case.exe", "signed-other.exe", "signed-long.exe",
+                   "signed-no-cn.exe"]
         builds = [{"version": "1.0.%d" % i, "fileName": name, "sha256": "0" * 64,
                    "downloadUrl": SITE + "/downloads/" + name} for i, name in enumerate(samples)]
         for name in samples:
@@ -132,9 +133,20 @@ class SignedFiles(unittest.TestCase):
         self.assertEqual(shown.returncode, 0, shown.stderr)
         installer_reads = [json.loads(line) for line in shown.stdout.splitlines()]
         self.assertEqual(tool_reads, [(name, "valid", read["signer"]) for name, read in zip(samples, installer_reads)])
-        self.assertEqual([read["ok"] for read in installer_reads], [True, False, False, False])
+        self.assertEqual([read["ok"] for read in installer_reads], [True, False, False, False, False])
         self.assertEqual(tool_reads[1][2], PUBLISHER.lower())
-        self.assertTrue(tool_reads[3][2].endswith("@example.com"))
+        # Without a common name there is no signer, whatever the e-mail address or organisation.
+        self.assertEqual([tool_reads[3][2], tool_reads[4][2]], ["", ""])
+
+    def test_check_refuses_a_file_signed_without_a_common_name(self):
+        self.stage("signed-no-cn.exe", "Studio-1.0.0.exe")
+        build = {"version": "1.0.0", "fileName": "Studio-1.0.0.exe", "sha256": "0" * 64,
+                 "downloadUrl": SITE + "/downloads/Studio-1.0.0.exe"}
+        report = self.check(self.write_catalog([build]))
+        self.assertEqual(report["exitStatus"], 1)
+        self.assertIn(("1.0.0", "", "no signer name could be read from Studio-1.0.0.exe"),
+                      [(b, f, m[:len("no signer name could be read from Studio-1.0.0.exe")])
+                       for b, f, m in self.errors(report)])
 
 
 def main():

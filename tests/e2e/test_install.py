@@ -115,6 +115,7 @@ class Outcomes(InstallTestCase):
             ("1.0.2", "tampered.exe", None),
             ("1.0.1", "signed-case.exe", None),
             ("1.0.0", "signed-other.exe", None),
+            ("0.9.9", "signed-no-cn.exe", None),  # no common name; its organisation is the publisher
         ]
         builds = [self.samples.build(v, sample, "Studio-%s.exe" % v, sha256=h) for v, sample, h in rows]
         self.open(builds)

@@ -23,10 +23,10 @@ TEST(SupportLog, EachStepIsOneLineWithoutItsSecrets)
          "2024-02-29T23:59:59.999Z request POST /api/installer/v1/link/poll status 401, 52 bytes, 9 ms\n"},
         {0, RequestStep{"GET", "https://localhost?platform=windows", 0, 0, 15000, "deadline exceeded"},
          "1970-01-01T00:00:00.000Z request GET / status 0, 0 bytes, 15000 ms, deadline exceeded\n"},
-        {0, DownloadStep{"https://dl.example/signed/Tok3n/Setup.exe?sig=abc", 200, 4096, 2, 80, ""},
-         "1970-01-01T00:00:00.000Z download GET .../Setup.exe status 200, 4096 bytes, 2 tries, 80 ms\n"},
-        {0, DownloadStep{"https://dl.example/Setup.exe", 404, 0, 0, 3, "The site answered 404."},
-         "1970-01-01T00:00:00.000Z download GET /Setup.exe status 404, 0 bytes, 0 tries, 3 ms, "
+        {0, DownloadStep{"StudioSetup.exe", 200, 4096, 2, 80, ""},
+         "1970-01-01T00:00:00.000Z download GET StudioSetup.exe status 200, 4096 bytes, 2 tries, 80 ms\n"},
+        {0, DownloadStep{"Setup.exe", 404, 0, 0, 3, "The site answered 404."},
+         "1970-01-01T00:00:00.000Z download GET Setup.exe status 404, 0 bytes, 0 tries, 3 ms, "
          "The site answered 404.\n"},
         {0, HashStep{"ab", "cd", false}, "1970-01-01T00:00:00.000Z hash differs, expected ab, actual cd\n"},
         {0, SignerStep{"Evil\r\nCorp", "Tarnwick", false},
@@ -41,6 +41,27 @@ TEST(SupportLog, EachStepIsOneLineWithoutItsSecrets)
     };
     for (const auto& c : cases)
         EXPECT_EQ(format_line(c.unix_ms, c.step), c.line);
+}
+
+// Whatever a viewer breaks a line at or reads the other way round is written as a code; the
+// neighbours of each range, and sequences cut short, pass as they are.
+TEST(SupportLog, EscapesEveryCharacterThatBreaksOrTurnsALine)
+{
+    const struct {
+        std::string text;
+        std::string written;
+    } cases[] = {
+        {"Studio\u2028Pro", "Studio\\u2028Pro"},
+        {"a\u2029b\u0085c", "a\\u2029b\\u0085c"},
+        {"\u202A\u202B\u202C\u202D\u202E", "\\u202A\\u202B\\u202C\\u202D\\u202E"},
+        {"\u2066\u2067\u2068\u2069", "\\u2066\\u2067\\u2068\\u2069"},
+        {"\u2027\u202F\u2065\u206A\u0084\u0086 T\u00e4rnwick \u2014 \u6f22", "\u2027\u202F\u2065\u206A\u0084\u0086 T\u00e4rnwick \u2014 \u6f22"},
+        {"cut \xE2\x80", "cut \xE2\x80"},
+        {"cut \xC2", "cut \xC2"},
+        {"tab\there", "tab\\x09here"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(escaped(c.text), c.written) << c.written;
 }
 
 TEST(SupportLog, TurnsOverOnlyWhenTheLineWouldPassTheLimit)

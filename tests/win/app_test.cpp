@@ -4,10 +4,13 @@
 #include "app/texts.h"
 #include "app/workers_win.h"
 #include "client/http.h"
+#include "client/platform/scoped_win.h"
+#include "client/platform/support_log_file.h"
 #include "client/platform/system_clock.h"
 #include "client/platform/winhttp_transport.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -60,19 +63,19 @@ protected:
         pump_messages();
     }
 
-    void post_and_pump(UINT message, WPARAM wparam, LPARAM lparam)
+    void report_and_pump(WorkerReport report)
     {
-        ASSERT_TRUE(PostMessageW(window, message, wparam, lparam));
+        hand_report({window, main->site().reports}, std::move(report));
         pump_messages();
     }
 
     void deliver_catalog(std::uint32_t status, std::string body, bool pass_sent = false)
     {
-        auto reply = std::make_unique<catalog::CatalogReply>();
-        reply->status = status;
-        reply->body = std::move(body);
-        reply->pass_sent = pass_sent;
-        post_and_pump(msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
+        catalog::CatalogReply reply;
+        reply.status = status;
+        reply.body = std::move(body);
+        reply.pass_sent = pass_sent;
+        report_and_pump(std::move(reply));
     }
 
     WindowModel& model() { return main->model(); }
@@ -200,7 +203,7 @@ TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroy
     EXPECT_TRUE(job->cancel.load());
     EXPECT_EQ(job->gate.load(), SetupGate::cancelled);
 
-    post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
+    report_and_pump(WorkResult{});
     EXPECT_FALSE(IsWindow(window));
 }
 
@@ -212,7 +215,7 @@ TEST_F(MainWindowTest, ClosingDuringASignInWaitsForItsCancelledResult)
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_TRUE(sign_in->cancel.load());
-    post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInEnd{client::SignInOutcome::cancelled, {}, 0}));
+    report_and_pump(SignInEnd{client::SignInOutcome::cancelled, {}, 0});
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(sign_in.use_count() > 1);
 }
@@ -228,53 +231,70 @@ TEST_F(MainWindowTest, ClosingWithTwoWorkersWaitsForBoth)
         model().signing_in = true;
         SendMessageW(window, WM_CLOSE, 0, 0);
         if (download_first)
-            post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
+            report_and_pump(WorkResult{});
         else
-            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInEnd{client::SignInOutcome::cancelled, {}, 0}));
+            report_and_pump(SignInEnd{client::SignInOutcome::cancelled, {}, 0});
         EXPECT_TRUE(IsWindow(window)) << download_first;
         if (download_first)
-            post_and_pump(msg_sign_in_result, 0, reinterpret_cast<LPARAM>(new SignInEnd{client::SignInOutcome::cancelled, {}, 0}));
+            report_and_pump(SignInEnd{client::SignInOutcome::cancelled, {}, 0});
         else
-            post_and_pump(msg_work_result, 0, reinterpret_cast<LPARAM>(new WorkResult{}));
+            report_and_pump(WorkResult{});
         EXPECT_FALSE(IsWindow(window)) << download_first;
     }
 }
 
 // --- Workers and their records -----------------------------------------------------------
 
-struct Counted {
-    static inline int alive = 0;
-    Counted() { ++alive; }
-    ~Counted() { --alive; }
-};
-
-TEST_F(MainWindowTest, ARecordPostedToAWindowThatIsGoneIsFreedByItsSender)
+// A worker that reports after the window has gone hands its report to the queue it holds, which
+// the window no longer shares; the report goes with that last holder.
+TEST_F(MainWindowTest, AReportToAWindowThatIsGoneStaysWithTheQueue)
 {
+    const auto reports = main->site().reports;
     DestroyWindow(window);
     pump_messages();
-    post_record(window, WM_APP + 40, std::make_unique<Counted>());
-    EXPECT_EQ(Counted::alive, 0);
+    EXPECT_EQ(reports.use_count(), 1);
+    hand_report({window, reports}, WorkResult{});
+    EXPECT_TRUE(reports->take().has_value());
+    EXPECT_FALSE(reports->take().has_value());
 }
 
-TEST_F(MainWindowTest, ARecordPostedToALiveWindowBelongsToTheReceiver)
+// Another program may post the window any private message with any parameters: with nothing
+// handed in, nothing changes, whichever screen the window is on.
+TEST_F(MainWindowTest, PrivateMessagesWithoutAReportChangeNothing)
 {
-    post_record(window, WM_APP + 40, std::make_unique<Counted>());
-    EXPECT_EQ(Counted::alive, 1);
-    MSG message;
-    ASSERT_TRUE(PeekMessageW(&message, window, WM_APP + 40, WM_APP + 40, PM_REMOVE));
-    take_record<Counted>(message.lParam).reset();
-    EXPECT_EQ(Counted::alive, 0);
+    deliver_catalog(200, two_products_document());
+    for (const bool versions : {false, true}) {
+        if (versions)
+            main->open_product(0);
+        model().busy = true;
+        main->work().download = std::make_shared<DownloadJobState>();
+        const WindowModel before = model();
+        for (UINT offset = 0; offset <= 16; ++offset) {
+            for (const LPARAM lparam : {LPARAM{0}, LPARAM{1}, LPARAM{0x1000}, LPARAM{-1},
+                                        reinterpret_cast<LPARAM>(&before)}) {
+                PostMessageW(window, WM_APP + offset, static_cast<WPARAM>(lparam), lparam);
+            }
+        }
+        pump_messages();
+        ASSERT_TRUE(IsWindow(window)) << versions;
+        EXPECT_EQ(model().screen, before.screen) << versions;
+        EXPECT_EQ(model().status, before.status) << versions;
+        EXPECT_EQ(model().progress, before.progress) << versions;
+        EXPECT_EQ(model().busy, before.busy) << versions;
+        EXPECT_TRUE(main->work().download) << versions;
+    }
 }
 
-TEST_F(MainWindowTest, ProgressIsPostedInThousandthsOnlyForAKnownTotal)
+TEST_F(MainWindowTest, ProgressIsHandedInThousandthsOnlyForAKnownTotal)
 {
-    MSG message;
-    post_progress(window, 50, 200);
-    ASSERT_TRUE(PeekMessageW(&message, window, msg_progress, msg_progress, PM_REMOVE));
-    EXPECT_EQ(message.wParam, 250u);
-    post_progress(window, 50, 0);
-    post_progress(window, 50, -1);
-    EXPECT_FALSE(PeekMessageW(&message, window, msg_progress, msg_progress, PM_REMOVE));
+    const ReportTarget target{window, std::make_shared<ReportQueue>()};
+    post_progress(target, 50, 200);
+    const auto report = target.queue->take();
+    ASSERT_TRUE(report && std::holds_alternative<ProgressReport>(*report));
+    EXPECT_EQ(std::get<ProgressReport>(*report).per_mille, 250);
+    post_progress(target, 50, 0);
+    post_progress(target, 50, -1);
+    EXPECT_FALSE(target.queue->take().has_value());
 }
 
 TEST_F(MainWindowTest, AThreadThatCannotBeCreatedEndsInAMessage)
@@ -320,6 +340,48 @@ TEST(SystemClock, WallTimeIsUnixSecondsAndTheSteadyClockNeverGoesBack)
         ASSERT_GE(now, previous);
         previous = now;
     }
+}
+
+// --- The support log while the process ends ---------------------------------------------
+
+constexpr char after_exit_marker[] = "logged after static destruction";
+
+std::size_t lines_with_marker()
+{
+    PWSTR raw = nullptr;
+    constexpr KNOWNFOLDERID local_app_data{0xf1b32785, 0x6fba, 0x4fcf, {0x9d, 0x55, 0x7b, 0x8e, 0x7f, 0x15, 0x70, 0x91}};
+    if (FAILED(SHGetKnownFolderPath(local_app_data, 0, nullptr, &raw)))
+        return 0;
+    const client::platform::CoTaskMemory<wchar_t> local(raw);
+    const std::wstring path = std::wstring(raw) + L"\\TarnwickInstaller\\Logs\\installer.log";
+    const client::platform::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string text(4u << 20, '\0');
+    DWORD read = 0;
+    if (!file || !ReadFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &read, nullptr))
+        return 0;
+    text.resize(read);
+    std::size_t count = 0;
+    for (auto at = text.find(after_exit_marker); at != std::string::npos; at = text.find(after_exit_marker, at + 1))
+        ++count;
+    return count;
+}
+
+void log_marker() { client::platform::log_step(client::support_log::OutcomeStep{after_exit_marker}); }
+
+// A detached worker may log while the process ends. An exit handler registered before the log's
+// first line runs after the log's statics would have been destroyed, as such a worker does.
+TEST(SupportLogFile, AStepLoggedAfterStaticDestructionIsStillWritten)
+{
+    const std::size_t before = lines_with_marker();
+    EXPECT_EXIT(
+        {
+            std::atexit(log_marker);
+            client::platform::log_step(client::support_log::OutcomeStep{"first line of a process that ends"});
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EQ(lines_with_marker(), before + 1);
 }
 
 // --- Catalog replies ---------------------------------------------------------------------
@@ -409,7 +471,8 @@ TEST_F(CatalogLoads, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
     auto reply = std::make_unique<catalog::CatalogReply>();
     reply->status = 401;
     reply->pass_sent = true;
-    SendMessageW(window, msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
+    main->site().reports->hand_in(std::move(*reply));
+    SendMessageW(window, msg_reports_waiting, 0, 0);
 
     EXPECT_TRUE(model().pass.token.empty());
     EXPECT_EQ(model().status.text, L"Your beta sign-in has ended. Sign in again for beta builds.");

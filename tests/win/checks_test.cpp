@@ -144,7 +144,6 @@ TEST_F(FileHash, AnUnreadableHandleGivesNoHashRatherThanTheHashOfNothing)
 TEST(Signature, AcceptsOnlyAValidSignatureByExactlyThePublisher)
 {
     const std::wstring long_name = std::wstring(288, L'a') + L"@example.com";
-    const std::wstring long_prefix = long_name.substr(0, 255);
     const struct {
         const wchar_t* file;
         std::wstring publisher;
@@ -159,9 +158,9 @@ TEST(Signature, AcceptsOnlyAValidSignatureByExactlyThePublisher)
          L"The installer is signed by \"tarnwick software ltd\", not \"Tarnwick Software Ltd\"."},
         {L"signed-other.exe", tarnwick_publisher, false, L"Other Software Ltd",
          L"The installer is signed by \"Other Software Ltd\", not \"Tarnwick Software Ltd\"."},
-        // A name longer than a fixed buffer must not pass for its first 255 characters.
-        {L"signed-long.exe", long_prefix, false, long_name,
-         L"The installer is signed by \"" + long_name + L"\", not \"" + long_prefix + L"\"."},
+        // No common name: neither the e-mail address nor the organisation stands in for one.
+        {L"signed-long.exe", long_name, false, L"", L"The installer's signature could not be read."},
+        {L"signed-no-cn.exe", tarnwick_publisher, false, L"", L"The installer's signature could not be read."},
         {L"sample-setup-exit-0.exe", tarnwick_publisher, true, tarnwick_publisher, L""},
     };
     for (const auto& c : cases) {

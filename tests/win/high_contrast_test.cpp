@@ -55,8 +55,7 @@ protected:
         ASSERT_NE(window, nullptr);
         main = MainWindow::of(window);
         ShowWindow(window, SW_SHOW);
-        auto reply = std::make_unique<catalog::CatalogReply>(catalog::CatalogReply{200, two_products()});
-        PostMessageW(window, msg_catalog_reply, 0, reinterpret_cast<LPARAM>(reply.release()));
+        hand_report({window, main->site().reports}, catalog::CatalogReply{200, two_products()});
         pump_messages();
     }
 
@@ -128,13 +127,13 @@ TEST_P(HighContrastTest, EveryScreenDrawsWithTheSystemColours)
     // The worker is never run, so its payload is left behind: the window is what is looked at.
     set_thread_launcher([](ThreadEntry, void*) { return true; });
     main->start_install();
-    PostMessageW(window, msg_progress, 400, 0);
+    hand_report({window, main->site().reports}, ProgressReport{400});
     const auto download = shoot("download");
     const RECT& bar = main->view().areas.progress_rect;
     EXPECT_EQ(download.at(bar.left + (bar.right - bar.left) / 5, (bar.top + bar.bottom) / 2), GetSysColor(COLOR_HIGHLIGHT));
 
-    auto result = std::make_unique<WorkResult>(WorkResult{Status{L"Studio Pro 2.1.0 is installed.", StatusKind::success}});
-    PostMessageW(window, msg_work_result, 0, reinterpret_cast<LPARAM>(result.release()));
+    hand_report({window, main->site().reports},
+                WorkResult{Status{L"Studio Pro 2.1.0 is installed.", StatusKind::success}});
     EXPECT_EQ(background(shoot("outcome")), GetSysColor(COLOR_WINDOW));
 }
 

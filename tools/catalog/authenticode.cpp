@@ -111,7 +111,7 @@ SignatureReading read_signature(const std::filesystem::path& file, const std::st
         return {SignatureState::not_signed, {}, reason_in(extract.output)};
 
     SignatureReading reading;
-    reading.signer = signer_display_name(read_whole(extracted));
+    reading.signer = signer_common_name(read_whole(extracted));
     std::vector<std::string> verify = {"osslsigncode", "verify", "-in", file.string(), "-ignore-crl"};
     if (!trust_file.empty())
         verify.insert(verify.end(), {"-CAfile", trust_file});

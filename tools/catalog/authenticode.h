@@ -16,7 +16,7 @@ enum class SignatureState {
 
 struct SignatureReading {
     SignatureState state = SignatureState::unchecked;
-    std::string signer;  // the simple display name; also read from a signature that does not hold
+    std::string signer;  // the common name; also read from a signature that does not hold
     std::string detail;  // osslsigncode's own words when it refused the file, or why it did not run
 };
 

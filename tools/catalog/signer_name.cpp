@@ -65,23 +65,14 @@ const X509_NAME* name_to_search(const X509* certificate, const GENERAL_NAMES* al
 
 }  // namespace
 
-std::string simple_display_name(const X509* certificate)
+std::string common_name(const X509* certificate)
 {
     const GeneralNames alternatives(
         static_cast<GENERAL_NAMES*>(X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr)));
-    const X509_NAME* name = name_to_search(certificate, alternatives.get());
-    for (const int nid : {NID_commonName, NID_organizationalUnitName, NID_organizationName, NID_pkcs9_emailAddress}) {
-        if (auto found = first_attribute(name, nid))
-            return *found;
-    }
-    if (const GENERAL_NAME* email = first_alternative(alternatives.get(), GEN_EMAIL))
-        return utf8_text(email->d.rfc822Name);
-    if (X509_NAME_entry_count(name) > 0)
-        return utf8_text(X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, 0)));
-    return {};
+    return first_attribute(name_to_search(certificate, alternatives.get()), NID_commonName).value_or("");
 }
 
-std::string signer_display_name(std::string_view pkcs7_der)
+std::string signer_common_name(std::string_view pkcs7_der)
 {
     const auto* bytes = reinterpret_cast<const unsigned char*>(pkcs7_der.data());
     const std::unique_ptr<PKCS7, FreePkcs7> signature(d2i_PKCS7(nullptr, &bytes, static_cast<long>(pkcs7_der.size())));
@@ -90,7 +81,7 @@ std::string signer_display_name(std::string_view pkcs7_der)
     const std::unique_ptr<STACK_OF(X509), FreeSignerStack> signers(PKCS7_get0_signers(signature.get(), nullptr, 0));
     if (!signers || sk_X509_num(signers.get()) < 1)
         return {};
-    return simple_display_name(sk_X509_value(signers.get(), 0));
+    return common_name(sk_X509_value(signers.get(), 0));
 }
 
 }  // namespace tw::tool
