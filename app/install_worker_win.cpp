@@ -57,12 +57,20 @@ DownloadFailure failure_of(const download::DownloadResult& result)
     return {result.cancelled, result.error_code, result.status, result.failure, result.volume, result.needed_bytes};
 }
 
+bool closed(const DownloadJob& job)
+{
+    return job.state->cancel.load();
+}
+
 // The hash first; the signature only for a file that is what the catalog describes; last, the
-// folder it will run from, since a file planted beside a setup is loaded by it.
+// folder it will run from, since a file planted beside a setup is loaded by it. A Close stops the
+// hash between two reads, and the signature check, which cannot be stopped, is not begun after it.
 bool passes_checks(const DownloadJob& job, const download::DownloadResult& download)
 {
     hand_report(target_of(job), WorkerNote::checking);
-    const std::string actual = download::file_sha256_hex(download.file.get());
+    const std::string actual = download::file_sha256_hex(download.file.get(), &job.state->cancel);
+    if (closed(job))
+        return false;
     const bool hash_ok = hash_matches(actual, job.sha256);
     log_step(support_log::HashStep{job.sha256, actual, hash_ok});
     if (!hash_ok)
@@ -84,12 +92,17 @@ std::optional<Status> check_and_run(const InstallJob& job, const download::Downl
 {
     const std::wstring host = widen(job.site_host);
     if (!passes_checks(job, download))
-        return attention(text::check_failed(host));
+        return closed(job) ? std::nullopt : std::optional(attention(text::check_failed(host)));
+    // Started by the path the held handle resolves to: a junction turned above the folder during
+    // the elevation prompt would have had the shell start another file by the staged path.
+    const std::optional<std::wstring> path = download::staged_file_to_run(download.file.get(), download.path);
+    if (!path)
+        return attention(text::staging_unsafe(host));
     // The window may have been closed while the file was checked: then nothing is started.
     if (!claim_setup_start(job.state->gate))
         return std::nullopt;
     hand_report(target_of(job), WorkerNote::installer_open);
-    const download::InstallerRun run = download::run_installer_elevated(download.path);
+    const download::InstallerRun run = download::run_installer_elevated(*path);
     log_step(support_log::SetupStep{run.started, run.declined, run.exit_code, narrow(run.message)});
     mark_setup_ended(job.state->gate);
     return install_run_message({run.started, run.declined, run.exit_code}, job.label, host);
@@ -118,16 +131,22 @@ std::optional<WorkResult> replace_installer(const SelfUpdateJob& job)
     WorkResult result;
     download::DownloadResult download = fetch(job);
     if (!download.ok) {
-        if (std::wstring message = self_update_download_failure(failure_of(download)); !message.empty())
+        if (std::wstring message = self_update_download_failure(failure_of(download), widen(job.site_host)); !message.empty())
             result.status = attention(std::move(message));
         return result;
     }
     const std::wstring host = widen(job.site_host);
-    if (!passes_checks(job, download)) {
-        result.status = attention(text::check_failed(host));
+    const bool checked = passes_checks(job, download);
+    const std::optional<std::wstring> path =
+        checked ? download::staged_file_to_run(download.file.get(), download.path) : std::nullopt;
+    if (!checked) {
+        if (!closed(job))
+            result.status = attention(text::check_failed(host));
+    } else if (!path) {
+        result.status = attention(text::staging_unsafe(host));
     } else if (claim_setup_start(job.state->gate)) {
         std::wstring reason;
-        const bool started = download::run_new_installer(download.path, reason);
+        const bool started = download::run_new_installer(*path, reason);
         log_step(support_log::HandOverStep{started, narrow(reason)});
         mark_setup_ended(job.state->gate);
         if (started)

@@ -39,6 +39,13 @@ constexpr UINT_PTR product_list_subclass_id = 1;
 
 std::uint64_t now_ms() { return GetTickCount64(); }
 
+// A closed window waits for its workers to report, so that none is cut off half-way through
+// writing or removing a download, but not for longer than this: a check that cannot be stopped
+// (WinVerifyTrust on a large setup) held a hidden process for seconds after Close. Nothing starts
+// once the window is closed, and the process ends with the window.
+constexpr UINT_PTR close_deadline_timer = 1;
+constexpr UINT close_deadline_ms = 1500;
+
 HWND create_child(HWND parent, const wchar_t* control_class, const wchar_t* text, DWORD style, int id)
 {
     return CreateWindowExW(0, control_class, text, style, 0, 0, 0, 0, parent,
@@ -141,6 +148,12 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
         return 0;
     case WM_CLOSE:
         on_close();
+        return 0;
+    case WM_TIMER:
+        if (wparam != close_deadline_timer)
+            break;
+        KillTimer(view_.window, close_deadline_timer);
+        DestroyWindow(view_.window);
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -558,8 +571,10 @@ void MainWindow::finish(const Effects& effects)
         if (work_.sign_in)
             work_.sign_in->cancel.store(true);
     }
-    if (effects.hide_window)
+    if (effects.hide_window) {
         ShowWindow(view_.window, SW_HIDE);
+        SetTimer(view_.window, close_deadline_timer, close_deadline_ms, nullptr);
+    }
     if (effects.destroy_window)
         DestroyWindow(view_.window);
 }

@@ -19,6 +19,12 @@ bool lacks_space(const DownloadFailure& failure)
     return failure.kind == download::DownloadFailureKind::not_enough_space;
 }
 
+// Never a sentence about the connection: trying again on the same computer changes nothing.
+bool staging_unsafe(const DownloadFailure& failure)
+{
+    return failure.kind == download::DownloadFailureKind::unsafe_staging;
+}
+
 }  // namespace
 
 WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host)
@@ -27,6 +33,8 @@ WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_s
         return {};
     if (lacks_space(failure))
         return {space_message(failure)};
+    if (staging_unsafe(failure))
+        return {text::staging_unsafe(host)};
     if (failure.error_code == "RATE_LIMITED")
         return {text::rate_limited};
     if (failure.error_code == "AGREEMENT_REQUIRED")
@@ -38,12 +46,14 @@ WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_s
     return {text::download_unfinished};
 }
 
-std::wstring self_update_download_failure(const DownloadFailure& failure)
+std::wstring self_update_download_failure(const DownloadFailure& failure, std::wstring_view host)
 {
     if (failure.cancelled)
         return {};
     if (lacks_space(failure))
         return space_message(failure);
+    if (staging_unsafe(failure))
+        return text::staging_unsafe(host);
     return failure.error_code == "RATE_LIMITED" ? text::rate_limited : text::download_unfinished;
 }
 

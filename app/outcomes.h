@@ -27,7 +27,7 @@ struct WorkOutcome {
 WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host);
 
 // A self-update sends no pass, so it tells no ended pass or missing agreement apart.
-std::wstring self_update_download_failure(const DownloadFailure& failure);
+std::wstring self_update_download_failure(const DownloadFailure& failure, std::wstring_view host);
 
 // Only an exact, non-empty match lets a download be run.
 bool hash_matches(std::string_view computed, std::string_view expected);

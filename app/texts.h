@@ -72,6 +72,12 @@ inline std::wstring check_failed(std::wstring_view host)
 {
     return L"This download didn't pass its check, so it wasn't run. Tell us at " + std::wstring(host) + L"/contact.";
 }
+inline std::wstring staging_unsafe(std::wstring_view host)
+{
+    return L"The Installer couldn't keep the download safe in this computer's temporary folder, so it wasn't run. "
+           L"Tell us at " +
+           std::wstring(host) + L"/contact.";
+}
 inline std::wstring installer_not_started(std::wstring_view host)
 {
     return L"Windows couldn't start the installer. Tell us at " + std::wstring(host) + L"/contact.";

@@ -40,7 +40,8 @@ bool sends_pass(std::string_view host, std::string_view site_host, std::string_v
 std::uint32_t next_read_size(std::uint32_t size, std::uint32_t got, std::int64_t took_ms);
 
 // Why a download failed, where the window names the cause rather than the connection.
-enum class DownloadFailureKind { other, not_enough_space };
+// unsafe_staging: the temporary folder could not keep the download from other programs.
+enum class DownloadFailureKind { other, not_enough_space, unsafe_staging };
 
 // A length of 0 or less is unknown and is let through: the writes then tell.
 bool fits_free_space(std::int64_t length, std::uint64_t free_bytes);

@@ -42,13 +42,16 @@ HashHandle new_hash(const AlgorithmHandle& provider)
     return HashHandle(handle);
 }
 
-// One buffer for the whole file, so a large installer never sits in memory whole.
-bool hash_file_contents(HANDLE file, const HashHandle& hash)
+// One buffer for the whole file, so a large installer never sits in memory whole. A Close while a
+// large file was hashed waited for its last piece; a piece takes a few milliseconds.
+bool hash_file_contents(HANDLE file, const HashHandle& hash, const std::atomic<bool>* cancel)
 {
     const std::unique_ptr<UCHAR[]> piece(new (std::nothrow) UCHAR[piece_size]);
     if (!piece)
         return false;
     for (;;) {
+        if (cancel && cancel->load())
+            return false;
         DWORD read = 0;
         if (!ReadFile(file, piece.get(), piece_size, &read, nullptr))
             return false;
@@ -181,7 +184,7 @@ SignatureCheck verify(HANDLE file, const std::wstring& path, const std::wstring&
 
 }  // namespace
 
-std::string file_sha256_hex(HANDLE file)
+std::string file_sha256_hex(HANDLE file, const std::atomic<bool>* cancel)
 {
     try {
         LARGE_INTEGER start{};
@@ -191,7 +194,7 @@ std::string file_sha256_hex(HANDLE file)
         if (!provider)
             return {};
         const HashHandle hash = new_hash(provider);
-        if (!hash || !hash_file_contents(file, hash))
+        if (!hash || !hash_file_contents(file, hash, cancel))
             return {};
         std::array<UCHAR, digest_size> digest{};
         if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest.data(), digest_size, 0)))

@@ -5,13 +5,15 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 namespace tw::download {
 
 // 64 lower-case hexadecimal characters of the whole file's SHA-256, read from offset 0; empty on
-// any failure, which callers treat as a mismatch.
-std::string file_sha256_hex(HANDLE file);
+// any failure, which callers treat as a mismatch, and once `cancel` (may be null) reads true,
+// which is looked at between reads.
+std::string file_sha256_hex(HANDLE file, const std::atomic<bool>* cancel = nullptr);
 
 struct SignatureCheck {
     bool ok = false;          // valid signature by exactly the expected publisher

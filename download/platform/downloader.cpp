@@ -346,12 +346,14 @@ private:
     void save_body()
     {
         first_ = answer_facts();
-        const std::wstring folder = make_staging_folder();
-        if (folder.empty()) {
+        const StagingFolder folder = make_staging_folder();
+        if (folder.path.empty()) {
+            if (folder.failure == StagingFailure::unsafe)
+                result_.failure = DownloadFailureKind::unsafe_staging;
             fail(no_folder);
             return;
         }
-        result_.path = join_path(folder, sanitise_file_name(request_.file_name));
+        result_.path = join_path(folder.path, sanitise_file_name(request_.file_name));
         StagedFile staged(result_.path);
         if (room_for(first_.length) && write_all() && hold_for_checks() && close_folder())
             staged.keep();
@@ -526,13 +528,15 @@ private:
     }
 
     // The setup runs elevated from this folder and loads DLLs from it: from here on no program of
-    // the user may add a file to it.
+    // the user may add a file to it. The folder was made closed to everyone else; this takes the
+    // right to add a file away from the user too.
     bool close_folder()
     {
         if (protect_staging_folder(result_.path))
             return true;
         result_.ok = false;
         result_.file.reset();
+        result_.failure = DownloadFailureKind::unsafe_staging;
         return fail(not_protected);
     }
 

@@ -9,12 +9,26 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tw::download {
 
-// The full path of a newly created staging folder; empty when none could be made.
-std::wstring make_staging_folder();
+enum class StagingFailure { none, not_made, unsafe };
+
+struct StagingFolder {
+    std::wstring path;  // empty when none was made
+    StagingFailure failure = StagingFailure::none;
+};
+
+// A newly created staging folder, by its final path (no short names, no links). Refused as unsafe
+// when its volume keeps no ACLs, when it or the shared folder is a junction or symbolic link, or
+// when the folder above either is owned by another user.
+StagingFolder make_staging_folder();
+
+// The path to start the held file by: its final path, as the system resolves the handle, and only
+// when that is the staged file. A link turned between the checks and the run points elsewhere.
+std::optional<std::wstring> staged_file_to_run(HANDLE file, const std::wstring& staged_path);
 
 // The shared staging folder, %TEMP%\TarnwickInstaller (empty when the temporary folder is unknown).
 std::wstring shared_staging_folder();

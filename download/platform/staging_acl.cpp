@@ -22,6 +22,8 @@ constexpr DWORD user_rights =
 constexpr wchar_t user_rights_text[] = L"0x1301e9";
 static_assert(user_rights == 0x1301E9, "user_rights_text spells user_rights");
 
+}  // namespace
+
 std::wstring current_user_sid()
 {
     HANDLE raw = nullptr;
@@ -42,6 +44,8 @@ std::wstring current_user_sid()
     return text;
 }
 
+namespace {
+
 // Protected, so nothing is inherited from %TEMP%, where the user has full control. The OWNER
 // RIGHTS entry takes away the owner's implicit right to rewrite the DACL, and thereby to undo it.
 std::wstring staging_sddl(const std::wstring& user_sid)
@@ -51,17 +55,32 @@ std::wstring staging_sddl(const std::wstring& user_sid)
            L";;;OW)";
 }
 
+// FILE_ADD_FILE, on the folder itself and inherited by nothing.
+std::wstring adding_sddl(const std::wstring& user_sid)
+{
+    return L"(A;;0x2;;;" + user_sid + L")";
+}
+
+SecurityDescriptor descriptor_of(const std::wstring& sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return {};
+    return SecurityDescriptor(descriptor);
+}
+
 }  // namespace
 
 SecurityDescriptor staging_folder_descriptor()
 {
     const std::wstring user = current_user_sid();
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (user.empty() ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorW(staging_sddl(user).c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr))
-        return {};
-    return SecurityDescriptor(descriptor);
+    return user.empty() ? SecurityDescriptor{} : descriptor_of(staging_sddl(user));
+}
+
+SecurityDescriptor new_staging_folder_descriptor()
+{
+    const std::wstring user = current_user_sid();
+    return user.empty() ? SecurityDescriptor{} : descriptor_of(staging_sddl(user) + adding_sddl(user));
 }
 
 bool protect_staging_folder(const std::wstring& staged_path)

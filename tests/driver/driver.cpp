@@ -334,6 +334,7 @@ private:
     Reply wait_text(const Args& args);
     Reply wait_gone(const Args& args);
     Reply close(const Args&);
+    Reply post_private(const Args& args);
     Reply dpi(const Args&);
     Reply seen_text(const Args& args);
     Reply memory(const Args&);
@@ -369,6 +370,7 @@ const Driver::Command Driver::commands_[] = {
     {L"wait-text", 3, true, &Driver::wait_text},
     {L"wait-gone", 0, false, &Driver::wait_gone},
     {L"close", 0, true, &Driver::close},
+    {L"post-private", 2, true, &Driver::post_private},
     {L"dpi", 0, true, &Driver::dpi},
     {L"seen-text", 3, false, &Driver::seen_text},
     {L"memory", 0, true, &Driver::memory},
@@ -734,6 +736,29 @@ Reply Driver::wait_gone(const Args& args)
 Reply Driver::close(const Args&)
 {
     return PostMessageW(main_, WM_CLOSE, 0, 0) ? success("true") : failure("the window took no message");
+}
+
+// post-private COUNT SEED: posts WM_APP + 0 to WM_APP + COUNT - 1, each with made-up parameters
+// drawn from SEED, as another program of the desktop could.
+Reply Driver::post_private(const Args& args)
+{
+    const auto count = to_int(args[0]);
+    const auto seed = to_int(args[1]);
+    if (!count || !seed || *count < 1 || *count > 64) return failure("a count of 1 to 64 and a seed");
+    std::uint64_t state = static_cast<std::uint64_t>(*seed) * 6364136223846793005ULL + 1442695040888963407ULL;
+    const auto next = [&state] {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return state ^ (state >> 29);
+    };
+    long posted = 0;
+    for (long offset = 0; offset < *count; ++offset) {
+        for (const std::uint64_t lparam : {std::uint64_t{0}, std::uint64_t{1}, next(), next() & 0xFFFFFFFF}) {
+            if (PostMessageW(main_, WM_APP + static_cast<UINT>(offset), static_cast<WPARAM>(next()),
+                             static_cast<LPARAM>(lparam)))
+                ++posted;
+        }
+    }
+    return success(json_int(posted));
 }
 
 Reply Driver::dpi(const Args&)

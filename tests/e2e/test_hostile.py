@@ -16,8 +16,8 @@ import time
 import urllib.parse
 
 import harness
-from harness import (BETA, INSTALL, OFFICIAL, SIGN_IN, STATUS, VERSIONS, DevSite, InstallerTestCase,
-                     windows_path)
+from harness import (BACK, BETA, INSTALL, OFFICIAL, PRODUCTS, SIGN_IN, STATUS, VERSIONS, DevSite,
+                     InstallerTestCase, windows_path)
 from sample_site import SampleSite
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
@@ -418,6 +418,26 @@ class ClosingOnAStall(HostileTestCase):
                     self.assertNothingStaged()
                 finally:
                     self.end_run()
+
+
+    def test_private_messages_from_another_program_change_nothing(self):
+        self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")], betas=False)
+        self.wait_status(CHOOSE_VERSION)
+        self.driver.call("click", BACK)
+        self.wait_status("Choose a product.")
+        for screen, seed in (("products", 1), ("versions", 2), ("versions", 3)):
+            with self.subTest(screen=screen, seed=seed):
+                if screen == "versions" and self.driver.text(STATUS) != CHOOSE_VERSION:
+                    self.driver.call("click-row", PRODUCTS, 0)
+                    self.wait_status(CHOOSE_VERSION)
+                shown = lambda: (self.driver.text(STATUS), self.driver.rows(PRODUCTS), self.driver.rows(VERSIONS),
+                                 self.driver.visible(VERSIONS), self.driver.enabled(INSTALL))
+                before = shown()
+                self.assertGreater(self.driver.call("post-private", 17, seed), 0)
+                time.sleep(1)
+                self.assertIsNone(self.program.process.poll(), "the Installer ended")
+                self.assertEqual(shown(), before)
+        self.run_rows([Row("an install after the messages", installed("2.1.0"), runs=True)])
 
 
 class UnfitSites(HostileTestCase):

@@ -29,8 +29,8 @@ class InstallTestCase(InstallerTestCase):
         os.makedirs(self.markers)
         self.samples = SampleSite(self.config, self.work_dir)
 
-    def open(self, builds, installer=None, minimum="1.0.0", program_env=None):
-        catalog = self.samples.write(builds, installer, minimum)
+    def open(self, builds, installer=None, minimum="1.0.0", program_env=None, name="Studio"):
+        catalog = self.samples.write(builds, installer, minimum, name=name)
         env = dict(program_env or {}, TWI_SAMPLE_MARKERS=windows_path(self.markers))
         return self.start(catalog, site_args=self.samples.site_args(), program_env=env)
 
@@ -137,6 +137,39 @@ class Outcomes(InstallTestCase):
         self.wait_status(CHECK_FAILED, OUTCOME_WAIT)
         self.assertFalse(self.ran("Studio-2.1.0.exe"), "the setup ran beside a planted DLL")
         self.assertNothingStaged()
+
+    def test_close_while_a_large_download_is_checked_ends_everything_at_once(self):
+        # Made here, never committed: 256 MiB takes the hash and the signature check seconds.
+        driver = self.open_large("Studio-2.1.0.exe", 256 * 1024 * 1024)
+        driver.call("click", INSTALL)
+        self.wait_status("Checking the download\u2026", OUTCOME_WAIT)
+        closed = time.monotonic()
+        driver.call("close")
+        harness.wait_for(lambda: not [w for w in driver.call("windows") if w["visible"]], 2, "the window to hide")
+        hidden = time.monotonic()
+        self.assertEqual(self.program.wait(2.0), 0)
+        self.assertLess(hidden - closed, 2.0)
+        self.assertFalse(self.ran("Studio-2.1.0.exe"), "the setup ran after Close")
+        self.assertNothingStaged()
+
+    def test_a_product_name_that_breaks_lines_leaves_one_log_line(self):
+        harness.clear_support_logs(self.config)
+        self.addCleanup(harness.clear_support_logs, self.config)
+        self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")],
+                  name="Studio\u2028Pro")
+        self.wait_status("Choose a version.")
+        self.install_row(0, "Studio\u2028Pro 2.1.0 is installed.")
+        self.program.stop()
+        raw = b""
+        for folder in harness.support_log_folders(self.config):
+            for name in sorted(os.listdir(folder)):
+                with open(os.path.join(folder, name), "rb") as f:
+                    raw += f.read()
+        lines = raw.decode("utf-8").split("\n")
+        self.assertEqual([line for line in lines if "\u2028" in line], [])
+        outcome = [line for line in lines if line.endswith(" outcome Studio\\u2028Pro 2.1.0 is installed.")]
+        self.assertEqual(len(outcome), 1, lines)
+        self.assertTrue([line for line in lines if " download GET Studio-2.1.0.exe status 200" in line], lines)
 
     def test_refused_and_broken_downloads_say_why(self):
         url = self.samples.url

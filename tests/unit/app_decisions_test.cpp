@@ -67,6 +67,10 @@ TEST(Progress, PostedWhenTheBarMovesAtMostEvery30Ms)
 }
 
 constexpr auto not_enough_space = tw::download::DownloadFailureKind::not_enough_space;
+constexpr auto unsafe_staging = tw::download::DownloadFailureKind::unsafe_staging;
+constexpr wchar_t staging_unsafe_sentence[] =
+    L"The Installer couldn't keep the download safe in this computer's temporary folder, so it wasn't run. "
+    L"Tell us at tarnwick.test/contact.";
 constexpr wchar_t no_space_on_c[] =
     L"There isn't enough free space on C:\\ for this download (1073741824.0 MB). Free up space and try again.";
 
@@ -89,6 +93,8 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
         {{false, "", 407}, true, L"Your network's proxy wants a sign-in that the Installer can't give. "
                                  L"Ask whoever runs your network to let this address through.", false},
         {{false, "RATE_LIMITED", 429, not_enough_space, L"C:\\", std::int64_t{1} << 50}, true, no_space_on_c, false},
+        {{false, "", 200, unsafe_staging}, true, staging_unsafe_sentence, false},
+        {{true, "", 200, unsafe_staging}, true, L"", false},
     };
     for (const auto& c : cases) {
         const WorkOutcome outcome = install_download_failure(c.failure, c.pass_sent, host);
@@ -99,12 +105,13 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
 
 TEST(Outcomes, DownloadFailuresOfASelfUpdate)
 {
-    EXPECT_EQ(self_update_download_failure({true, "RATE_LIMITED", 429}), L"");
-    EXPECT_EQ(self_update_download_failure({false, "RATE_LIMITED", 429}), rate_limited);
-    EXPECT_EQ(self_update_download_failure({false, "AGREEMENT_REQUIRED", 403}), unfinished_download);
-    EXPECT_EQ(self_update_download_failure({false, "", 401}), unfinished_download);
-    EXPECT_EQ(self_update_download_failure({false, "", 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}),
+    EXPECT_EQ(self_update_download_failure({true, "RATE_LIMITED", 429}, host), L"");
+    EXPECT_EQ(self_update_download_failure({false, "RATE_LIMITED", 429}, host), rate_limited);
+    EXPECT_EQ(self_update_download_failure({false, "AGREEMENT_REQUIRED", 403}, host), unfinished_download);
+    EXPECT_EQ(self_update_download_failure({false, "", 401}, host), unfinished_download);
+    EXPECT_EQ(self_update_download_failure({false, "", 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}, host),
               no_space_on_c);
+    EXPECT_EQ(self_update_download_failure({false, "", 200, unsafe_staging}, host), staging_unsafe_sentence);
 }
 
 TEST(Outcomes, OnlyAnExactHashLetsAFileRun)

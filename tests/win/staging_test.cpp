@@ -192,6 +192,55 @@ TEST_F(Staging, TheUserMayReadRunAndDeleteButNotAddOrChangeTheDacl)
     expect_staging_dacl(read);
 }
 
+// Made with its descriptor, not given one later: beyond the sealed DACL only the user's right to
+// add a file, to this folder alone and inherited by nothing.
+TEST_F(Staging, AFolderIsMadeClosedToEveryoneButTheUserAddingItsFile)
+{
+    const SecurityDescriptor made = new_staging_folder_descriptor();
+    ASSERT_TRUE(made);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(made.get(), &present, &dacl, &defaulted) && dacl);
+    int adding = 0;
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    for (DWORD index = 0; index < dacl->AceCount && GetAce(dacl, index, reinterpret_cast<void**>(&ace)); ++index) {
+        if ((ace->Mask & FILE_ADD_FILE) == 0 || IsWellKnownSid(&ace->SidStart, WinLocalSystemSid) ||
+            IsWellKnownSid(&ace->SidStart, WinBuiltinAdministratorsSid))
+            continue;
+        ++adding;
+        EXPECT_EQ(ace->Mask, static_cast<ACCESS_MASK>(FILE_ADD_FILE)) << "entry " << index;
+        EXPECT_EQ(ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE), 0) << "entry " << index;
+    }
+    EXPECT_EQ(adding, 1);
+
+    const StagingFolder folder = make_staging_folder();
+    ASSERT_EQ(folder.failure, StagingFailure::none);
+    EXPECT_EQ(folder.path.rfind(L"\\\\?\\", 0), std::wstring::npos) << "the shell is given plain paths";
+    EXPECT_EQ(parent_folder(folder.path).size(), folder.path.size() - 39);
+    const std::wstring staged = file(folder.path + L"\\Studio-2.1.0.exe");
+    discard_download(staged);
+    EXPECT_FALSE(exists(folder.path));
+}
+
+// The setup is started by the path its held handle resolves to, and only while that is the file
+// that was staged. Wine has no junctions; a file moved away under the handle stands in for one.
+TEST_F(Staging, ASetupIsRunByItsFinalPathOnlyWhileThatIsTheStagedFile)
+{
+    const std::wstring staged = file(folder(L"{0F3A1B2C" + guid_tail) + L"\\Studio-2.1.0.exe");
+    const FileHandle held(CreateFileW(staged.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held.valid());
+    const auto path = staged_file_to_run(held.get(), staged);
+    ASSERT_TRUE(path.has_value());
+    EXPECT_TRUE(CompareStringOrdinal(path->c_str(), -1, staged.c_str(), -1, TRUE) == CSTR_EQUAL)
+        << testing::PrintToString(*path);
+
+    const std::wstring elsewhere = folder(L"elsewhere") + L"\\Studio-2.1.0.exe";
+    ASSERT_TRUE(MoveFileW(staged.c_str(), elsewhere.c_str()));
+    EXPECT_FALSE(staged_file_to_run(held.get(), staged).has_value());
+    EXPECT_FALSE(staged_file_to_run(INVALID_HANDLE_VALUE, staged).has_value());
+}
+
 // The handle owners, on events: a close too many shows as a handle shut while an owner still
 // holds it, a close too few as a handle left open once no owner holds it.
 bool is_open(HANDLE handle)
