@@ -373,16 +373,14 @@ void MainWindow::invalidate_list_outline()
 }
 
 // Whatever woke the window, only what workers handed in is acted on, oldest first. A report may
-// end the window, and with it this object: the queue and the handle are held here for the check.
+// end the window, and with it this object: the reports and the handle are held here for the check.
 void MainWindow::take_reports()
 {
-    const std::shared_ptr<ReportQueue> reports = site_.reports;
     const HWND window = view_.window;
-    while (IsWindow(window)) {
-        std::optional<WorkerReport> report = reports->take();
-        if (!report)
+    for (WorkerReport& report : site_.reports->take_all()) {
+        if (!IsWindow(window))
             return;
-        on_report(*report);
+        on_report(report);
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "app/texts.h"
 
+#include <utility>
+
 namespace tw::app {
 
 std::wstring_view note_text(WorkerNote note)
@@ -25,14 +27,10 @@ void ReportQueue::hand_in(WorkerReport report)
     reports_.push_back(std::move(report));
 }
 
-std::optional<WorkerReport> ReportQueue::take()
+std::deque<WorkerReport> ReportQueue::take_all()
 {
     const std::lock_guard lock(mutex_);
-    if (reports_.empty())
-        return std::nullopt;
-    std::optional<WorkerReport> oldest(std::move(reports_.front()));
-    reports_.pop_front();
-    return oldest;
+    return std::exchange(reports_, {});
 }
 
 }  // namespace tw::app

@@ -42,8 +42,9 @@ using WorkerReport = std::variant<catalog::CatalogReply, SignInCodeReady, SignIn
 class ReportQueue {
 public:
     void hand_in(WorkerReport report);
-    // The oldest report, in the order they were handed in; none when the queue is empty.
-    std::optional<WorkerReport> take();
+    // Every report handed in so far, oldest first, leaving the queue empty. What is handed in
+    // while these are acted on comes with a wake of its own.
+    std::deque<WorkerReport> take_all();
 
 private:
     std::mutex mutex_;

