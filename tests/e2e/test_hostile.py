@@ -421,23 +421,32 @@ class ClosingOnAStall(HostileTestCase):
 
 
     def test_private_messages_from_another_program_change_nothing(self):
-        self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")], betas=False)
+        drip = self.samples.build("2.0.0", None, "Studio-drip.exe", url=self.samples.url("/bytes/1000000?rate=3"))
+        self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe"), drip])
         self.wait_status(CHOOSE_VERSION)
-        self.driver.call("click", BACK)
-        self.wait_status("Choose a product.")
-        for screen, seed in (("products", 1), ("versions", 2), ("versions", 3)):
-            with self.subTest(screen=screen, seed=seed):
-                if screen == "versions" and self.driver.text(STATUS) != CHOOSE_VERSION:
-                    self.driver.call("click-row", PRODUCTS, 0)
-                    self.wait_status(CHOOSE_VERSION)
-                shown = lambda: (self.driver.text(STATUS), self.driver.rows(PRODUCTS), self.driver.rows(VERSIONS),
-                                 self.driver.visible(VERSIONS), self.driver.enabled(INSTALL))
-                before = shown()
-                self.assertGreater(self.driver.call("post-private", 17, seed), 0)
-                time.sleep(1)
-                self.assertIsNone(self.program.process.poll(), "the Installer ended")
-                self.assertEqual(shown(), before)
-        self.run_rows([Row("an install after the messages", installed("2.1.0"), runs=True)])
+        shown = lambda: (self.driver.text(STATUS), self.driver.rows(VERSIONS), self.driver.visible(SIGN_IN),
+                         self.driver.enabled(INSTALL))
+
+        def unchanged(seed):
+            before = shown()
+            self.assertGreater(self.driver.call("post-private", 17, seed), 0)
+            time.sleep(1)
+            self.assertIsNone(self.program.process.poll(), "the Installer ended")
+            self.assertEqual(shown(), before)
+
+        unchanged(1)
+        self.driver.call("click", BETA)
+        harness.wait_for(lambda: self.driver.visible(SIGN_IN), 10, "the sign-in button")
+        unchanged(2)
+        self.driver.call("click", OFFICIAL)
+        self.wait_status(CHOOSE_VERSION)
+        self.driver.call("select", VERSIONS, 1)
+        self.driver.call("click", INSTALL)
+        self.wait_status("Downloading\u2026")
+        unchanged(3)
+        self.driver.call("close")
+        harness.wait_for(lambda: not [w for w in self.driver.call("windows") if w["visible"]], 2, "the window to hide")
+        self.assertEqual(self.program.wait(CLOSE_LIMIT), 0)
 
 
 class UnfitSites(HostileTestCase):

@@ -143,12 +143,9 @@ class Outcomes(InstallTestCase):
         driver = self.open_large("Studio-2.1.0.exe", 256 * 1024 * 1024)
         driver.call("click", INSTALL)
         self.wait_status("Checking the download\u2026", OUTCOME_WAIT)
-        closed = time.monotonic()
         driver.call("close")
         harness.wait_for(lambda: not [w for w in driver.call("windows") if w["visible"]], 2, "the window to hide")
-        hidden = time.monotonic()
         self.assertEqual(self.program.wait(2.0), 0)
-        self.assertLess(hidden - closed, 2.0)
         self.assertFalse(self.ran("Studio-2.1.0.exe"), "the setup ran after Close")
         self.assertNothingStaged()
 
