@@ -5,7 +5,6 @@
 #include "client/platform/scoped_win.h"
 #include "download/file_names.h"
 
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <cstdint>
@@ -55,10 +54,15 @@ std::wstring staging_sddl(const std::wstring& user_sid)
            L";;;OW)";
 }
 
-// FILE_ADD_FILE, on the folder itself and inherited by nothing.
+// FILE_ADD_FILE and WRITE_DAC, on the folder itself and inherited by nothing: the download's file
+// is added, then protect_staging_folder writes the sealed DACL, which the OWNER RIGHTS entry
+// otherwise keeps even the folder's owner from doing.
+constexpr DWORD adding_rights = FILE_ADD_FILE | WRITE_DAC;
+static_assert(adding_rights == 0x40002, "adding_sddl spells adding_rights");
+
 std::wstring adding_sddl(const std::wstring& user_sid)
 {
-    return L"(A;;0x2;;;" + user_sid + L")";
+    return L"(A;;0x40002;;;" + user_sid + L")";
 }
 
 SecurityDescriptor descriptor_of(const std::wstring& sddl)
@@ -83,19 +87,15 @@ SecurityDescriptor new_staging_folder_descriptor()
     return user.empty() ? SecurityDescriptor{} : descriptor_of(staging_sddl(user) + adding_sddl(user));
 }
 
+// On the folder alone: the folder was made with the same inheritable entries, so its file already
+// carries what it would inherit, and rewriting the file's DACL, as SetNamedSecurityInfoW does for
+// every child, takes a right over the file that no one but SYSTEM and Administrators holds.
 bool protect_staging_folder(const std::wstring& staged_path)
 {
-    std::wstring folder = parent_folder(staged_path);
+    const std::wstring folder = parent_folder(staged_path);
     const SecurityDescriptor descriptor = staging_folder_descriptor();
-    BOOL present = FALSE;
-    BOOL defaulted = FALSE;
-    PACL dacl = nullptr;
-    if (folder.empty() || !descriptor || !GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted) ||
-        !present || !dacl)
-        return false;
-    return SetNamedSecurityInfoW(folder.data(), SE_FILE_OBJECT,
-                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                 dacl, nullptr) == ERROR_SUCCESS;
+    return !folder.empty() && descriptor &&
+           SetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor.get()) != FALSE;
 }
 
 }  // namespace tw::download

@@ -21,9 +21,10 @@ bool protect_staging_folder(const std::wstring& staged_path);
 SecurityDescriptor staging_folder_descriptor();
 
 // What the folder is created with, so that it is never open to anyone else, not for a moment:
-// the descriptor above, and for the user the right to add a file to this folder alone, which the
-// download needs and which protect_staging_folder then takes away. A DACL cannot tell this
-// process from another of the same user, so that one right lives until the file is written.
+// the descriptor above, and for the user the rights to add a file to this folder alone and to
+// write its DACL, which the download needs and which protect_staging_folder then takes away. A
+// DACL cannot tell this process from another of the same user, so those rights live until the
+// file is written.
 SecurityDescriptor new_staging_folder_descriptor();
 
 // The current user's security identifier; empty when it cannot be read.

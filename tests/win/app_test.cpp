@@ -258,33 +258,6 @@ TEST_F(MainWindowTest, AReportToAWindowThatIsGoneStaysWithTheQueue)
     EXPECT_TRUE(reports->take_all().empty());
 }
 
-// Another program may post the window any private message with any parameters: with nothing
-// handed in, nothing changes, whichever screen the window is on.
-TEST_F(MainWindowTest, PrivateMessagesWithoutAReportChangeNothing)
-{
-    deliver_catalog(200, two_products_document());
-    for (const bool versions : {false, true}) {
-        if (versions)
-            main->open_product(0);
-        model().busy = true;
-        main->work().download = std::make_shared<DownloadJobState>();
-        const WindowModel before = model();
-        for (UINT offset = 0; offset <= 16; ++offset) {
-            for (const LPARAM lparam : {LPARAM{0}, LPARAM{1}, LPARAM{0x1000}, LPARAM{-1},
-                                        reinterpret_cast<LPARAM>(&before)}) {
-                PostMessageW(window, WM_APP + offset, static_cast<WPARAM>(lparam), lparam);
-            }
-        }
-        pump_messages();
-        ASSERT_TRUE(IsWindow(window)) << versions;
-        EXPECT_EQ(model().screen, before.screen) << versions;
-        EXPECT_EQ(model().status, before.status) << versions;
-        EXPECT_EQ(model().progress, before.progress) << versions;
-        EXPECT_EQ(model().busy, before.busy) << versions;
-        EXPECT_TRUE(main->work().download) << versions;
-    }
-}
-
 TEST_F(MainWindowTest, ProgressIsHandedInThousandthsOnlyForAKnownTotal)
 {
     const ReportTarget target{window, std::make_shared<ReportQueue>()};

@@ -192,8 +192,8 @@ TEST_F(Staging, TheUserMayReadRunAndDeleteButNotAddOrChangeTheDacl)
     expect_staging_dacl(read);
 }
 
-// Made with its descriptor, not given one later: beyond the sealed DACL only the user's right to
-// add a file, to this folder alone and inherited by nothing.
+// Made with its descriptor, not given one later: beyond the sealed DACL only the user's rights to
+// add a file and to seal the folder, to this folder alone and inherited by nothing.
 TEST_F(Staging, AFolderIsMadeClosedToEveryoneButTheUserAddingItsFile)
 {
     const SecurityDescriptor made = new_staging_folder_descriptor();
@@ -208,7 +208,7 @@ TEST_F(Staging, AFolderIsMadeClosedToEveryoneButTheUserAddingItsFile)
             IsWellKnownSid(&ace->SidStart, WinBuiltinAdministratorsSid))
             continue;
         ++adding;
-        EXPECT_EQ(ace->Mask, static_cast<ACCESS_MASK>(FILE_ADD_FILE)) << "entry " << index;
+        EXPECT_EQ(ace->Mask, static_cast<ACCESS_MASK>(FILE_ADD_FILE | WRITE_DAC)) << "entry " << index;
         EXPECT_EQ(ace->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE), 0) << "entry " << index;
     }
     EXPECT_EQ(adding, 1);
