@@ -45,7 +45,7 @@ download::DownloadResult fetch(const DownloadJob& job)
     };
     const ULONGLONG start = GetTickCount64();
     download::DownloadResult result = download::download_file(
-        {job.url, job.site_host, job.user_agent, job.pass, job.file_name}, ProgressPoster(job.window),
+        {job.url, job.site_host, job.user_agent, job.pass, job.file_name, job.expected_bytes}, ProgressPoster(job.window),
         &job.state->cancel, notice);
     log_step(download_step(job.url, result, GetTickCount64() - start));
     return result;
@@ -53,7 +53,8 @@ download::DownloadResult fetch(const DownloadJob& job)
 
 DownloadFailure failure_of(const download::DownloadResult& result)
 {
-    return {result.cancelled, result.error_code, result.status, result.failure, result.volume, result.needed_bytes};
+    return {result.cancelled,    result.error_code,  result.status,       result.failure,
+            result.volume,       result.needed_bytes, result.through_proxy};
 }
 
 // The hash first; the signature only for a file that is what the catalog describes; last, the
@@ -117,7 +118,8 @@ std::unique_ptr<WorkResult> replace_installer(const SelfUpdateJob& job)
     auto result = std::make_unique<WorkResult>();
     download::DownloadResult download = fetch(job);
     if (!download.ok) {
-        if (std::wstring message = self_update_download_failure(failure_of(download)); !message.empty())
+        if (std::wstring message = self_update_download_failure(failure_of(download), widen(job.site_host));
+            !message.empty())
             result->status = attention(std::move(message));
         return result;
     }

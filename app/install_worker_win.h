@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,7 @@ struct DownloadJob {
     std::string url;
     std::string sha256;
     std::wstring file_name;
+    std::int64_t expected_bytes = 0;  // the catalog's sizeBytes; 0: unknown
     std::shared_ptr<DownloadJobState> state;
 };
 

@@ -17,6 +17,7 @@ struct DownloadFailure {
     download::DownloadFailureKind kind = download::DownloadFailureKind::other;
     std::wstring_view volume{};     // not_enough_space: such as "C:\\"
     std::int64_t needed_bytes = 0;  // not_enough_space: the download's length
+    bool through_proxy = false;     // a proxy named for the host gave the last answer
 };
 
 struct WorkOutcome {
@@ -27,7 +28,7 @@ struct WorkOutcome {
 WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host);
 
 // A self-update sends no pass, so it tells no ended pass or missing agreement apart.
-std::wstring self_update_download_failure(const DownloadFailure& failure);
+std::wstring self_update_download_failure(const DownloadFailure& failure, std::wstring_view host = {});
 
 // Only an exact, non-empty match lets a download be run.
 bool hash_matches(std::string_view computed, std::string_view expected);
