@@ -3,6 +3,7 @@
 #include "app/product_hint.h"
 #include "app/site.h"
 #include "app/version_order.h"
+#include "client/proxy_rules.h"
 
 #include <cstdio>
 
@@ -14,7 +15,7 @@ ReplyVerdict judge_catalog_reply(const catalog::CatalogReply& reply)
         return ReplyVerdict::pass_ended;
     if (reply.status == 0)
         return ReplyVerdict::unreachable;
-    if (reply.status == 407)
+    if (client::is_proxy_refusal(reply.status, reply.through_proxy))
         return ReplyVerdict::proxy_refused;
     if (reply.status == 200)
         return ReplyVerdict::catalog;

@@ -46,7 +46,7 @@ download::DownloadResult fetch(const DownloadJob& job)
     };
     const ULONGLONG start = GetTickCount64();
     download::DownloadResult result = download::download_file(
-        {job.url, job.site_host, job.user_agent, job.pass, job.file_name}, ProgressPoster(target),
+        {job.url, job.site_host, job.user_agent, job.pass, job.file_name, job.expected_bytes}, ProgressPoster(target),
         &job.state->cancel, notice);
     log_step(download_step(job.log_name, result, GetTickCount64() - start));
     return result;
@@ -54,7 +54,8 @@ download::DownloadResult fetch(const DownloadJob& job)
 
 DownloadFailure failure_of(const download::DownloadResult& result)
 {
-    return {result.cancelled, result.error_code, result.status, result.failure, result.volume, result.needed_bytes};
+    return {result.cancelled,    result.error_code,  result.status,       result.failure,
+            result.volume,       result.needed_bytes, result.through_proxy};
 }
 
 bool closed(const DownloadJob& job)
@@ -131,7 +132,8 @@ std::optional<WorkResult> replace_installer(const SelfUpdateJob& job)
     WorkResult result;
     download::DownloadResult download = fetch(job);
     if (!download.ok) {
-        if (std::wstring message = self_update_download_failure(failure_of(download), widen(job.site_host)); !message.empty())
+        if (std::wstring message = self_update_download_failure(failure_of(download), widen(job.site_host));
+            !message.empty())
             result.status = attention(std::move(message));
         return result;
     }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,7 @@ struct DownloadJob {
     std::string sha256;
     std::wstring file_name;
     std::string log_name;  // the catalog's fileName, which the support log names the download by
+    std::int64_t expected_bytes = 0;  // the catalog's sizeBytes; 0: unknown
     std::shared_ptr<DownloadJobState> state;
     std::shared_ptr<ReportQueue> reports;  // the window's
 };

@@ -1,5 +1,7 @@
 #include "app/outcomes.h"
 
+#include "client/proxy_rules.h"
+
 #include "app/catalog_choice.h"
 #include "app/texts.h"
 #include "client/download_sign_in.h"
@@ -35,13 +37,15 @@ WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_s
         return {space_message(failure)};
     if (staging_unsafe(failure))
         return {text::staging_unsafe(host)};
+    if (failure.kind == download::DownloadFailureKind::too_long)
+        return {text::check_failed(host)};
     if (failure.error_code == "RATE_LIMITED")
         return {text::rate_limited};
     if (failure.error_code == "AGREEMENT_REQUIRED")
         return {text::agreement_required(host)};
     if (failure.status == 401 && pass_sent)
         return {text::pass_ended, true};
-    if (failure.status == 407)
+    if (client::is_proxy_refusal(failure.status, failure.through_proxy))
         return {text::proxy_refused};
     return {text::download_unfinished};
 }
@@ -54,6 +58,8 @@ std::wstring self_update_download_failure(const DownloadFailure& failure, std::w
         return space_message(failure);
     if (staging_unsafe(failure))
         return text::staging_unsafe(host);
+    if (failure.kind == download::DownloadFailureKind::too_long)
+        return text::check_failed(host);
     return failure.error_code == "RATE_LIMITED" ? text::rate_limited : text::download_unfinished;
 }
 

@@ -17,6 +17,7 @@ struct DownloadFailure {
     download::DownloadFailureKind kind = download::DownloadFailureKind::other;
     std::wstring_view volume{};     // not_enough_space: such as "C:\\"
     std::int64_t needed_bytes = 0;  // not_enough_space: the download's length
+    bool through_proxy = false;     // a proxy named for the host gave the last answer
 };
 
 struct WorkOutcome {

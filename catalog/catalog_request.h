@@ -15,6 +15,7 @@ struct CatalogReply {
     std::uint32_t status = 0;  // 0 when no answer arrived
     std::string body;
     bool pass_sent = false;
+    bool through_proxy = false;  // a proxy named for the site stood between
 };
 
 // GET with User-Agent and Accept, plus a bearer only when a pass is given.

@@ -26,6 +26,8 @@ struct HttpResponse {
     HeaderList headers;       // names lower-cased, values trimmed of blanks and tabs
     std::string body;         // at most 1,048,576 bytes
     std::string error;        // empty exactly when the exchange completed
+    // A proxy the system names for the host stood between: only then is a 407 the proxy's.
+    bool through_proxy = false;
 };
 
 // Turns a request into a response synchronously. Never throws: every failure, including

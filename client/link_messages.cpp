@@ -1,5 +1,7 @@
 #include "client/link_messages.h"
 
+#include "client/proxy_rules.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -17,7 +19,6 @@ constexpr std::size_t token_length = 48;
 constexpr std::string_view poll_token_prefix = "twdl_";
 constexpr std::string_view download_pass_prefix = "twdp_";
 constexpr std::int64_t largest_count = std::numeric_limits<std::int32_t>::max();
-constexpr std::int32_t proxy_refused_status = 407;  // Proxy Authentication Required, and kept
 
 constexpr const char* not_an_object = "the body is not a JSON object";
 constexpr const char* unreadable_message = "the body could not be read";
@@ -233,7 +234,7 @@ void classify_start(LinkStartResult& result)
     result.message = outcome.description;
     if (outcome.transport_failed != 0) {
         result.kind = LinkStartKind::offline;
-    } else if (outcome.status == proxy_refused_status) {
+    } else if (is_proxy_refusal(outcome.status, outcome.through_proxy)) {
         result.kind = LinkStartKind::proxy_refused;
     } else if (is_success(outcome)) {
         std::string error;
@@ -268,7 +269,7 @@ void classify_poll(LinkPollResult& result)
     result.message = outcome.description;
     if (is_success(outcome))
         read_poll_answer(result);
-    else if (outcome.status == proxy_refused_status)
+    else if (is_proxy_refusal(outcome.status, outcome.through_proxy))
         result.kind = LinkPollKind::proxy_refused;
     else if (outcome.has_contract_body && outcome.code == ContractErrorCode::INVALID_TOKEN)
         result.kind = LinkPollKind::token_rejected;

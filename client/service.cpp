@@ -155,6 +155,7 @@ ServiceOutcome classify(const HttpResponse& response, std::string_view operation
 {
     ServiceOutcome outcome;
     outcome.status = response.status;
+    outcome.through_proxy = response.through_proxy;
     ContractError error;
     if (response.status <= 0) {
         outcome.transport_failed = 1;

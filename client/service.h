@@ -26,6 +26,7 @@ struct ServiceOutcome {
     bool has_contract_body = false;
     std::int64_t retry_after_seconds = 0;
     bool has_retry_after = false;
+    bool through_proxy = false;  // a proxy named for the host stood between
     std::string body;         // as received
     std::string description;  // one line: label ": " detail, with the bearer token redacted
 };

@@ -2,6 +2,7 @@
 
 #include "client/contract_error.h"
 #include "client/http_rules.h"
+#include "download/address_policy.h"
 
 #include <algorithm>
 #include <limits>
@@ -50,6 +51,21 @@ std::string redirect_target(bool secure, std::string_view host, std::uint16_t po
     return next;
 }
 
+HopJudgement judge_hop(bool secure, std::string_view host, std::uint16_t port, std::string_view location,
+                       int hops_taken, std::string_view site_host)
+{
+    if (location.empty())
+        return {HopVerdict::no_location, {}};
+    if (hops_taken >= max_redirects)
+        return {HopVerdict::too_many, {}};
+    std::string next = redirect_target(secure, host, port, location);
+    if (secure && client::url_scheme(next) != client::UrlScheme::https)
+        return {HopVerdict::foreign, {}};
+    if (!is_allowed_download_url(next, site_host))
+        return {HopVerdict::foreign, {}};
+    return {HopVerdict::follow, std::move(next)};
+}
+
 std::int64_t parse_content_length(std::string_view text)
 {
     std::size_t at = 0;
@@ -74,6 +90,30 @@ bool sends_pass(std::string_view host, std::string_view site_host, std::string_v
         return byte >= 0x20 && byte != 0x7F;
     });
     return !pass.empty() && printable && client::equals_ascii_ci(address_host(host), address_host(site_host));
+}
+
+BodyBound body_bound(std::int64_t announced, std::int64_t expected, bool size_is_limit)
+{
+    constexpr std::int64_t least_slack = 1 << 20;
+    if (size_is_limit && expected >= 1) {
+        if (announced > expected)
+            return {0, true, false};
+        return {announced >= 1 ? announced : expected, false, false};
+    }
+    if (announced >= 1)
+        return {announced, false, false};
+    if (expected < 1)
+        return {};
+    const std::int64_t slack = std::max(expected / 10, least_slack);
+    const std::int64_t limit =
+        expected > std::numeric_limits<std::int64_t>::max() - slack ? std::numeric_limits<std::int64_t>::max()
+                                                                     : expected + slack;
+    return {limit, false, true};
+}
+
+std::int64_t space_to_ask(std::int64_t announced, std::int64_t expected)
+{
+    return announced >= 1 ? announced : expected;
 }
 
 bool fits_free_space(std::int64_t length, std::uint64_t free_bytes)

@@ -78,16 +78,27 @@ ContentRange parse_content_range(std::string_view text)
     return range;
 }
 
+bool carries_if_range_validator(std::string_view if_range, const AnswerValidators& answer)
+{
+    if (if_range.empty())
+        return false;
+    // An If-Range holds an entity tag exactly when it is quoted; anything else is a date.
+    if (if_range.starts_with('"'))
+        return !is_weak(answer.etag) && answer.etag == if_range;
+    return answer.last_modified == if_range;
+}
+
 RetryVerdict judge_retry_answer(const RetryAsk& ask, const FirstAnswer& first, std::uint32_t status,
-                                std::string_view content_range, std::string_view etag)
+                                std::string_view content_range, const AnswerValidators& answer)
 {
     if (status == 200)
         return RetryVerdict::restart;
     if (status != 206 || ask.from < 1)
         return RetryVerdict::fail;
-    // A server that ignored If-Range would splice another file's tail onto the kept bytes.
-    if (!etag.empty() && !first.etag.empty() && etag != first.etag)
-        return RetryVerdict::fail;
+    // A server (or a cache before it) that ignored If-Range spliced another file's tail onto the
+    // kept bytes, which only the hash caught, after the whole download.
+    if (!carries_if_range_validator(ask.if_range, answer))
+        return RetryVerdict::ask_whole;
     const ContentRange range = parse_content_range(content_range);
     const bool continues = range.first == ask.from && range.total == first.length && range.last == first.length - 1;
     return continues ? RetryVerdict::continue_at_kept : RetryVerdict::fail;

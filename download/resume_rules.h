@@ -46,10 +46,22 @@ struct ContentRange {
 // "bytes A-B/T"; every field -1 when the text is no such range.
 ContentRange parse_content_range(std::string_view text);
 
-enum class RetryVerdict { continue_at_kept, restart, fail };
+// continue_at_kept: the 206 carries the rest of the kept bytes' file. restart: a 200 to take from
+// its first byte. ask_whole: a 206 that cannot be shown to be of the kept bytes' file, so they go
+// and the whole file is asked for again, as another try.
+enum class RetryVerdict { continue_at_kept, restart, ask_whole, fail };
 
-// `etag` is the new answer's own, empty without one.
+// The new answer's own validators, empty where it gave none.
+struct AnswerValidators {
+    std::string_view etag;
+    std::string_view last_modified;
+};
+
+// A 206 continues the kept bytes only when it names the validator the If-Range sent: the same
+// strong ETag, or the same Last-Modified.
+bool carries_if_range_validator(std::string_view if_range, const AnswerValidators& answer);
+
 RetryVerdict judge_retry_answer(const RetryAsk& ask, const FirstAnswer& first, std::uint32_t status,
-                                std::string_view content_range, std::string_view etag);
+                                std::string_view content_range, const AnswerValidators& answer);
 
 }  // namespace tw::download

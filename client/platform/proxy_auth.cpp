@@ -34,9 +34,9 @@ bool refuse_automatic_logon(HINTERNET request)
     return set_logon_policy(request, WINHTTP_AUTOLOGON_SECURITY_LEVEL_HIGH);
 }
 
-ProxyChallenge answer_proxy_challenge(HINTERNET request, bool asked_before)
+ProxyChallenge answer_proxy_challenge(HINTERNET request, bool asked_before, bool through_proxy)
 {
-    if (response_status(request) != proxy_authentication_required)
+    if (!through_proxy || response_status(request) != proxy_authentication_required)
         return ProxyChallenge::none;
     const DWORD scheme = asked_before ? 0 : windows_scheme_offered(request);
     if (scheme == 0)

@@ -1,17 +1,12 @@
 #include "download/platform/downloader.h"
 
 #include "client/http_rules.h"
-#include "client/platform/async_request.h"
-#include "client/platform/proxy_access.h"
-#include "client/platform/proxy_auth.h"
 #include "client/platform/scoped_win.h"
 #include "client/platform/support_log_file.h"
 #include "client/platform/text.h"
-#include "client/platform/tls_floor.h"
-#include "download/address_policy.h"
+#include "client/platform/winhttp_request.h"
 #include "download/download_rules.h"
 #include "download/file_names.h"
-#include "download/platform/cracked_address.h"
 #include "download/platform/staging.h"
 #include "download/platform/staging_acl.h"
 #include "download/platform/volume_space.h"
@@ -31,7 +26,6 @@ namespace tw::download {
 namespace {
 
 using client::platform::FileHandle;
-using client::platform::InternetHandle;
 using client::platform::narrow;
 using client::platform::widen;
 
@@ -51,6 +45,7 @@ constexpr wchar_t not_continued[] = L"The download could not be continued where 
 constexpr wchar_t no_space[] = L"There was not enough free space for the download.";
 constexpr wchar_t not_held[] = L"The download could not be held for its checks.";
 constexpr wchar_t not_protected[] = L"The download's folder could not be closed to other programs.";
+constexpr wchar_t too_long[] = L"The download ran past the size the catalog gives for it.";
 
 constexpr DWORD resolve_timeout_ms = 15000;
 constexpr DWORD connect_timeout_ms = 15000;
@@ -62,21 +57,6 @@ constexpr DWORD receive_timeout_ms = 60000;
 constexpr std::chrono::milliseconds close_grace{300};
 // A cancel during the wait before another try is seen within this.
 constexpr DWORD retry_wait_slice_ms = 50;
-
-std::wstring text_header(HINTERNET request, DWORD info_level)
-{
-    DWORD size = 0;
-    WinHttpQueryHeaders(request, info_level, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
-                        WINHTTP_NO_HEADER_INDEX);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0)
-        return {};
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    if (!WinHttpQueryHeaders(request, info_level, WINHTTP_HEADER_NAME_BY_INDEX, text.data(), &size,
-                             WINHTTP_NO_HEADER_INDEX))
-        return {};
-    text.resize(size / sizeof(wchar_t));
-    return text;
-}
 
 // Removes the staged file and its folder on the way out unless the download is kept.
 class StagedFile {
@@ -106,13 +86,13 @@ class Download {
 public:
     Download(const DownloadRequest& request, const DownloadProgress& progress, const std::atomic<bool>* cancel,
              const ConnectionNotice& notice)
-        : request_(request), progress_(progress), cancel_(cancel), notice_(notice)
+        : request_(request), progress_(progress), cancel_(cancel), notice_(notice), winhttp_(rules_for(request, cancel))
     {
     }
 
     DownloadResult run()
     {
-        if (open_session() && fetch({})) {
+        if (fetch({})) {
             if (result_.status == 200)
                 save_body();
             else
@@ -146,7 +126,7 @@ private:
     {
         if (error == client::platform::cancelled_step)
             return stop_cancelled();
-        broken_ = is_passing_network_error(waiter_->failure());
+        broken_ = is_passing_network_error(winhttp_.win32_failure());
         return fail(text);
     }
 
@@ -174,150 +154,71 @@ private:
             notice_(state);
     }
 
-    bool open_session()
+    static client::platform::RequestRules rules_for(const DownloadRequest& request, const std::atomic<bool>* cancel)
     {
-        const std::optional<CrackedAddress> first = crack_address(request_.url);
-        const DWORD access = client::platform::session_access_type(first ? narrow(first->host) : std::string());
-        session_.reset(WinHttpOpen(widen(request_.user_agent).c_str(), access, WINHTTP_NO_PROXY_NAME,
-                                   WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
-        if (!session_ || !client::platform::report_requests(session_.get()))
+        client::platform::RequestRules rules;
+        rules.agent = widen(request.user_agent);
+        rules.site_host = request.site_host;
+        rules.judge_first = true;
+        rules.resolve_ms = resolve_timeout_ms;
+        rules.connect_ms = connect_timeout_ms;
+        rules.send_ms = send_timeout_ms;
+        rules.receive_ms = receive_timeout_ms;
+        rules.cancel = cancel;
+        rules.close_grace = close_grace;
+        rules.buffer_size = file_buffer_size;
+        rules.on_hop = [](const std::string& host, std::uint32_t status) {
+            client::platform::log_step(client::support_log::HopStep{host, status});
+        };
+        return rules;
+    }
+
+    // Every hop is judged before it is connected to; ends with the final answer's request open.
+    // `lines` go with every hop, the pass only to the site host.
+    bool fetch(const std::vector<std::wstring>& lines)
+    {
+        client::platform::Ask ask;
+        ask.url = request_.url;
+        ask.lines = lines;
+        if (sends_pass(request_.site_host, request_.site_host, request_.pass))
+            ask.pass_lines.push_back(L"Authorization: Bearer " + widen(request_.pass));
+        const bool answered = winhttp_.fetch(ask);
+        result_.status = winhttp_.status();
+        result_.pass_sent = winhttp_.pass_sent();
+        result_.through_proxy = winhttp_.through_proxy();
+        result_.requests = winhttp_.requests();
+        return answered || fetch_failed();
+    }
+
+    bool fetch_failed()
+    {
+        using client::platform::RequestFailure;
+        switch (winhttp_.failure()) {
+        case RequestFailure::none:
+            return true;
+        case RequestFailure::session:
             return fail(network_unavailable);
-        WinHttpSetTimeouts(session_.get(), resolve_timeout_ms, connect_timeout_ms, send_timeout_ms, receive_timeout_ms);
-        if (!client::platform::require_modern_tls(session_.get()))
+        case RequestFailure::tls_floor:
             return fail(no_modern_tls);
-        return true;
-    }
-
-    // Follows redirects by hand so that every address is judged before it is connected to;
-    // ends with the final answer's request open. `lines` go with every hop.
-    bool fetch(const std::wstring& lines)
-    {
-        std::string current = request_.url;
-        for (int hops = 0;; ++hops) {
-            if (hops > max_redirects)
-                return fail(too_many_moves);
-            if (!is_allowed_download_url(current, request_.site_host))
-                return fail(foreign_address);
-            const std::optional<CrackedAddress> address = crack_address(current);
-            if (!address)
-                return fail(unreadable_address);
-            if (!send(*address, lines))
-                return false;
-            result_.status = client::platform::response_status(request_handle_.get());
-            const bool redirected = is_followed_redirect(result_.status);
-            if (redirected || hops > 0)
-                client::platform::log_step(client::support_log::HopStep{narrow(address->host), result_.status});
-            if (!redirected)
-                return true;
-            const std::string location = narrow(text_header(request_handle_.get(), WINHTTP_QUERY_LOCATION));
-            if (location.empty())
-                return fail(no_location);
-            current = redirect_target(address->secure, narrow(address->host), address->port, location);
-        }
-    }
-
-    // The previous hop's request, then its connection, before a new one is made.
-    void close_hop()
-    {
-        waiter_.reset();
-        guard_.reset();
-        context_.reset();
-        connection_.reset();
-    }
-
-    bool open_hop(const CrackedAddress& address)
-    {
-        close_hop();
-        if (cancelled())
+        case RequestFailure::address:
+            return fail(unreadable_address);
+        case RequestFailure::not_started:
+            return fail(not_started);
+        case RequestFailure::cancelled:
             return stop_cancelled();
-        connection_.reset(WinHttpConnect(session_.get(), address.host.c_str(), address.port, 0));
-        if (!connection_)
-            return fail(not_started);
-        request_handle_.reset(WinHttpOpenRequest(connection_.get(), L"GET", address.path.c_str(), nullptr,
-                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                 address.secure ? WINHTTP_FLAG_SECURE : 0));
-        if (!request_handle_ || !client::platform::refuse_automatic_logon(request_handle_.get()))
-            return fail(not_started);
-        context_ = std::make_shared<client::platform::RequestContext>(file_buffer_size);
-        context_value_ = client::platform::attach_context(request_handle_.get(), context_);
-        if (context_value_ == 0)
-            return fail(not_started);
-        guard_.emplace(request_handle_, context_, close_grace);
-        waiter_.emplace(*context_, client::platform::MonotonicClock::time_point::max(), cancel_);
-        DWORD policy = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-        WinHttpSetOption(request_handle_.get(), WINHTTP_OPTION_REDIRECT_POLICY, &policy, sizeof policy);
-        return true;
-    }
-
-    // One asynchronous step, waited for here; empty when it completed.
-    template <class Start>
-    std::string step(const char* name, Start start)
-    {
-        waiter_->begin();
-        return waiter_->wait(name, start());
-    }
-
-    bool add_lines(const std::wstring& lines)
-    {
-        return lines.empty() || WinHttpAddRequestHeaders(request_handle_.get(), lines.c_str(), static_cast<DWORD>(-1),
-                                                         WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE);
-    }
-
-    bool send(const CrackedAddress& address, const std::wstring& lines)
-    {
-        if (!open_hop(address))
-            return false;
-        result_.pass_sent = sends_pass(narrow(address.host), request_.site_host, request_.pass);
-        if (result_.pass_sent && !add_lines(L"Authorization: Bearer " + widen(request_.pass)))
-            return fail(not_started);
-        if (!add_lines(lines))
-            return fail(not_started);
-        // A proxy that asks for the user's Windows sign-in gets it once, on the same handle; any
-        // other 407 is the answer, which the window names.
-        for (bool asked_before = false;; asked_before = true) {
-            if (!exchange())
-                return false;
-            using client::platform::ProxyChallenge;
-            if (client::platform::answer_proxy_challenge(request_handle_.get(), asked_before) !=
-                ProxyChallenge::answered)
-                return true;
+        case RequestFailure::unreachable:
+            return step_failed(winhttp_.error(), site_unreachable);
+        case RequestFailure::foreign_hop:
+            return fail(foreign_address);
+        case RequestFailure::no_location:
+            return fail(no_location);
+        case RequestFailure::too_many_hops:
+            return fail(too_many_moves);
         }
+        return fail(not_started);
     }
 
-    bool exchange()
-    {
-        HINTERNET request = request_handle_.get();
-        const DWORD_PTR context = context_value_;
-        ++result_.requests;
-        std::string error = step("WinHttpSendRequest", [&] {
-            return WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
-                                      context);
-        });
-        if (error.empty())
-            error = step("WinHttpReceiveResponse", [&] { return WinHttpReceiveResponse(request, nullptr); });
-        return error.empty() || step_failed(error, site_unreachable);
-    }
-
-    // How many bytes have arrived and can be read without waiting; 0 at the end of the body.
-    std::string available(DWORD& bytes)
-    {
-        HINTERNET request = request_handle_.get();
-        const std::string error =
-            step("WinHttpQueryDataAvailable", [&] { return WinHttpQueryDataAvailable(request, nullptr); });
-        bytes = error.empty() ? waiter_->bytes() : 0;
-        return error;
-    }
-
-    // Reads up to `wanted` bytes into the request's own buffer at `offset`.
-    std::string read(std::size_t offset, DWORD wanted, DWORD& bytes)
-    {
-        HINTERNET request = request_handle_.get();
-        char* into = context_->buffer.data() + offset;
-        const std::string error =
-            step("WinHttpReadData", [&] { return WinHttpReadData(request, into, wanted, nullptr); });
-        bytes = error.empty() ? std::min<DWORD>(waiter_->bytes(), wanted) : 0;
-        return error;
-    }
+    std::string text_header(DWORD info_level) const { return narrow(winhttp_.header(info_level)); }
 
     void read_error_body()
     {
@@ -325,10 +226,10 @@ private:
         while (body.size() < error_body_limit) {
             DWORD ready = 0;
             DWORD got = 0;
-            if (!available(ready).empty() || ready == 0 ||
-                !read(0, std::min<DWORD>(ready, error_body_chunk), got).empty() || got == 0)
+            if (!winhttp_.available(ready).empty() || ready == 0 ||
+                !winhttp_.read(0, std::min<DWORD>(ready, error_body_chunk), got).empty() || got == 0)
                 break;
-            body.append(context_->buffer.data(), got);
+            body.append(winhttp_.buffer().data(), got);
         }
         result_.error_code = error_code_of(body);
         result_.message = L"The site answered " + std::to_wstring(result_.status) + L".";
@@ -336,16 +237,31 @@ private:
 
     FirstAnswer answer_facts() const
     {
-        HINTERNET request = request_handle_.get();
-        return {parse_content_length(narrow(text_header(request, WINHTTP_QUERY_CONTENT_LENGTH))),
-                accepts_byte_ranges(narrow(text_header(request, WINHTTP_QUERY_ACCEPT_RANGES))),
-                narrow(text_header(request, WINHTTP_QUERY_ETAG)),
-                narrow(text_header(request, WINHTTP_QUERY_LAST_MODIFIED))};
+        return {parse_content_length(text_header(WINHTTP_QUERY_CONTENT_LENGTH)),
+                accepts_byte_ranges(text_header(WINHTTP_QUERY_ACCEPT_RANGES)), text_header(WINHTTP_QUERY_ETAG),
+                text_header(WINHTTP_QUERY_LAST_MODIFIED)};
     }
+
+    // The answer's facts and how much of its body may be read; false when none of it may.
+    bool take_answer()
+    {
+        first_ = answer_facts();
+        bound_ = body_bound(first_.length, request_.expected_bytes, request_.size_is_limit);
+        return !bound_.refused || too_long_failure();
+    }
+
+    bool too_long_failure()
+    {
+        result_.failure = DownloadFailureKind::too_long;
+        return fail(too_long);
+    }
+
+    std::int64_t space_needed() const { return space_to_ask(first_.length, request_.expected_bytes); }
 
     void save_body()
     {
-        first_ = answer_facts();
+        if (!take_answer())
+            return;
         const StagingFolder folder = make_staging_folder();
         if (folder.path.empty()) {
             if (folder.failure == StagingFailure::unsafe)
@@ -355,7 +271,7 @@ private:
         }
         result_.path = join_path(folder.path, sanitise_file_name(request_.file_name));
         StagedFile staged(result_.path);
-        if (room_for(first_.length) && write_all() && hold_for_checks() && close_folder())
+        if (room_for(space_needed()) && write_all() && hold_for_checks() && close_folder())
             staged.keep();
     }
 
@@ -393,7 +309,7 @@ private:
 
     bool wait_to_retry(int retry)
     {
-        close_hop();
+        winhttp_.close_hop();
         if (!lost_)
             tell(ConnectionState::lost);
         lost_ = true;
@@ -410,18 +326,21 @@ private:
         const RetryAsk ask = plan_retry(first_, written_);
         result_.message.clear();
         broken_ = false;
-        std::wstring lines;
+        std::vector<std::wstring> lines;
         if (ask.from > 0)
-            lines = L"Range: " + widen(ask.range) + L"\r\nIf-Range: " + widen(ask.if_range);
+            lines = {L"Range: " + widen(ask.range), L"If-Range: " + widen(ask.if_range)};
         if (!fetch(lines))
             return broken_ ? TryEnd::broken : TryEnd::failed;
-        HINTERNET request = request_handle_.get();
-        switch (judge_retry_answer(ask, first_, result_.status, narrow(text_header(request, WINHTTP_QUERY_CONTENT_RANGE)),
-                                   narrow(text_header(request, WINHTTP_QUERY_ETAG)))) {
+        const std::string etag = text_header(WINHTTP_QUERY_ETAG);
+        const std::string last_modified = text_header(WINHTTP_QUERY_LAST_MODIFIED);
+        switch (judge_retry_answer(ask, first_, result_.status, text_header(WINHTTP_QUERY_CONTENT_RANGE),
+                                   {etag, last_modified})) {
         case RetryVerdict::continue_at_kept:
             return write_body(file);
         case RetryVerdict::restart:
             return restart(file);
+        case RetryVerdict::ask_whole:
+            return ask_whole(file);
         case RetryVerdict::fail:
             break;
         }
@@ -431,34 +350,60 @@ private:
         return TryEnd::failed;
     }
 
+    bool empty_file(HANDLE file)
+    {
+        written_ = 0;
+        const LARGE_INTEGER start{};
+        return SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+    }
+
     // A whole new answer: the kept bytes may be of another file, so they go.
     TryEnd restart(HANDLE file)
     {
-        first_ = answer_facts();
-        written_ = 0;
-        const LARGE_INTEGER start{};
-        if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !SetEndOfFile(file))
+        if (!empty_file(file))
             return try_failed(not_saved);
-        if (!room_for(first_.length))
+        if (!take_answer() || !room_for(space_needed()))
             return TryEnd::failed;
         return write_body(file);
     }
 
+    // The kept bytes go and the next try asks for the whole file; its body is never read.
+    TryEnd ask_whole(HANDLE file)
+    {
+        if (!empty_file(file))
+            return try_failed(not_saved);
+        fail(not_continued);
+        return TryEnd::broken;
+    }
+
+    // Room for the next fill: never past the bound, but one byte past it where that byte is the
+    // sign of a body too long.
+    DWORD room_left(std::size_t buffer_size) const
+    {
+        if (bound_.limit < 1)
+            return static_cast<DWORD>(buffer_size);
+        const std::int64_t left = bound_.limit - written_ + (bound_.past_limit_fails ? 1 : 0);
+        return static_cast<DWORD>(std::clamp<std::int64_t>(left, 0, static_cast<std::int64_t>(buffer_size)));
+    }
+
     TryEnd write_body(HANDLE file)
     {
-        const std::vector<char>& buffer = context_->buffer;
+        const std::vector<char>& buffer = winhttp_.buffer();
         const std::int64_t expected = first_.length;
         if (cancelled())
             return try_cancelled();
         for (;;) {
             // Never past the announced length: whatever a server sends beyond it is not the file.
-            const auto room = static_cast<DWORD>(
-                expected >= 1 ? std::min<std::int64_t>(buffer.size(), expected - written_) : buffer.size());
+            const DWORD room = room_left(buffer.size());
             DWORD filled = 0;
             std::string error;
             const bool last = !fill(room, filled, expected, error);
             if (!error.empty())
                 return try_stopped(error, stopped_part_way);
+            if (bound_.past_limit_fails && written_ + filled > bound_.limit) {
+                too_long_failure();
+                return TryEnd::failed;
+            }
             if (filled > 0) {
                 if (!store(file, buffer.data(), filled))
                     return TryEnd::failed;
@@ -496,7 +441,7 @@ private:
             const DWORD wanted = std::min(read_size_, room - filled);
             const ULONGLONG start = GetTickCount64();
             DWORD got = 0;
-            error = read(filled, wanted, got);
+            error = winhttp_.read(filled, wanted, got);
             if (!error.empty() || got == 0)
                 return false;
             read_size_ = next_read_size(wanted < read_size_ ? read_size_ : wanted, got,
@@ -547,17 +492,11 @@ private:
     DownloadResult result_;
     FirstAnswer first_;
     std::int64_t written_ = 0;  // bytes kept in the staged file
+    BodyBound bound_;
     bool broken_ = false;       // the last failure was of the line, worth another try
     bool lost_ = false;         // waiting to try again, or tried and no byte came yet
-    InternetHandle session_;
-    InternetHandle connection_;
-    InternetHandle request_handle_;
-    std::shared_ptr<client::platform::RequestContext> context_;
-    DWORD_PTR context_value_ = 0;
     DWORD read_size_ = first_read_size;
-    // Declared last, so the request closes first and the connection and session only after it.
-    std::optional<client::platform::RequestGuard> guard_;
-    std::optional<client::platform::StepWaiter> waiter_;
+    client::platform::WinHttpRequest winhttp_;
 };
 
 }  // namespace

@@ -18,6 +18,10 @@ struct DownloadRequest {
     std::string user_agent;
     std::string pass;       // empty: no pass to send
     std::wstring file_name; // made safe before use
+    std::int64_t expected_bytes = 0;  // the catalog's sizeBytes; 0: unknown
+    // The catalog's size is the file's own (a signed catalog): a longer announced length is
+    // refused before the body, and no byte past the size is read.
+    bool size_is_limit = false;
 };
 
 struct DownloadResult {
@@ -27,6 +31,7 @@ struct DownloadResult {
     std::wstring path;        // the saved file's path, known once a 200 answer arrived
     std::uint32_t status = 0; // of the last response received
     bool pass_sent = false;   // the last request carried the pass: only then does a 401 speak of it
+    bool through_proxy = false;  // a proxy the system names for the host gave the last answer
     std::string error_code;   // the service's error code from an error body
     bool cancelled = false;
     std::wstring message;     // the downloader's own account of a failure

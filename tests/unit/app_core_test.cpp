@@ -234,6 +234,7 @@ TEST(CatalogReply, VerdictsInOrder)
         std::uint32_t status;
         bool pass_sent;
         ReplyVerdict verdict;
+        bool through_proxy = true;
     };
     const Case cases[] = {
         {401, true, ReplyVerdict::pass_ended},   {401, false, ReplyVerdict::unexpected},
@@ -243,12 +244,15 @@ TEST(CatalogReply, VerdictsInOrder)
         {503, false, ReplyVerdict::unexpected},  {204, false, ReplyVerdict::unexpected},
         {304, false, ReplyVerdict::unexpected},
         {407, false, ReplyVerdict::proxy_refused}, {407, true, ReplyVerdict::proxy_refused},
+        // With no proxy in between, a 407 is the site's answer like any other.
+        {407, false, ReplyVerdict::unexpected, false}, {407, true, ReplyVerdict::unexpected, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.status) + (c.pass_sent ? " with pass" : " without pass"));
         tw::catalog::CatalogReply reply;
         reply.status = c.status;
         reply.pass_sent = c.pass_sent;
+        reply.through_proxy = c.through_proxy;
         reply.body = R"({"publisher":"P","products":[]})";
         EXPECT_EQ(tw::app::judge_catalog_reply(reply), c.verdict);
     }

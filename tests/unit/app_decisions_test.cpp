@@ -71,6 +71,8 @@ constexpr auto unsafe_staging = tw::download::DownloadFailureKind::unsafe_stagin
 constexpr wchar_t staging_unsafe_sentence[] =
     L"The Installer couldn't keep the download safe in this computer's temporary folder, so it wasn't run. "
     L"Tell us at tarnwick.test/contact.";
+constexpr auto too_long = tw::download::DownloadFailureKind::too_long;
+constexpr auto other = tw::download::DownloadFailureKind::other;
 constexpr wchar_t no_space_on_c[] =
     L"There isn't enough free space on C:\\ for this download (1073741824.0 MB). Free up space and try again.";
 
@@ -90,7 +92,10 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
         {{false, "", 401}, false, unfinished_download, false},
         {{false, "rate_limited", 429}, false, unfinished_download, false},
         {{false, "", 0}, false, unfinished_download, false},
-        {{false, "", 407}, true, L"Your network's proxy wants a sign-in that the Installer can't give. "
+        {{false, "", 407}, true, unfinished_download, false},  // no proxy: the site's own 407
+        {{false, "", 0, too_long}, true, L"This download didn't pass its check, so it wasn't run. Tell us at "
+                                       L"tarnwick.test/contact.", false},
+        {{false, "", 407, other, {}, 0, true}, true, L"Your network's proxy wants a sign-in that the Installer can't give. "
                                  L"Ask whoever runs your network to let this address through.", false},
         {{false, "RATE_LIMITED", 429, not_enough_space, L"C:\\", std::int64_t{1} << 50}, true, no_space_on_c, false},
         {{false, "", 200, unsafe_staging}, true, staging_unsafe_sentence, false},
@@ -112,6 +117,8 @@ TEST(Outcomes, DownloadFailuresOfASelfUpdate)
     EXPECT_EQ(self_update_download_failure({false, "", 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}, host),
               no_space_on_c);
     EXPECT_EQ(self_update_download_failure({false, "", 200, unsafe_staging}, host), staging_unsafe_sentence);
+    EXPECT_EQ(self_update_download_failure({false, "", 200, too_long}, host),
+              L"This download didn't pass its check, so it wasn't run. Tell us at tarnwick.test/contact.");
 }
 
 TEST(Outcomes, OnlyAnExactHashLetsAFileRun)

@@ -1,12 +1,14 @@
 // The client library's portable rules: the user agent and the HTTP exchange rules that the
 // WinHTTP transport applies before, around and after its Windows calls.
 #include "client/http_rules.h"
+#include "client/proxy_rules.h"
 #include "client/user_agent.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -305,6 +307,34 @@ TEST(FailureText, WaitedStepsReportTimeOutsAsTheDeadline)
 TEST(FailureText, UnwaitedStepsKeepTheTimeOutCode)
 {
     EXPECT_EQ(step_failure_text("WinHttpConnect", 12002), "WinHttpConnect failed (Win32 error 12002)");
+}
+
+TEST(ProxyRoute, OnlyANamedProxyThatTheHostDoesNotBypassTakesTheWindowsSignIn)
+{
+    const struct {
+        const wchar_t *proxies, *bypass, *host;
+        bool named;
+    } cases[] = {
+        {L"proxy.corp.test:8080", L"", L"tarnwick.test", true},
+        {L"https=p:3128;http=q:80", L"", L"tarnwick.test", true},
+        {L"", L"", L"tarnwick.test", false},
+        {L" ; ", L"", L"tarnwick.test", false},
+        {L"https=", L"", L"tarnwick.test", false},
+        {L"p:3128", L"<local>", L"intranet", false},
+        {L"p:3128", L"<local>", L"tarnwick.test", true},
+        {L"p:3128", L"*.tarnwick.test; 10.*", L"downloads.TARNWICK.test", false},
+        {L"p:3128", L"*.tarnwick.test", L"tarnwick.test", true},
+        {L"p:3128", L"tarnwick.test", L"Tarnwick.Test", false},
+        {L"p:3128", L"tarn*k.test", L"tarnwick.test", false},
+        {L"p:3128", L"tarn*k.test", L"tarnwick.test.evil", true},
+        {L"p:3128", L"", L"", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(proxy_named_for_host(c.proxies, c.bypass, c.host), c.named)
+            << std::string(c.host, c.host + std::wcslen(c.host));
+    EXPECT_TRUE(is_proxy_refusal(407, true));
+    EXPECT_FALSE(is_proxy_refusal(407, false));
+    EXPECT_FALSE(is_proxy_refusal(401, true));
 }
 
 }  // namespace

@@ -209,29 +209,105 @@ TEST(Retry, AsksForTheRestOnlyOfARangedFileWithAStrongValidator)
     }
 }
 
-TEST(Retry, AnAnswerContinuesOnlyWhereTheKeptBytesEnd)
+TEST(Retry, AnAnswerContinuesOnlyWhereTheKeptBytesEndAndWithTheValidatorAsked)
 {
-    const FirstAnswer first{1000, true, "\"v1\"", ""};
+    const std::string date = "Tue, 01 Jul 2025 10:00:00 GMT";
+    const FirstAnswer first{1000, true, "\"v1\"", date};
     const RetryAsk ranged{400, "bytes=400-", "\"v1\""};
+    const RetryAsk by_date{400, "bytes=400-", date};
     const struct {
         RetryAsk ask;
         std::uint32_t status;
-        const char *content_range, *etag;
+        const char *content_range, *etag, *last_modified;
         RetryVerdict verdict;
     } cases[] = {
-        {ranged, 206, " bytes 400-999/1000", "", RetryVerdict::continue_at_kept},
-        {ranged, 200, "", "\"v2\"", RetryVerdict::restart},
-        {{}, 200, "", "", RetryVerdict::restart},
-        {{}, 206, "bytes 0-999/1000", "\"v1\"", RetryVerdict::fail},
-        {ranged, 206, "bytes 0-999/1000", "\"v1\"", RetryVerdict::fail},
-        {ranged, 206, "bytes 400-999/2000", "\"v1\"", RetryVerdict::fail},
-        {ranged, 206, "bytes 400-999/*", "\"v1\"", RetryVerdict::fail},
-        {ranged, 206, "bytes 400-999/1000", "\"v2\"", RetryVerdict::fail},
-        {ranged, 416, "bytes */1000", "", RetryVerdict::fail},
+        {ranged, 206, " bytes 400-999/1000", "\"v1\"", "", RetryVerdict::continue_at_kept},
+        {by_date, 206, "bytes 400-999/1000", "", date.c_str(), RetryVerdict::continue_at_kept},
+        {by_date, 206, "bytes 400-999/1000", "\"v2\"", date.c_str(), RetryVerdict::continue_at_kept},
+        {ranged, 200, "", "\"v2\"", "", RetryVerdict::restart},
+        {{}, 200, "", "", "", RetryVerdict::restart},
+        // A 206 that does not name what If-Range asked for is of some file, not of the kept bytes'.
+        {ranged, 206, "bytes 400-999/1000", "", "", RetryVerdict::ask_whole},
+        {ranged, 206, "bytes 400-999/1000", "W/\"v1\"", "", RetryVerdict::ask_whole},
+        {ranged, 206, "bytes 400-999/1000", "\"v2\"", "", RetryVerdict::ask_whole},
+        {ranged, 206, "bytes 400-999/1000", "", date.c_str(), RetryVerdict::ask_whole},
+        {by_date, 206, "bytes 400-999/1000", "\"v1\"", "", RetryVerdict::ask_whole},
+        {by_date, 206, "bytes 400-999/1000", "", "Wed, 02 Jul 2025 10:00:00 GMT", RetryVerdict::ask_whole},
+        {{}, 206, "bytes 0-999/1000", "\"v1\"", "", RetryVerdict::fail},
+        {ranged, 206, "bytes 0-999/1000", "\"v1\"", "", RetryVerdict::fail},
+        {ranged, 206, "bytes 400-999/2000", "\"v1\"", "", RetryVerdict::fail},
+        {ranged, 206, "bytes 400-999/*", "\"v1\"", "", RetryVerdict::fail},
+        {ranged, 416, "bytes */1000", "", "", RetryVerdict::fail},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(judge_retry_answer(c.ask, first, c.status, c.content_range, c.etag), c.verdict) << c.content_range;
+        EXPECT_EQ(judge_retry_answer(c.ask, first, c.status, c.content_range, {c.etag, c.last_modified}), c.verdict)
+            << c.ask.if_range << " " << c.content_range << " " << c.etag << " " << c.last_modified;
     EXPECT_TRUE(fits_free_space(1000, 1000) && fits_free_space(0, 0) && !fits_free_space(1001, 1000));
+}
+
+TEST(Redirects, EachHopIsJudgedBeforeItIsFollowed)
+{
+    const struct {
+        const char* name;
+        bool secure;
+        const char* location;
+        int hops_taken;
+        HopVerdict verdict;
+        const char* next;
+    } cases[] = {
+        {"within the site", true, "/api/installer/v1/catalog", 0, HopVerdict::follow,
+         "https://tarnwick.test/api/installer/v1/catalog"},
+        {"to the downloads host", true, "https://downloads.tarnwick.test/f", 4, HopVerdict::follow,
+         "https://downloads.tarnwick.test/f"},
+        {"a sixth", true, "/again", 5, HopVerdict::too_many, ""},
+        {"nowhere", true, "", 0, HopVerdict::no_location, ""},
+        {"off the site", true, "https://elsewhere.test/catalog.json", 0, HopVerdict::foreign, ""},
+        {"a look-alike", true, "https://tarnwick.test.elsewhere.test/", 0, HopVerdict::foreign, ""},
+        {"with user information", true, "https://x@tarnwick.test/", 0, HopVerdict::foreign, ""},
+        {"down to plain http", true, "http://tarnwick.test/", 0, HopVerdict::foreign, ""},
+        {"relative without a slash", true, "catalog", 0, HopVerdict::foreign, ""},
+    };
+    for (const auto& c : cases) {
+        const HopJudgement hop = judge_hop(c.secure, "tarnwick.test", 443, c.location, c.hops_taken, "tarnwick.test");
+        EXPECT_EQ(hop.verdict, c.verdict) << c.name;
+        EXPECT_EQ(hop.next, c.next) << c.name;
+    }
+    // A loopback development site keeps plain http to itself, but never after https.
+    EXPECT_EQ(judge_hop(false, "localhost", 8080, "/b", 0, "localhost").verdict, HopVerdict::follow);
+    EXPECT_EQ(judge_hop(true, "localhost", 8443, "http://localhost:8080/b", 0, "localhost").verdict,
+              HopVerdict::foreign);
+}
+
+TEST(BodyBound, AnUnsizedBodyStopsPastTheCatalogsSizeAndAStrictSizeIsTheLimit)
+{
+    constexpr std::int64_t mib = 1 << 20;
+    const struct {
+        const char* name;
+        std::int64_t announced, expected;
+        bool strict;
+        BodyBound bound;
+    } cases[] = {
+        {"announced: never past it", 5000, 2 * mib, false, {5000, false, false}},
+        {"announced, size unknown", 5000, 0, false, {5000, false, false}},
+        {"nothing known", 0, 0, false, {0, false, false}},
+        {"unsized small file: 1 MiB slack", 0, 2 * mib, false, {3 * mib, false, true}},
+        {"unsized large file: a tenth", 0, 100 * mib, false, {110 * mib, false, true}},
+        {"strict, longer length refused", 2 * mib + 1, 2 * mib, true, {0, true, false}},
+        {"strict, the length itself", 2 * mib, 2 * mib, true, {2 * mib, false, false}},
+        {"strict, shorter length checked as announced", 1000, 2 * mib, true, {1000, false, false}},
+        {"strict, unsized: not a byte past the size", 0, 2 * mib, true, {2 * mib, false, false}},
+        {"strict without a size is not strict", 0, 0, true, {0, false, false}},
+    };
+    for (const auto& c : cases) {
+        const BodyBound bound = body_bound(c.announced, c.expected, c.strict);
+        EXPECT_EQ(bound.limit, c.bound.limit) << c.name;
+        EXPECT_EQ(bound.refused, c.bound.refused) << c.name;
+        EXPECT_EQ(bound.past_limit_fails, c.bound.past_limit_fails) << c.name;
+    }
+    EXPECT_EQ(body_bound(0, std::numeric_limits<std::int64_t>::max() - 5, false).limit,
+              std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(space_to_ask(0, 2 * mib), 2 * mib);
+    EXPECT_EQ(space_to_ask(7, 2 * mib), 7);
 }
 
 }  // namespace

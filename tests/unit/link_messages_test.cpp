@@ -39,6 +39,12 @@ HttpResponse answer(std::int32_t status, std::string body = {})
     return response;
 }
 
+HttpResponse through_proxy(HttpResponse response)
+{
+    response.through_proxy = true;
+    return response;
+}
+
 std::string error_body(const std::string& code, const std::string& extra = "")
 {
     return R"({"error":{"code":")" + code + "\"" + extra + "}}";
@@ -188,7 +194,9 @@ TEST(LinkStart, ClassifiesEachAnswer)
          "I-1 link/start: 429 without a contract error body (0 bytes)"},
         {answer(200, "[]"), LinkStartKind::failed, ContractErrorCode::NONE,
          "I-1 link/start: 200 - the body is not a JSON object"},
-        {answer(407, "<html>proxy</html>"), LinkStartKind::proxy_refused, ContractErrorCode::NO_CONTRACT_BODY,
+        {through_proxy(answer(407, "<html>proxy</html>")), LinkStartKind::proxy_refused,
+         ContractErrorCode::NO_CONTRACT_BODY, "I-1 link/start: 407 without a contract error body (18 bytes)"},
+        {answer(407, "<html>proxy</html>"), LinkStartKind::failed, ContractErrorCode::NO_CONTRACT_BODY,
          "I-1 link/start: 407 without a contract error body (18 bytes)"},
     };
     for (const auto& c : cases) {
@@ -215,7 +223,9 @@ TEST(LinkPoll, ClassifiesEachAnswer)
         {answer(404, "<html>gone</html>"), LinkPollKind::retry,
          "I-2 link/poll: 404 without a contract error body (17 bytes)"},
         {answer(503), LinkPollKind::retry, "I-2 link/poll: 503 without a contract error body (0 bytes)"},
-        {answer(407), LinkPollKind::proxy_refused, "I-2 link/poll: 407 without a contract error body (0 bytes)"},
+        {through_proxy(answer(407)), LinkPollKind::proxy_refused,
+         "I-2 link/poll: 407 without a contract error body (0 bytes)"},
+        {answer(407), LinkPollKind::retry, "I-2 link/poll: 407 without a contract error body (0 bytes)"},
         {answer(400, error_body("MALFORMED_REQUEST")), LinkPollKind::failed, "I-2 link/poll: 400 MALFORMED_REQUEST"},
         {answer(429, error_body("RATE_LIMITED", R"(,"retryAfterSec":12)")), LinkPollKind::rate_limited,
          "I-2 link/poll: 429 RATE_LIMITED, retry after 12 s", 12},

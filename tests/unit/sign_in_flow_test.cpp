@@ -41,6 +41,12 @@ HttpResponse answer(std::int32_t status, std::string body = {}, HeaderList heade
     return response;
 }
 
+HttpResponse proxied(HttpResponse response)
+{
+    response.through_proxy = true;
+    return response;
+}
+
 HttpResponse started(const std::string& extra = "")
 {
     return answer(200, R"({"linkCode":"7KQ2MXD9","authorizeUrl":"https://tarnwick.example/link","pollToken":")" +
@@ -274,7 +280,7 @@ TEST(SignInFlow, PollAnswersThatEndTheRunCarryTheirMessage)
         {polled("expired"), SignInOutcome::expired, "I-2 link/poll: 200"},
         {refused(401, R"("code":"INVALID_TOKEN")"), SignInOutcome::expired, "I-2 link/poll: 401 INVALID_TOKEN"},
         {polled("Pending"), SignInOutcome::failed, "I-2 link/poll: 200 - unknown status value"},
-        {answer(407), SignInOutcome::proxy_refused, "I-2 link/poll: 407 without a contract error body (0 bytes)"},
+        {proxied(answer(407)), SignInOutcome::proxy_refused, "I-2 link/poll: 407 without a contract error body (0 bytes)"},
     };
     for (const auto& [reply, outcome, message] : cases) {
         Bench bench({started(), reply});
@@ -293,7 +299,8 @@ TEST(SignInFlow, StartFailuresEndTheRunBeforeAnyCode)
         {refused(429, R"("code":"RATE_LIMITED","retryAfterSec":30)"), SignInOutcome::rate_limited, 30},
         {answer(429), SignInOutcome::rate_limited, std::nullopt},
         {answer(200, "[]"), SignInOutcome::failed, std::nullopt},
-        {answer(407), SignInOutcome::proxy_refused, std::nullopt},
+        {proxied(answer(407)), SignInOutcome::proxy_refused, std::nullopt},
+        {answer(407), SignInOutcome::failed, std::nullopt},
     };
     for (const auto& [reply, outcome, retry_after] : cases) {
         Bench bench({reply});
