@@ -1,7 +1,8 @@
 #pragma once
 // The support log's lines: the steps of a run as typed values, how one becomes one line, and when
 // the file turns over. A step carries no secret by construction: no header value, no body, no
-// query string, and of a download's address only its host or its file name.
+// query string, and of a download's address only the host of each hop; the download itself goes
+// by the catalog's fileName.
 
 #include <cstdint>
 #include <string>

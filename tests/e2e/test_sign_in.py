@@ -80,7 +80,7 @@ class Approval(SignInTestCase):
         self.wait_status("Studio 2.2.0-beta.1 is installed.", 120)
         self.assert_logged_once(["start Installer 1.0.0, Windows ", "request GET /api/installer/v1/catalog status 200, ",
                                  "request POST /api/installer/v1/link/poll status 200, ",
-                                 "download GET .../Studio-2.2.0-beta.1.exe status 200, ", "hash matches, expected ",
+                                 "download GET Studio-2.2.0-beta.1.exe status 200, ", "hash matches, expected ",
                                  'signer accepted, read "%s"' % PUBLISHER, "setup exit code 0",
                                  "outcome " + driver.text(STATUS)])
         carried = self.bearers()

@@ -207,6 +207,23 @@ TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroy
     EXPECT_FALSE(IsWindow(window));
 }
 
+// A worker held up in a check that cannot be stopped does not hold the closed window for long.
+TEST_F(MainWindowTest, AClosedWindowGoesWithinItsDeadlineWhenTheWorkNeverReports)
+{
+    model().busy = true;
+    main->work().download = std::make_shared<DownloadJobState>();
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(IsWindow(window));
+    const ULONGLONG closed = GetTickCount64();
+    for (MSG message; IsWindow(window) && GetTickCount64() - closed < 2000;) {
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        else
+            Sleep(10);
+    }
+    EXPECT_FALSE(IsWindow(window)) << "still there 2 s after Close";
+}
+
 TEST_F(MainWindowTest, ClosingDuringASignInWaitsForItsCancelledResult)
 {
     model().signing_in = true;

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +128,16 @@ TEST_F(FileHash, OneChangedByteInALaterPieceNoLongerMatchesTheCatalog)
     bytes[2 * piece_bytes + 5] ^= 0x01;
     const FileHandle file = hold(write_file(L"data.bin", bytes));
     EXPECT_NE(file_sha256_hex(file.get()), multi_piece_digest);
+}
+
+// A Close while a large file is hashed is seen before the next piece is read.
+TEST_F(FileHash, ACancelEndsTheHashWithoutADigest)
+{
+    const FileHandle file = hold(write_file(L"data.bin", pattern(3 * piece_bytes + 17)));
+    std::atomic<bool> cancel{true};
+    EXPECT_EQ(file_sha256_hex(file.get(), &cancel), "");
+    cancel = false;
+    EXPECT_EQ(file_sha256_hex(file.get(), &cancel), multi_piece_digest);
 }
 
 TEST_F(FileHash, AnUnreadableHandleGivesNoHashRatherThanTheHashOfNothing)
