@@ -2,6 +2,7 @@
 // Asking the site for its catalog on a worker thread; the reply is posted to the window.
 
 #include "app/window_to_come_win.h"
+#include "catalog/catalog_trust.h"
 #include "client/http.h"
 
 #include <windows.h>
@@ -19,6 +20,7 @@ struct CatalogLoad {
     std::string user_agent;
     std::shared_ptr<client::Transport> transport;
     std::string pass;  // empty: none is sent
+    catalog::CatalogTrust trust;  // the build's; what it points to lives as long as the program
 };
 
 // False when no worker could be started.

@@ -7,6 +7,7 @@
 #include "app/ui/window_view_win.h"
 #include "app/window_model.h"
 #include "app/window_to_come_win.h"
+#include "catalog/catalog_trust.h"
 #include "client/http.h"
 
 #include <windows.h>
@@ -23,6 +24,7 @@ struct SiteConnection {
     std::string host;
     std::string product_hint;  // from the program's file name
     std::shared_ptr<client::Transport> transport;
+    catalog::CatalogTrust trust;  // the build's pinned publisher and catalog keys
     // Set when the first catalog was asked for before the window existed.
     std::shared_ptr<WindowToCome> first_catalog;
 };
