@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace tw::client::platform {
@@ -60,7 +61,7 @@ KeyHandle import_key(const AlgorithmHandle& provider, const catalog::EcPoint& po
 bool CngCatalogVerifier::verifies(const catalog::EcPoint& key, std::string_view body,
                                   const catalog::EcSignature& signature) noexcept
 {
-    if (body.size() > MAXULONG)
+    if (body.size() > std::numeric_limits<ULONG>::max())
         return false;
     std::optional<Digest> digest = sha256_of(body);
     if (!digest)
