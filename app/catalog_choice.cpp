@@ -17,7 +17,9 @@ ReplyVerdict judge_catalog_reply(const catalog::CatalogReply& reply)
         return ReplyVerdict::unreachable;
     if (client::is_proxy_refusal(reply.status, reply.through_proxy))
         return ReplyVerdict::proxy_refused;
-    if (reply.status == 200)
+    if (reply.status == 200 && reply.trust == catalog::TrustVerdict::expired)
+        return ReplyVerdict::expired;
+    if (reply.status == 200 && reply.trust == catalog::TrustVerdict::believed)
         return ReplyVerdict::catalog;
     return ReplyVerdict::unexpected;
 }

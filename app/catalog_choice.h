@@ -12,7 +12,7 @@
 
 namespace tw::app {
 
-enum class ReplyVerdict { pass_ended, unreachable, unexpected, catalog, proxy_refused };
+enum class ReplyVerdict { pass_ended, unreachable, unexpected, catalog, proxy_refused, expired };
 
 // The order of the tests matters: a 401 means an ended pass only when a pass was sent.
 ReplyVerdict judge_catalog_reply(const catalog::CatalogReply& reply);

@@ -3,6 +3,7 @@
 
 #include "app/window_to_come_win.h"
 #include "app/worker_reports.h"
+#include "catalog/catalog_trust.h"
 #include "client/http.h"
 
 #include <windows.h>
@@ -21,6 +22,7 @@ struct CatalogLoad {
     std::string user_agent;
     std::shared_ptr<client::Transport> transport;
     std::string pass;  // empty: none is sent
+    catalog::CatalogTrust trust;  // the build's; what it points to lives as long as the program
 };
 
 // False when no worker could be started.

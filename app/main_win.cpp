@@ -1,4 +1,5 @@
 #include "app/startup_win.h"
+#include "catalog_trust_build.h"  // generated for this executable by cmake/CatalogTrust.cmake
 
 #include <windows.h>
 
@@ -15,5 +16,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command)
     // that ask for the altered search order, which ignores the first.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     SetDllDirectoryW(L"");
-    return tw::app::run_installer(instance, show_command, TWI_SITE_ORIGIN);
+    static constexpr tw::catalog::CatalogTrust trust{twi_build::pinned_publisher, twi_build::catalog_keys};
+    return tw::app::run_installer(instance, show_command, TWI_SITE_ORIGIN, trust);
 }

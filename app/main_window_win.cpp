@@ -473,6 +473,7 @@ bool MainWindow::start_catalog_worker()
     load.user_agent = user_agent();
     load.transport = site_.transport;
     load.pass = current_pass(model_, now_ms());
+    load.trust = site_.trust;
     return start_catalog_fetch(std::move(load));
 }
 

@@ -8,6 +8,7 @@
 #include "app/window_model.h"
 #include "app/window_to_come_win.h"
 #include "app/worker_reports.h"
+#include "catalog/catalog_trust.h"
 #include "client/http.h"
 
 #include <windows.h>
@@ -24,6 +25,7 @@ struct SiteConnection {
     std::string host;
     std::string product_hint;  // from the program's file name
     std::shared_ptr<client::Transport> transport;
+    catalog::CatalogTrust trust;  // the build's pinned publisher and catalog keys
     // Set when the first catalog was asked for before the window existed.
     std::shared_ptr<WindowToCome> first_catalog;
     // Where workers hand their reports; made with the window when none was made before it.

@@ -98,7 +98,8 @@ std::wstring own_path()
     return std::wstring(path, length < 260 ? length : 0);
 }
 
-int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin)
+int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin,
+                  const catalog::CatalogTrust& trust)
 {
     // COM on this thread, the window's, for the status line's live-region mark. Made first, so
     // that ole32 is bound from System32 before the support log asks the shell for its folder: a
@@ -108,6 +109,7 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
     SiteConnection site;
     site.origin = site_origin;
     site.host = site_host_of(site.origin);
+    site.trust = trust;
     client::platform::log_step(start_step(site.host));
     site.transport = client::log_exchanges(client::platform::make_winhttp_transport(), client::platform::log_step);
     site.product_hint = product_hint_from_path(own_path());
@@ -117,7 +119,7 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
     if (!site.origin.empty()) {
         site.first_catalog = std::make_shared<WindowToCome>();
         if (!start_catalog_fetch(
-                {nullptr, site.reports, site.first_catalog, site.origin, user_agent(), site.transport, {}}))
+                {nullptr, site.reports, site.first_catalog, site.origin, user_agent(), site.transport, {}, site.trust}))
             site.first_catalog.reset();
     }
     start_removing_staging_leftovers();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/catalog_trust.h"
+
 #include <windows.h>
 
 #include <string>
@@ -11,7 +13,8 @@ namespace tw::app {
 std::wstring own_path();
 
 // Everything from process start to the end of the message loop; returns the exit code. The site
-// origin is the one the executable was built for.
-int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin);
+// origin and the catalog trust are the ones the executable was built with.
+int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin,
+                  const catalog::CatalogTrust& trust);
 
 }  // namespace tw::app

@@ -28,6 +28,8 @@ inline constexpr wchar_t unreachable[] = L"Tarnwick can't be reached. Check the 
 inline constexpr wchar_t unexpected_answer[] = L"Tarnwick didn't answer as expected. Try again in a few minutes.";
 inline constexpr wchar_t proxy_refused[] = L"Your network's proxy wants a sign-in that the Installer can't give. "
                                            L"Ask whoever runs your network to let this address through.";
+inline constexpr wchar_t catalog_expired[] = L"Tarnwick's list of software has expired. Check that this "
+                                             L"computer's date and time are right, then reopen the Installer.";
 inline constexpr wchar_t choose_product[] = L"Choose a product.";
 inline constexpr wchar_t nothing_to_install[] = L"There's nothing to install yet.";
 inline constexpr wchar_t choose_version[] = L"Choose a version.";

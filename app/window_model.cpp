@@ -154,6 +154,9 @@ Effects catalog_arrived(WindowModel& model, const catalog::CatalogReply& reply, 
     case ReplyVerdict::proxy_refused:
         say(model, text::proxy_refused, StatusKind::attention);
         return {};
+    case ReplyVerdict::expired:
+        say(model, text::catalog_expired, StatusKind::attention);
+        return {};
     case ReplyVerdict::catalog:
         if (auto parsed = catalog::parse_catalog(reply.body))
             return catalog_applied(model, std::move(*parsed), around, now_ms);

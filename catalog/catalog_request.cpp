@@ -25,6 +25,7 @@ CatalogReply fetch_catalog(client::Transport& transport, std::string_view site_o
     CatalogReply reply;
     reply.status = response.status > 0 ? static_cast<std::uint32_t>(response.status) : 0;
     reply.body = response.body;
+    reply.headers = response.headers;
     reply.pass_sent = pass_sent;
     reply.through_proxy = response.through_proxy;
     return reply;

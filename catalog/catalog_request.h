@@ -1,6 +1,7 @@
 #pragma once
 // The first exchange of every run: the catalog, fetched as it stands and judged by the window.
 
+#include "catalog/catalog_trust.h"
 #include "client/http.h"
 
 #include <cstdint>
@@ -16,6 +17,10 @@ struct CatalogReply {
     std::string body;
     bool pass_sent = false;
     bool through_proxy = false;  // a proxy named for the site stood between
+    client::HeaderList headers;
+    // Set by whoever judged the reply against the build's catalog trust; an unjudged reply is
+    // believed, as in a build that asks for nothing.
+    TrustVerdict trust = TrustVerdict::believed;
 };
 
 // GET with User-Agent and Accept, plus a bearer only when a pass is given.

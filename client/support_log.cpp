@@ -110,6 +110,20 @@ std::string describe(const HandOverStep& step)
     return "new Installer not started, " + escaped(step.reason);
 }
 
+std::string describe(const CatalogTrustStep& step)
+{
+    std::string text = "catalog " + escaped(step.verdict);
+    if (!step.key_id.empty())
+        text += ", key " + escaped(step.key_id);
+    if (!step.expires.empty())
+        text += ", expires " + escaped(step.expires);
+    if (!step.pinned_publisher.empty())
+        text += ", publisher pinned \"" + escaped(step.pinned_publisher) + '"';
+    if (!step.publisher_read.empty() && step.publisher_read != step.pinned_publisher)
+        text += ", read \"" + escaped(step.publisher_read) + '"';
+    return text;
+}
+
 std::string describe(const OutcomeStep& step)
 {
     return "outcome " + escaped(step.sentence);

@@ -71,13 +71,22 @@ struct HandOverStep {
     std::string reason;  // the system's account of why it did not start
 };
 
+// How a signed or pinned catalog was judged; the fields a build does not ask for stay empty.
+struct CatalogTrustStep {
+    std::string verdict;           // "accepted", or the refusal's own words
+    std::string key_id;
+    std::string expires;           // as the catalog wrote it, once its signature verified
+    std::string pinned_publisher;
+    std::string publisher_read;    // what a refused catalog named instead
+};
+
 // The sentence as the status line shows it.
 struct OutcomeStep {
     std::string sentence;
 };
 
 using Step = std::variant<StartStep, RequestStep, DownloadStep, HopStep, HashStep, SignerStep, SetupStep, HandOverStep,
-                          OutcomeStep>;
+                          OutcomeStep, CatalogTrustStep>;
 
 inline constexpr std::uint64_t file_limit_bytes = 1u << 20;
 

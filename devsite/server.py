@@ -26,6 +26,7 @@ import urllib.parse
 import answers
 import catalog_check
 import catalog_document
+import catalog_signing
 import dev_controls
 import faults
 import loopback
@@ -114,7 +115,20 @@ class DevSite(loopback.LoopbackServer):
         self.request_log = loopback.RequestLog()
         self.scripts = dev_controls.ScriptedAnswers()
         self.download_faults = faults.DownloadFaults()
+        key = catalog_key_path(options)
+        self.catalog_signer = catalog_signing.CatalogSigner(key) if key else None
         super().__init__(options.bind, options.port, Handler, tls, log_file)
+
+
+def catalog_key_path(options):
+    """The dev key that signs the catalog: --catalog-key, else catalog.key beside --cert; None
+    with --unsigned or without one."""
+    if options.unsigned:
+        return None
+    if options.catalog_key:
+        return options.catalog_key
+    beside = os.path.join(os.path.dirname(os.path.abspath(options.cert)), "catalog.key")
+    return beside if os.path.isfile(beside) else None
 
 
 def parse_options(argv):
@@ -140,6 +154,9 @@ def parse_options(argv):
     p.add_argument("--check-ca", metavar="FILE",
                    help="certificates that signed the downloads, for the check (default: ca.pem beside --cert)")
     p.add_argument("--no-check", action="store_true", help="do not check the catalog at start")
+    p.add_argument("--catalog-key", metavar="PEM",
+                   help="ECDSA P-256 key that signs every catalog served (default: catalog.key beside --cert)")
+    p.add_argument("--unsigned", action="store_true", help="serve the catalog without a signature")
     p.add_argument("--old-tls", action="store_true",
                    help="speak only TLS 1.0 and 1.1, which clients must refuse")
     return p.parse_args(argv)

@@ -12,6 +12,7 @@ import time
 import urllib.parse
 
 import catalog_document
+import catalog_signing
 import ranges
 from faults import MAX_PACED_SECONDS, PACE_SECONDS
 from request_values import decimal
@@ -48,7 +49,12 @@ class VendorApi:
             self.send_error_body(500, "The catalog could not be read: %s" % e.strerror)
             return
         served = catalog_document.served_catalog(raw, signed_in, options.downloads, self.server.hashes)
-        self.send_bytes(200, served, "application/json")
+        signer = self.server.catalog_signer
+        if signer is None:
+            self.send_bytes(200, served, "application/json")
+            return
+        served = catalog_signing.with_expiry(served)
+        self.send_bytes(200, served, "application/json", ((catalog_signing.HEADER, signer.header_value(served)),))
 
     # --- downloads ----------------------------------------------------------------------------
 

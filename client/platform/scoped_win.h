@@ -107,6 +107,15 @@ struct HashKind {
 };
 using HashHandle = Scoped<HashKind>;
 
+// A key, like a hash, must be destroyed before its provider.
+struct KeyKind {
+    using Handle = BCRYPT_KEY_HANDLE;
+    static Handle none() { return nullptr; }
+    static bool holds(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { BCryptDestroyKey(handle); }
+};
+using KeyHandle = Scoped<KeyKind>;
+
 // Bitmaps, brushes, fonts, pens and regions. DeleteObject fails on one still selected into a DC
 // and it leaks: deselect it first (SelectionScope, MemoryDc). Icons and DCs have calls of their own.
 template <class T>

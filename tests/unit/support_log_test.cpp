@@ -81,3 +81,24 @@ TEST(SupportLog, TurnsOverOnlyWhenTheLineWouldPassTheLimit)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SupportLog, CatalogTrustNamesKeyExpiryAndPin)
+{
+    const struct {
+        CatalogTrustStep step;
+        std::string line;
+    } cases[] = {
+        {{"accepted", "0123456789abcdef", "2026-12-16T15:00:00Z", "Tarnwick", ""},
+         "1970-01-01T00:00:00.000Z catalog accepted, key 0123456789abcdef, expires 2026-12-16T15:00:00Z, "
+         "publisher pinned \"Tarnwick\"\n"},
+        {{"another publisher", "", "", "Tarnwick", "Evil\nCorp"},
+         "1970-01-01T00:00:00.000Z catalog another publisher, publisher pinned \"Tarnwick\", read \"Evil\\x0ACorp\"\n"},
+        {{"unknown key", "", "", "", ""}, "1970-01-01T00:00:00.000Z catalog unknown key\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(format_line(0, c.step), c.line);
+}
+
+}  // namespace

@@ -30,12 +30,14 @@ std::string document(std::string text, const std::string& minimum = "")
     return text;
 }
 
-catalog::CatalogReply reply(std::uint32_t status, std::string body, bool pass_sent = false)
+catalog::CatalogReply reply(std::uint32_t status, std::string body, bool pass_sent = false,
+                            catalog::TrustVerdict trust = catalog::TrustVerdict::believed)
 {
     catalog::CatalogReply r;
     r.status = status;
     r.body = std::move(body);
     r.pass_sent = pass_sent;
+    r.trust = trust;
     return r;
 }
 
@@ -89,6 +91,12 @@ TEST(WindowModel, CatalogRepliesAndWhatTheyShow)
         {"out of date with a new Installer", loaded, reply(200, document(two_products, "2.0.0")), Screen::products,
          L"This Installer is out of date. Get the new one to continue.", StatusKind::attention, false,
          Focus::install_button},
+        {"a catalog whose signature is refused keeps the one shown", loaded,
+         reply(200, document(two_products), false, catalog::TrustVerdict::refused), Screen::products,
+         text::unexpected_answer, StatusKind::attention, false, Focus::unchanged},
+        {"an expired catalog", [] { return WindowModel{}; },
+         reply(200, document(two_products), true, catalog::TrustVerdict::expired), Screen::products,
+         text::catalog_expired, StatusKind::attention, false, Focus::unchanged},
         {"out of date without one", loaded, reply(200, document(R"({"publisher":"P","minimumInstallerVersion":"2.0.0","products":[]})")),
          Screen::products, L"This Installer is out of date. Download the new one from tarnwick.test.",
          StatusKind::attention, false, Focus::close_button},

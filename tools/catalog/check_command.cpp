@@ -5,6 +5,7 @@
 #include "catalog/catalog_request.h"
 #include "client/http_rules.h"
 #include "tools/catalog/authenticode.h"
+#include "tools/catalog/catalog_trust_review.h"
 #include "tools/catalog/fetch.h"
 #include "tools/catalog/file_review.h"
 #include "tools/catalog/report_output.h"
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <chrono>
 #include <optional>
 
 namespace tw::tool {
@@ -23,6 +25,7 @@ constexpr std::size_t file_limit = 16 << 20;
 struct Source {
     std::optional<std::string> body;
     std::string error;
+    client::HeaderList headers{};  // the answer's, for an https address
 };
 
 bool is_https_address(const std::string& text)
@@ -47,11 +50,12 @@ Source fetch_source(const std::string& address, const std::string& trust_file)
     const auto reply = send_request(catalog_request_for(address), trust_file);
     if (reply.status == 0)
         return {std::nullopt, "the catalog could not be fetched: " + reply.error};
-    if (app::judge_catalog_reply({static_cast<std::uint32_t>(reply.status), reply.body, false}) !=
-        app::ReplyVerdict::catalog)
+    catalog::CatalogReply judged;
+    judged.status = static_cast<std::uint32_t>(reply.status);
+    if (app::judge_catalog_reply(judged) != app::ReplyVerdict::catalog)
         return {std::nullopt, "the site answered with HTTP status " + std::to_string(reply.status) +
                                   ", which the Installer does not read as a catalog"};
-    return {reply.body, {}};
+    return {reply.body, {}, reply.headers};
 }
 
 Source read_stream(std::istream& in, const std::string& name)
@@ -97,6 +101,17 @@ int fail(std::ostream& err, const std::string& message)
     return 2;
 }
 
+bool judges_trust(const CheckOptions& options)
+{
+    return !options.catalog_keys.empty() || !options.publisher.empty();
+}
+
+std::int64_t now_unix_seconds()
+{
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
 int run_check(const CheckOptions& options, std::ostream& out, std::ostream& err)
@@ -107,9 +122,19 @@ int run_check(const CheckOptions& options, std::ostream& out, std::ostream& err)
     std::error_code ignored;
     if (!options.files.empty() && !std::filesystem::is_directory(options.files, ignored))
         return fail(err, "check: --files " + options.files + " is not a folder");
+    if (remote && options.signature)
+        return fail(err, "check: --signature is for a file; an https address serves its own header");
     Source source = remote ? fetch_source(options.catalog, options.trust_file) : read_source(options.catalog);
     if (!source.body)
         return fail(err, source.error);
+    if (options.signature)
+        source.headers = {{std::string(catalog::signature_header), *options.signature}};
+    TrustReview trust;
+    if (judges_trust(options)) {
+        trust = review_trust(options.catalog_keys, options.publisher, source.headers, *source.body, now_unix_seconds());
+        if (!trust.failure.empty())
+            return fail(err, trust.failure);
+    }
 
     CheckReport report;
     report.source = options.catalog;
@@ -119,6 +144,7 @@ int run_check(const CheckOptions& options, std::ostream& out, std::ostream& err)
     Findings cut = cut_to_what_is_read(*source.body);
     report.review = review_catalog(*source.body, report.site_host);
     report.review.findings.insert(report.review.findings.begin(), cut.begin(), cut.end());
+    report.review.findings.insert(report.review.findings.begin(), trust.findings.begin(), trust.findings.end());
     if (report.review.catalog && !options.files.empty()) {
         const auto reader = [&options](const std::filesystem::path& file) {
             return read_signature(file, options.trust_file);

@@ -14,6 +14,20 @@ struct CheckOptions {
     std::string files;      // a folder of the files the catalog names; empty: none
     std::string trust_file; // certificates to trust for https and signatures (PEM)
     bool json = false;
+    std::vector<std::string> catalog_keys;  // public keys (PEM) the Installer would hold
+    std::string publisher;                  // the Installer's pinned publisher; empty: none
+    std::optional<std::string> signature;   // for a file: the header served with it
+};
+
+struct SignOptions {
+    std::string input;
+    std::string key;  // the private key (PEM)
+    int days = 7;
+    std::string output;
+};
+
+struct KeyIdOptions {
+    std::string key;  // a public key (PEM)
 };
 
 struct EntryOptions {
@@ -28,7 +42,7 @@ struct EntryOptions {
 
 struct HelpRequest {};
 
-using Command = std::variant<CheckOptions, EntryOptions, HelpRequest>;
+using Command = std::variant<CheckOptions, EntryOptions, SignOptions, KeyIdOptions, HelpRequest>;
 
 struct ParsedCommandLine {
     std::optional<Command> command;
@@ -39,5 +53,7 @@ struct ParsedCommandLine {
 ParsedCommandLine parse_command_line(const std::vector<std::string>& arguments);
 
 extern const char* const usage_text;
+
+inline constexpr int max_sign_days = 31;
 
 }  // namespace tw::tool

@@ -1,6 +1,7 @@
 #include "tools/catalog/fetch.h"
 
 #include <curl/curl.h>
+#include <curl/header.h>
 
 #include <memory>
 
@@ -62,6 +63,25 @@ void set_options(CURL* handle, const client::HttpRequest& request, const std::st
         curl_easy_setopt(handle, CURLOPT_CAINFO, trust_file.c_str());
 }
 
+// The last answer's own headers, after redirects, as the Installer's transport hands them over:
+// names in lower case, values trimmed.
+client::HeaderList final_headers(CURL* handle)
+{
+    client::HeaderList headers;
+    for (curl_header* header = curl_easy_nextheader(handle, CURLH_HEADER, -1, nullptr); header != nullptr;
+         header = curl_easy_nextheader(handle, CURLH_HEADER, -1, header)) {
+        std::string name = header->name;
+        for (char& c : name)
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        std::string value = header->value;
+        const auto first = value.find_first_not_of(" \t");
+        const auto last = value.find_last_not_of(" \t");
+        value = first == std::string::npos ? std::string() : value.substr(first, last - first + 1);
+        headers.emplace_back(std::move(name), std::move(value));
+    }
+    return headers;
+}
+
 }  // namespace
 
 client::HttpResponse send_request(const client::HttpRequest& request, const std::string& trust_file)
@@ -79,6 +99,7 @@ client::HttpResponse send_request(const client::HttpRequest& request, const std:
     long status = 0;
     curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &status);
     response.status = static_cast<std::int32_t>(status);
+    response.headers = final_headers(handle.get());
     return response;
 }
 
