@@ -46,7 +46,8 @@ download::DownloadResult fetch(const DownloadJob& job)
     };
     const ULONGLONG start = GetTickCount64();
     download::DownloadResult result = download::download_file(
-        {job.url, job.site_host, job.user_agent, job.pass, job.file_name, job.expected_bytes}, ProgressPoster(target),
+        {job.url, job.site_host, job.user_agent, job.pass, job.file_name, job.expected_bytes, job.size_is_limit},
+        ProgressPoster(target),
         &job.state->cancel, notice);
     log_step(download_step(job.log_name, result, GetTickCount64() - start));
     return result;

@@ -25,6 +25,7 @@ struct DownloadJob {
     std::wstring file_name;
     std::string log_name;  // the catalog's fileName, which the support log names the download by
     std::int64_t expected_bytes = 0;  // the catalog's sizeBytes; 0: unknown
+    bool size_is_limit = false;       // a signed catalog's sizeBytes is the most that is read
     std::shared_ptr<DownloadJobState> state;
     std::shared_ptr<ReportQueue> reports;  // the window's
 };

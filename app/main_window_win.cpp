@@ -500,6 +500,7 @@ void fill_job(DownloadJob& job, HWND window, const SiteConnection& site, const W
     job.publisher = model.catalog->publisher;
     job.state = std::make_shared<DownloadJobState>();
     job.reports = site.reports;
+    job.size_is_limit = catalog::holds_catalog_keys(site.trust);
 }
 
 }  // namespace
@@ -517,6 +518,7 @@ void MainWindow::start_install()
     job.sha256 = build->sha256;
     job.file_name = widen(build->file_name);
     job.log_name = build->file_name;
+    job.expected_bytes = static_cast<std::int64_t>(build->size_bytes);
     job.label = widen(product->name) + L" " + widen(build->version);
     begin_download(job.state, [&job] { return start_install_worker(std::move(job)); });
 }
@@ -529,6 +531,7 @@ void MainWindow::start_self_update()
     fill_job(job, view_.window, site_, model_);
     job.url = model_.catalog->installer->download_url;
     job.sha256 = model_.catalog->installer->sha256;
+    job.expected_bytes = static_cast<std::int64_t>(model_.catalog->installer->size_bytes);
     job.file_name = std::wstring(download::file_name_of(own_path()));
     job.log_name = model_.catalog->installer->file_name;
     begin_download(job.state, [&job] { return start_self_update_worker(std::move(job)); });

@@ -136,7 +136,7 @@ class DevControls:
         plan = json_or_none(body)
         if not valid_download_fault(plan):
             self.send_error_body(400, 'The body must be {"name": "...", "cut_after": N, "overstate": N, '
-                                      '"no_ranges": true, "every": true, "etag_from": N}.')
+                                      '"no_ranges": true, "every": true, "etag_from": N, "ignore_if_range": true}.')
             return
         self.server.download_faults.set(plan)
         self.send_json(200, {"ok": True})

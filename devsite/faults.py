@@ -30,13 +30,15 @@ REFUSED_PAGE = b"<html><body>Refused</body></html>"
 
 
 DOWNLOAD_FAULT_TYPES = {"name": str, "cut_after": int, "overstate": int, "no_ranges": bool, "every": bool,
-                       "etag_from": int, "rate": int}
+                       "etag_from": int, "rate": int, "ignore_if_range": bool}
 
 
 class Acting:
     """What one request for a download acts out."""
 
-    def __init__(self, cut_after=None, overstate=0, no_ranges=False, etag_changed=False, rate=None):
+    def __init__(self, cut_after=None, overstate=0, no_ranges=False, etag_changed=False, rate=None,
+                 ignore_if_range=False):
+        self.ignore_if_range = ignore_if_range  # serves a Range whatever its If-Range names, as a bad cache does
         self.cut_after, self.overstate = cut_after, overstate
         self.no_ranges, self.etag_changed = no_ranges, etag_changed
         self.rate = rate  # bytes a second; None: as fast as it goes
@@ -81,9 +83,9 @@ class DownloadFaults:
             seen = entry[1]
         etag_changed = "etag_from" in plan and seen >= plan["etag_from"]
         if seen > 1 and not plan.get("every"):
-            return Acting(etag_changed=etag_changed)
+            return Acting(etag_changed=etag_changed, ignore_if_range=plan.get("ignore_if_range", False))
         return Acting(plan.get("cut_after"), plan.get("overstate", 0), plan.get("no_ranges", False), etag_changed,
-                      plan.get("rate"))
+                      plan.get("rate"), plan.get("ignore_if_range", False))
 
 
 class Faults:
@@ -95,8 +97,14 @@ class Faults:
         short = decimal(query.get("short", ["0"])[0], 0, size)
         unsized = query.get("unsized", ["0"])[0]
         rate = decimal(query.get("rate", ["0"])[0], 0, MAX_GENERATED)  # 0: as fast as it goes
-        if short is None or rate is None or unsized not in ("0", "1"):
-            self.send_error_body(400, "short takes 0..N bytes, unsized 0 or 1, rate bytes a second.")
+        if short is None or rate is None or unsized not in ("0", "1", "chunked"):
+            self.send_error_body(400, "short takes 0..N bytes, unsized 0, 1 or chunked, rate bytes a second.")
+            return
+        if unsized == "chunked":
+            self.send_head(200, "application/octet-stream", extra_headers=[("Transfer-Encoding", "chunked")])
+            if self.command != "HEAD" and self.write_pattern(size - short, rate or None, chunked=True):
+                self.write_last_chunk()
+            self.end_connection()
             return
         if unsized == "1":
             self.send_head(200, "application/octet-stream", extra_headers=[("Connection", "close")])
@@ -107,7 +115,13 @@ class Faults:
         if not self.write_pattern(size - short, rate or None) or short or unsized == "1":
             self.end_connection()
 
-    def write_pattern(self, count, rate):
+    def write_last_chunk(self):
+        try:
+            self.wfile.write(b"0\r\n\r\n")
+        except OSError:
+            self.close_connection = True
+
+    def write_pattern(self, count, rate, chunked=False):
         """Writes count bytes of the pattern, at about rate bytes a second when rate is given.
 
         False when the client went away, or a paced body ran out of time, before the last byte.
@@ -123,7 +137,11 @@ class Faults:
                 while sent < due:
                     offset = sent % PERIOD
                     piece = min(due - sent, len(PATTERN) - offset)
+                    if chunked:
+                        self.wfile.write(b"%x\r\n" % piece)
                     self.wfile.write(PATTERN[offset:offset + piece])
+                    if chunked:
+                        self.wfile.write(b"\r\n")
                     sent += piece
                 if sent < count:
                     time.sleep(PACE_SECONDS)

@@ -84,7 +84,7 @@ class VendorApi:
         span = None
         if not acting.no_ranges:
             headers.append(("Accept-Ranges", "bytes"))
-            if ranges.if_range_holds(self.headers.get("If-Range"), etag, modified):
+            if acting.ignore_if_range or ranges.if_range_holds(self.headers.get("If-Range"), etag, modified):
                 span = ranges.requested_span(self.headers.get("Range"), size)
         if span == ranges.UNSATISFIABLE:
             self.send_bytes(416, b"", "text/plain", headers + [("Content-Range", "bytes */%d" % size)])

@@ -10,6 +10,7 @@ another kind are tables of their own.
 
 import json
 import os
+import re
 import socket
 import sys
 import time
@@ -200,6 +201,23 @@ class OneInstallerManyDownloads(HostileTestCase):
                     self.assertIn("handshake", log.read(), "the client never tried %d" % other.port)
             return check
 
+        def asked_once_without_credentials(path):
+            def check():
+                asked = self.requests_to(path)
+                self.assertEqual(len(asked), 1)
+                for name, value in asked[0]["headers"]:
+                    self.assertNotEqual(name.lower(), "proxy-authorization")
+                    if name.lower() == "authorization":
+                        self.assertTrue(value.startswith("Bearer twdp_"), value)
+            return check
+
+        def fetched_at_most(limit):
+            def check():
+                downloads = [line for _, line in harness.support_log_lines(self.config) if " download GET " in line]
+                fetched = int(re.search(r", (\d+) bytes,", downloads[-1]).group(1))
+                self.assertLessEqual(fetched, limit, downloads[-1])
+            return check
+
         def loop_followed_six_times():
             self.assertEqual(len(self.requests_to("/loop")), 6)
 
@@ -244,6 +262,15 @@ class OneInstallerManyDownloads(HostileTestCase):
             Row("six hops", UNFINISHED, build=build("8.0.25", url=url("/hops/6/downloads/Studio-8.0.25.exe"))),
             Row("five hops keep the pass", installed("8.0.24"), runs=True,
                 build=build("8.0.24", url=url("/hops/5/downloads/Studio-8.0.24.exe"))),
+            # No proxy in between: a 407 is the site's answer, and no Windows sign-in goes out for it.
+            Row("a 407 from the site", UNFINISHED, build=build("8.0.11", url=url("/proxy-wall")),
+                before=lambda: self.script("/proxy-wall", 407, [("Proxy-Authenticate", "NTLM")], times=2),
+                after=asked_once_without_credentials("/proxy-wall")),
+            # No length: the body is cut once it runs past the catalog's size by the larger of 10 % and 1 MiB.
+            Row("400 MiB in chunks for a 2 MiB build", check,
+                build=dict(build("8.0.10", None, "Studio-endless.exe", url=url("/bytes/%d?unsized=chunked" % (400 << 20))),
+                           sizeBytes=2 << 20),
+                after=fetched_at_most(4 << 20)),
             # The pass.
             Row("the pass echoed in an error", UNFINISHED, build=build("8.0.23", url=url("/echo")),
                 before=echo_pass, after=pass_shown_nowhere),
@@ -280,6 +307,34 @@ class OneInstallerManyDownloads(HostileTestCase):
         self.assertTrue(temp_folders, "no staging folder")
         outside = [name for temp in temp_folders for name in os.listdir(temp) if "Studio" in name]
         self.assertEqual(outside, [], "a name climbed out of its folder")
+
+
+class CatalogHops(HostileTestCase):
+    """The catalog's redirects, each judged before anything connects to its target."""
+
+    def open_redirected(self, location):
+        site = DevSite(self.config, self.work_dir, self.samples.write_beta_behind_sign_in(), None,
+                       self.samples.site_args() + ["--no-check"])
+        self.addCleanup(site.stop)
+        self.script(API + "/catalog", 302, [("Location", location)], site=site)
+        self.start(self.samples.catalog_path, site=site)
+
+    def test_a_catalog_redirected_off_the_site_is_refused_and_one_within_it_followed(self):
+        foreign = self.other_site(1)
+        rows = [  # name, Location, sentence, catalog requests the site saw
+            ("off the site", "https://127.0.0.1:%d%s/catalog?platform=windows" % (foreign.port, API), UNEXPECTED, 1),
+            ("down to plain http", "http://localhost:%d%s/catalog" % (self.config.site_port, API), UNEXPECTED, 1),
+            ("within the site", API + "/catalog?platform=windows", CHOOSE_VERSION, 2),
+        ]
+        for name, location, sentence, count in rows:
+            with self.subTest(name):
+                try:
+                    self.open_redirected(location)
+                    self.wait_status(sentence, 40)
+                    self.assertEqual(len(self.requests_to(API + "/catalog")), count)
+                    self.assertEqual(self.requests_logged(foreign), [], "the foreign host was contacted")
+                finally:
+                    self.end_run()
 
 
 class NamedSite(HostileTestCase):

@@ -13,7 +13,8 @@ import sys
 
 import harness
 from harness import BETA, INSTALL, OFFICIAL, SIGN_IN, VERSIONS, DevSite
-from test_hostile import API, CHOOSE_VERSION, OUTCOME_WAIT, UNEXPECTED, UNREACHABLE, HostileTestCase, installed
+from test_hostile import (API, CHOOSE_VERSION, OUTCOME_WAIT, SIGN_IN_FAILED, UNEXPECTED, UNREACHABLE, HostileTestCase,
+                          installed)
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
 from run_with_devsite import in_own_hosts, write_named_hosts  # noqa: E402
@@ -107,12 +108,18 @@ class ChallengesInHand(ProxyTestCase):
         self.script(path, status, [challenge], body="<html>sign in</html>", times=times, site=site)
         self.start(catalog, site=site)
 
-    def test_challenges_get_the_proxy_sentence_and_no_windows_credentials_go_to_the_site(self):
+    def assert_no_credentials_sent(self):
+        """Every header of every request the site saw: no Windows sign-in, for the site or a proxy."""
+        for request in self.site.requests():
+            for name, value in request["headers"]:
+                self.assertNotIn(name.lower(), ("authorization", "proxy-authorization"), request["path"])
+
+    def test_challenges_without_a_proxy_are_answers_and_no_windows_credentials_go_to_the_site(self):
+        # The site is loopback, so no proxy is in use: a 407 is the site's own answer, asked once.
         rows = [  # name, status, challenge, sentence, catalog requests
-            ("a proxy asking for Basic", 407, ("Proxy-Authenticate", 'Basic realm="corp"'), PROXY_REFUSED, 1),
-            # Sent again once with the user's credentials for the proxy: on Windows an NTLM token,
-            # under Wine nothing (no ntlm_auth), so the second 407 stands.
-            ("a proxy asking for NTLM is answered once", 407, ("Proxy-Authenticate", "NTLM"), PROXY_REFUSED, 2),
+            ("a 407 asking for Basic", 407, ("Proxy-Authenticate", 'Basic realm="corp"'), UNEXPECTED, 1),
+            ("a 407 asking for NTLM", 407, ("Proxy-Authenticate", "NTLM"), UNEXPECTED, 1),
+            ("a 407 asking for Negotiate", 407, ("Proxy-Authenticate", "Negotiate"), UNEXPECTED, 1),
             ("a site asking for NTLM is not answered", 401, ("WWW-Authenticate", "NTLM"), UNEXPECTED, 1),
         ]
         for name, status, challenge, sentence, count in rows:
@@ -120,19 +127,19 @@ class ChallengesInHand(ProxyTestCase):
                 try:
                     self.open_scripted(API + "/catalog", status, challenge)
                     self.wait_status(sentence, 40)
-                    asked = self.requests_to(API + "/catalog")
-                    self.assertEqual(len(asked), count)
-                    self.assertFalse([r for r in asked if "Authorization" in dict(r["headers"])])
+                    self.assertEqual(len(self.requests_to(API + "/catalog")), count)
+                    self.assert_no_credentials_sent()
                 finally:
                     self.end_run()
 
-    def test_a_sign_in_refused_by_the_proxy(self):
-        self.open_scripted(API + "/link/start", 407, ("Proxy-Authenticate", 'Basic realm="corp"'), times=1)
+    def test_a_sign_in_answered_407_without_a_proxy(self):
+        self.open_scripted(API + "/link/start", 407, ("Proxy-Authenticate", "NTLM"), times=2)
         self.wait_status(CHOOSE_VERSION)
         self.driver.call("click", BETA)
         self.driver.call("click", SIGN_IN)
-        self.wait_status(PROXY_REFUSED, 40)
+        self.wait_status(SIGN_IN_FAILED, 40)
         self.assertEqual(len(self.requests_to(API + "/link/start")), 1)
+        self.assert_no_credentials_sent()
 
 
 if __name__ == "__main__":

@@ -52,6 +52,9 @@ ROWS = [
         [WHOLE, ranged(CUT, 206)], True),
     Row("a file changed between tries is fetched whole", {"cut_after": CUT, "etag_from": 2}, INSTALLED,
         [WHOLE, ranged(CUT, 200)], True),
+    # A 206 of the file as it is now, not as the kept bytes were: they go, and the whole file comes.
+    Row("a 206 with another ETag starts again from zero", {"cut_after": CUT, "etag_from": 2, "ignore_if_range": True},
+        INSTALLED, [WHOLE, ranged(CUT, 206), WHOLE], True),
     Row("a site without ranges is asked again from zero", {"cut_after": CUT, "no_ranges": True}, INSTALLED,
         [WHOLE, WHOLE], True),
     Row("cut on every try, it gives up after four", {"cut_after": CUT, "every": True}, UNFINISHED,

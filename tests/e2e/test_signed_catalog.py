@@ -139,14 +139,15 @@ class SignedCatalog(InstallerTestCase):
         self.assertTrue(all(step.startswith("catalog accepted, key " + self.dev_key.key_id) for step in steps))
 
     def test_an_announced_length_above_size_bytes_is_refused_before_its_body(self):
-        # Passes once the downloader treats sizeBytes as a limit in a build holding catalog keys.
         sha256, size = self.samples.stage_large("Studio-2.1.0.exe", 8 << 20)
         self.open(self.samples.write([{"version": "2.1.0", "fileName": "Studio-2.1.0.exe", "sizeBytes": 4096,
                                        "sha256": sha256,
                                        "downloadUrl": self.samples.url("/downloads/Studio-2.1.0.exe")}]))
         self.wait_status("Choose a version.")
-        self.install("The download didn't finish. Check the connection and try again.")
+        self.install("This download didn't pass its check, so it wasn't run. Tell us at localhost/contact.")
         self.assertFalse(os.path.exists(os.path.join(self.markers, "Studio-2.1.0.exe.ran")))
+        downloads = [line for _, line in harness.support_log_lines(self.config) if " download GET " in line]
+        self.assertTrue(downloads and " status 200, 0 bytes," in downloads[-1], downloads)
         self.assertNothingStaged()
 
 

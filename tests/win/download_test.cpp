@@ -27,6 +27,7 @@ using tw::download::download_file;
 using tw::download::DownloadProgress;
 using tw::download::DownloadRequest;
 using tw::download::DownloadResult;
+using tw::download::DownloadFailureKind;
 using ::testing::AnyOf;
 using ::testing::Each;
 using ::testing::Eq;
@@ -304,6 +305,37 @@ TEST_F(Download, WithoutALengthEverythingIsSavedAgainstATotalOfZero)
     EXPECT_EQ(progress.written.back(), 300000);
     EXPECT_THAT(progress.expected, Each(Eq(0)));
     release(result);
+}
+
+// The catalog's size bounds the body: an unsized one far past it is cut as too long; with the size
+// as the limit, a longer announced length is refused before the body and no byte past it is read.
+TEST_F(Download, TheCatalogsSizeBoundsTheBody)
+{
+    constexpr std::int64_t mib = 1 << 20;
+    const struct {
+        const char* name;
+        const char* target;
+        bool strict;
+        bool ok;
+        std::int64_t fetched_at_most;
+    } cases[] = {
+        {"unsized, far past the size", "/bytes/67108864?unsized=chunked", false, false, 2 * mib + 1},
+        {"unsized, within the slack", "/bytes/1900000?unsized=1", false, true, 1900000},
+        {"strict, a longer length", "/bytes/1048577", true, false, 0},
+        {"strict, unsized, read up to the size", "/bytes/3000000?unsized=chunked", true, true, mib},
+        {"strict, the exact length", "/bytes/1048576", true, true, mib},
+    };
+    for (const auto& c : cases) {
+        DownloadRequest request{site_url(c.target), "localhost", installer_user_agent, "", L"setup.exe", mib, c.strict};
+        DownloadResult result = download_file(request, nullptr, nullptr);
+        EXPECT_EQ(result.ok, c.ok) << c.name;
+        EXPECT_LE(result.bytes_fetched, c.fetched_at_most) << c.name;
+        EXPECT_EQ(result.failure, c.ok ? DownloadFailureKind::other : DownloadFailureKind::too_long) << c.name;
+        if (result.ok)
+            release(result);
+        else
+            expect_nothing_saved(result);
+    }
 }
 
 TEST_F(Download, CancelLeavesNothing)
