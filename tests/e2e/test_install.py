@@ -75,6 +75,16 @@ class UnwritableLog(InstallTestCase):
         self.assertEqual(still_files, [True] * len(locals_), "the Installer replaced the file it could not write in")
 
 
+class StartLine(InstallTestCase):
+    def test_the_log_opens_with_the_start_though_the_catalog_is_asked_for_first(self):
+        harness.clear_support_logs(self.config)
+        self.addCleanup(harness.clear_support_logs, self.config)
+        self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")])
+        self.wait_status("Choose a version.")
+        steps = [line.split(" ", 1)[1] for _, line in harness.support_log_lines(self.config)]
+        self.assertRegex(" | ".join(steps[:2]), r"^start Installer .* \| request GET /api/installer/v1/catalog ")
+
+
 class Outcomes(InstallTestCase):
     def test_each_exit_code_gets_its_sentence_in_its_colour(self):
         unfinished = "The install didn't finish (code %s). Tell us at localhost/contact."
