@@ -9,6 +9,12 @@
 namespace tw::app {
 namespace {
 
+// winerror.h's ERROR_SUCCESS_REBOOT_REQUIRED, ERROR_SUCCESS_REBOOT_INITIATED and
+// ERROR_INSTALL_ALREADY_RUNNING, spelled out because this file is portable.
+constexpr std::uint32_t reboot_required_code = 3010;
+constexpr std::uint32_t reboot_initiated_code = 1641;
+constexpr std::uint32_t install_running_code = 1618;
+
 // The size as the version rows show it; the text is ASCII.
 std::wstring space_message(const DownloadFailure& failure)
 {
@@ -79,6 +85,14 @@ Status install_run_message(const RunReport& run, std::wstring_view label, std::w
         return {std::wstring(label) + text::installed_suffix, StatusKind::success};
     case 8:
         return {text::restart_needed, StatusKind::attention};
+    // MSI setups and bundles return Windows' own codes: installed, yet attention, as the user
+    // still has a restart to do or to expect.
+    case reboot_required_code:
+        return {std::wstring(label) + text::installed_restart_suffix, StatusKind::attention};
+    case reboot_initiated_code:
+        return {std::wstring(label) + text::installed_restarting_suffix, StatusKind::attention};
+    case install_running_code:
+        return {text::install_already_running, StatusKind::attention};
     case 2:
     case 5:
         return {text::install_cancelled, StatusKind::attention};

@@ -15,7 +15,10 @@
 #include <commctrl.h>
 #include <gdiplus.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -89,6 +92,65 @@ client::support_log::StartStep start_step(std::string_view site_host)
             client::platform::proxy_choice(site_host)};
 }
 
+// The first catalog request is made before the run's start line is written (finding the log's
+// folder loads the shell), yet the log reads in order: an exchange that ends first waits for that
+// line, at most this long, so that a start stuck elsewhere still loses no line.
+constexpr auto start_line_wait = std::chrono::seconds(5);
+
+class StartLineGate {
+public:
+    void wait() noexcept
+    {
+        try {
+            std::unique_lock lock(mutex_);
+            written_changed_.wait_for(lock, start_line_wait, [this] { return written_; });
+        } catch (const std::system_error&) {
+        }
+    }
+    void open() noexcept
+    {
+        try {
+            const std::lock_guard lock(mutex_);
+            written_ = true;
+        } catch (const std::system_error&) {
+        }
+        written_changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable written_changed_;
+    bool written_ = false;
+};
+
+// Never destroyed: a catalog worker still logging while the process ends must not wait on a mutex
+// that static destruction has already ended.
+StartLineGate& start_line_gate()
+{
+    static StartLineGate* const gate = new StartLineGate;
+    return *gate;
+}
+
+void log_after_start_line(const client::support_log::Step& step) noexcept
+{
+    start_line_gate().wait();
+    client::platform::log_step(step);
+}
+
+void log_start_line(std::string_view site_host)
+{
+    client::platform::log_step(start_step(site_host));
+    start_line_gate().open();
+}
+
+// Binds ole32 from System32 for the life of the run, before any thread can make a DLL bind it by
+// name: a shell that binds ole32 by name on first use (Wine's does) took a planted ole32.dll from
+// the Downloads folder the Installer ran from, and the catalog's worker now runs before COM starts.
+client::platform::LibraryHandle bind_ole32_from_system32()
+{
+    return client::platform::LibraryHandle(LoadLibraryExW(L"ole32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
 }  // namespace
 
 std::wstring own_path()
@@ -101,27 +163,27 @@ std::wstring own_path()
 int run_installer(HINSTANCE instance, int show_command, std::string_view site_origin,
                   const catalog::CatalogTrust& trust)
 {
-    // COM on this thread, the window's, for the status line's live-region mark. Made first, so
-    // that ole32 is bound from System32 before the support log asks the shell for its folder: a
-    // shell that binds ole32 by name on first use (Wine's does) took a planted ole32.dll from the
-    // Downloads folder the Installer ran from.
-    const client::platform::ComApartment apartment(COINIT_APARTMENTTHREADED);
+    const client::platform::LibraryHandle ole32 = bind_ole32_from_system32();
     SiteConnection site;
     site.origin = site_origin;
     site.host = site_host_of(site.origin);
     site.trust = trust;
-    client::platform::log_step(start_step(site.host));
-    site.transport = client::log_exchanges(client::platform::make_winhttp_transport(), client::platform::log_step);
-    site.product_hint = product_hint_from_path(own_path());
-    // The catalog is what the window waits for, and making the first window can take as long as
-    // the request: ask first; the answer waits for the window.
     site.reports = std::make_shared<ReportQueue>();
+    site.transport = client::log_exchanges(client::platform::make_winhttp_transport(), log_after_start_line);
+    // The catalog is what the window waits for, and everything else at start (COM, the log's first
+    // line, the staging sweep, GDI+, the window) takes as long as the request: ask first; the
+    // answer waits for the window.
     if (!site.origin.empty()) {
         site.first_catalog = std::make_shared<WindowToCome>();
         if (!start_catalog_fetch(
                 {nullptr, site.reports, site.first_catalog, site.origin, user_agent(), site.transport, {}, site.trust}))
             site.first_catalog.reset();
     }
+    // COM on this thread, the window's, for the status line's live-region mark; before the start
+    // line, whose shell would otherwise be the first to use ole32.
+    const client::platform::ComApartment apartment(COINIT_APARTMENTTHREADED);
+    log_start_line(site.host);
+    site.product_hint = product_hint_from_path(own_path());
     start_removing_staging_leftovers();
 
     init_common_controls();

@@ -56,6 +56,11 @@ inline constexpr wchar_t worker_failed[] =
 
 // Outcomes of an install or a self-update.
 inline constexpr wchar_t installed_suffix[] = L" is installed.";
+// Windows' own codes for a setup that succeeded and needs a restart, or started one.
+inline constexpr wchar_t installed_restart_suffix[] = L" is installed. Restart Windows to finish.";
+inline constexpr wchar_t installed_restarting_suffix[] = L" is installed. Windows is restarting to finish.";
+inline constexpr wchar_t install_already_running[] =
+    L"Another installation is running. Wait for it to finish, then try again.";
 inline constexpr wchar_t rate_limited[] = L"Too many downloads right now. Try again in a minute.";
 inline constexpr wchar_t download_unfinished[] = L"The download didn't finish. Check the connection and try again.";
 inline constexpr wchar_t install_cancelled[] = L"The install was cancelled.";

@@ -28,10 +28,15 @@ function(twi_delay_load target)
       list(TRANSFORM functions REPLACE "^[\r\n][0-9a-f]+ T " "")
       list(JOIN functions "\n" exports)
       file(WRITE ${folder}/${lib}.def "LIBRARY \"${dll}\"\nEXPORTS\n${exports}\n")
-      execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${folder}/${lib}.def --dllname ${dll}
-                              --output-delaylib ${delay_lib}
-                      COMMAND_ERROR_IS_FATAL ANY)
+      # dlltool names its symbols after the output's path as given, and the linker orders their
+      # sections by name: a path relative to the folder keeps the layout the same in any build folder.
+      execute_process(COMMAND ${CMAKE_DLLTOOL} --input-def ${lib}.def --dllname ${dll} --output-delaylib lib${lib}.a
+                      WORKING_DIRECTORY ${folder} COMMAND_ERROR_IS_FATAL ANY)
     endif()
   endforeach()
-  target_link_directories(${target} BEFORE PRIVATE ${folder})
+  # Relative to the build folder, where the link runs: GNU ld orders the import sections of equal
+  # name by the path of the library they came from, and an absolute one sorted before or after
+  # /usr (the MinGW libraries) with the build folder's name, which moved code between builds.
+  file(RELATIVE_PATH relative_folder ${CMAKE_BINARY_DIR} ${folder})
+  target_link_options(${target} BEFORE PRIVATE -L${relative_folder})
 endfunction()

@@ -81,6 +81,15 @@ struct FindKind {
 };
 using FindHandle = Scoped<FindKind>;
 
+// A reference to a loaded DLL, from LoadLibraryExW.
+struct LibraryKind {
+    using Handle = HMODULE;
+    static Handle none() { return nullptr; }
+    static bool holds(Handle handle) { return handle != nullptr; }
+    static void close(Handle handle) { FreeLibrary(handle); }
+};
+using LibraryHandle = Scoped<LibraryKind>;
+
 // A WinHTTP session, connection or request.
 struct InternetKind {
     using Handle = HINTERNET;

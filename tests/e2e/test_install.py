@@ -17,6 +17,7 @@ from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, windows
 from sample_site import SampleSite
 
 SUCCESS_GREEN = (70, 214, 160)
+ATTENTION_AMBER = (242, 184, 75)
 CHECK_FAILED = "This download didn't pass its check, so it wasn't run. Tell us at localhost/contact."
 UNFINISHED = "The download didn't finish. Check the connection and try again."
 OUTCOME_WAIT = 120.0
@@ -74,30 +75,47 @@ class UnwritableLog(InstallTestCase):
         self.assertEqual(still_files, [True] * len(locals_), "the Installer replaced the file it could not write in")
 
 
+class StartLine(InstallTestCase):
+    def test_the_log_opens_with_the_start_though_the_catalog_is_asked_for_first(self):
+        harness.clear_support_logs(self.config)
+        self.addCleanup(harness.clear_support_logs, self.config)
+        self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")])
+        self.wait_status("Choose a version.")
+        steps = [line.split(" ", 1)[1] for _, line in harness.support_log_lines(self.config)]
+        self.assertRegex(" | ".join(steps[:2]), r"^start Installer .* \| request GET /api/installer/v1/catalog ")
+
+
 class Outcomes(InstallTestCase):
-    def test_each_exit_code_gets_its_sentence_and_the_installed_one_is_green(self):
+    def test_each_exit_code_gets_its_sentence_in_its_colour(self):
         unfinished = "The install didn't finish (code %s). Tell us at localhost/contact."
         rows = [
-            ("2.1.0", "sample-setup-exit-0.exe", "Studio 2.1.0 is installed."),
+            ("2.1.0", "sample-setup-exit-0.exe", "Studio 2.1.0 is installed.", SUCCESS_GREEN),
+            ("2.0.9", "sample-setup-exit-3010.exe", "Studio 2.0.9 is installed. Restart Windows to finish.",
+             ATTENTION_AMBER),
             ("2.0.8", "sample-setup-exit-8.exe",
-             "Windows needs a restart first. Restart, then run the Installer again."),
-            ("2.0.5", "sample-setup-exit-5.exe", "The install was cancelled."),
-            ("2.0.2", "sample-setup-exit-2.exe", "The install was cancelled."),
-            ("2.0.1", "sample-setup-exit-3010.exe", unfinished % 3010),
-            ("2.0.0", "sample-setup-exit-4294967294.exe", unfinished % 4294967294),
+             "Windows needs a restart first. Restart, then run the Installer again.", None),
+            ("2.0.7", "sample-setup-exit-1641.exe", "Studio 2.0.7 is installed. Windows is restarting to finish.",
+             ATTENTION_AMBER),
+            ("2.0.6", "sample-setup-exit-1618.exe",
+             "Another installation is running. Wait for it to finish, then try again.", ATTENTION_AMBER),
+            ("2.0.5", "sample-setup-exit-5.exe", "The install was cancelled.", None),
+            ("2.0.2", "sample-setup-exit-2.exe", "The install was cancelled.", None),
+            ("2.0.0", "sample-setup-exit-4294967294.exe", unfinished % 4294967294, None),
         ]
-        builds = [self.samples.build(v, sample, "Studio-%s-setup.exe" % v) for v, sample, _ in rows]
+        builds = [self.samples.build(v, sample, "Studio-%s-setup.exe" % v) for v, sample, _, _ in rows]
         driver = self.open(builds)
         self.wait_status("Choose a version.")
-        for row, (version, _, sentence) in enumerate(rows):
+        for row, (version, _, sentence, colour) in enumerate(rows):
             self.install_row(row, sentence)
             self.assertTrue(self.ran("Studio-%s-setup.exe" % version), version)
+            if colour:
+                self.assertTrue(self.status_has_colour(driver.rect(STATUS), colour), "%r is not in %r" % (sentence, colour))
             if row == 0:
-                self.assertTrue(self.status_has_colour(driver.rect(STATUS), SUCCESS_GREEN), "the success is not green")
                 # A staging folder, not the Installer's own working folder, where a stray DLL may lie.
                 self.assertRegex(self.working_folder("Studio-%s-setup.exe" % version),
                                  r"(?i)^C:\\users\\[^\\]+\\Temp\\TarnwickInstaller\\\{[0-9A-F-]{36}\}$")
             self.assertTrue(driver.enabled(INSTALL), "Install stays off after %s" % version)
+        self.assertEqual(len([w for w in driver.call("windows") if w["visible"]]), 1, "a dialog showed")
         self.assertNothingStaged()
 
     def status_has_colour(self, status, colour, tolerance=24):

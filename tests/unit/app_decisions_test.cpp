@@ -133,22 +133,31 @@ TEST(Outcomes, OnlyAnExactHashLetsAFileRun)
 TEST(Outcomes, RunsAndTheirSentences)
 {
     const std::wstring unfinished = L"The install didn't finish (code ";
+    constexpr auto attention = StatusKind::attention;
     const struct {
         RunReport run;
         std::wstring message;
+        StatusKind kind;
     } cases[] = {
-        {{true, false, 0}, L"Studio 2.1.0 is installed."},
-        {{true, false, 8}, L"Windows needs a restart first. Restart, then run the Installer again."},
-        {{true, false, 2}, L"The install was cancelled."},
-        {{true, false, 5}, L"The install was cancelled."},
-        {{false, true, 0}, L"The install was cancelled."},
-        {{false, false, 0}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact."},
-        {{true, false, 3010}, unfinished + L"3010). Tell us at tarnwick.test/contact."},
-        {{true, false, 0xFFFFFFFFu}, unfinished + L"4294967295). Tell us at tarnwick.test/contact."},
-        {{true, false, 1}, unfinished + L"1). Tell us at tarnwick.test/contact."},
+        {{true, false, 0}, L"Studio 2.1.0 is installed.", StatusKind::success},
+        {{true, false, 8}, L"Windows needs a restart first. Restart, then run the Installer again.", attention},
+        {{true, false, 2}, L"The install was cancelled.", attention},
+        {{true, false, 5}, L"The install was cancelled.", attention},
+        {{false, true, 0}, L"The install was cancelled.", attention},
+        {{false, false, 0}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact.", attention},
+        {{true, false, 3010}, L"Studio 2.1.0 is installed. Restart Windows to finish.", attention},
+        {{true, false, 1641}, L"Studio 2.1.0 is installed. Windows is restarting to finish.", attention},
+        {{true, false, 1618}, L"Another installation is running. Wait for it to finish, then try again.", attention},
+        {{false, false, 3010}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact.", attention},
+        {{true, false, 3011}, unfinished + L"3011). Tell us at tarnwick.test/contact.", attention},
+        {{true, false, 0xFFFFFFFFu}, unfinished + L"4294967295). Tell us at tarnwick.test/contact.", attention},
+        {{true, false, 1}, unfinished + L"1). Tell us at tarnwick.test/contact.", attention},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(install_run_message(c.run, L"Studio 2.1.0", host).text, c.message);
+    for (const auto& c : cases) {
+        const Status status = install_run_message(c.run, L"Studio 2.1.0", host);
+        EXPECT_EQ(status.text, c.message) << c.run.exit_code;
+        EXPECT_EQ(status.kind, c.kind) << c.run.exit_code;
+    }
 }
 
 TEST(Outcomes, OnlyAnInstalledSentenceIsASuccess)
