@@ -1,9 +1,11 @@
 #include "app/startup_win.h"
 
 #include "app/catalog_worker_win.h"
+#include "app/display_language_win.h"
 #include "app/main_window_win.h"
 #include "app/product_hint.h"
 #include "app/site.h"
+#include "app/translation.h"
 #include "client/logged_transport.h"
 #include "client/platform/proxy_access.h"
 #include "client/platform/scoped_win.h"
@@ -105,6 +107,8 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
     // shell that binds ole32 by name on first use (Wine's does) took a planted ole32.dll from the
     // Downloads folder the Installer ran from.
     const client::platform::ComApartment apartment(COINIT_APARTMENTTHREADED);
+    // Before any worker or window: they read it without a lock.
+    use_language(display_language());
     SiteConnection site;
     site.origin = site_origin;
     site.host = site_host_of(site.origin);

@@ -1,5 +1,7 @@
 #include "app/ui/draw_primitives_win.h"
 
+#include "app/translation.h"
+
 #include <algorithm>
 
 namespace tw::app::ui {
@@ -92,7 +94,7 @@ void draw_text(HDC dc, std::wstring_view text, RECT rect, HFONT font, Colour col
     const SelectionScope selected(dc, font);
     const int previous_mode = SetBkMode(dc, TRANSPARENT);
     const COLORREF previous_colour = SetTextColor(dc, colour);
-    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, flags);
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, flags | reading_order());
     SetTextColor(dc, previous_colour);
     SetBkMode(dc, previous_mode);
 }
@@ -101,8 +103,20 @@ SIZE measure_text(HDC dc, std::wstring_view text, HFONT font)
 {
     const SelectionScope selected(dc, font);
     RECT rect{0, 0, 0, 0};
-    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | reading_order());
     return {width_of(rect), height_of(rect)};
+}
+
+UINT reading_order()
+{
+    return shown_language().direction == Direction::right_to_left ? DT_RTLREADING : 0;
+}
+
+void set_reading_order(HWND control)
+{
+    if (shown_language().direction == Direction::right_to_left)
+        SetWindowLongPtrW(control, GWL_EXSTYLE, GetWindowLongPtrW(control, GWL_EXSTYLE) | WS_EX_RTLREADING);
 }
 
 std::wstring window_text(HWND window)

@@ -1,5 +1,6 @@
 #include "app/ui/fonts_win.h"
 
+#include "app/translation.h"
 #include "app/ui/draw_primitives_win.h"
 
 #include <cwchar>
@@ -15,12 +16,34 @@ struct Faces {
     const wchar_t* icons;
 };
 
+// Segoe UI has no CJK glyphs; where the system's UI font for the script is installed, the window
+// draws in it outright, so that Latin and CJK in one line share its metrics. Without it, Segoe
+// UI stays and the system's font linking finds the glyphs.
+const wchar_t* script_face(Script script)
+{
+    switch (script) {
+    case Script::japanese:
+        return L"Yu Gothic UI";
+    case Script::korean:
+        return L"Malgun Gothic";
+    case Script::chinese_simplified:
+        return L"Microsoft YaHei UI";
+    case Script::chinese_traditional:
+        return L"Microsoft JhengHei UI";
+    default:
+        return nullptr;
+    }
+}
+
 Faces choose_faces()
 {
+    const wchar_t* icons = font_installed(L"Segoe Fluent Icons") ? L"Segoe Fluent Icons" : L"Segoe MDL2 Assets";
+    const wchar_t* script = script_face(shown_language().script);
+    if (script && font_installed(script))
+        return {script, script, icons};
     const bool variable = font_installed(L"Segoe UI Variable Text");
     return {variable ? L"Segoe UI Variable Text" : L"Segoe UI",
-            variable ? L"Segoe UI Variable Display" : L"Segoe UI",
-            font_installed(L"Segoe Fluent Icons") ? L"Segoe Fluent Icons" : L"Segoe MDL2 Assets"};
+            variable ? L"Segoe UI Variable Display" : L"Segoe UI", icons};
 }
 
 // Fonts do not come and go while the program runs, so the system is asked once.
