@@ -14,11 +14,36 @@ Gdiplus::ARGB argb(Colour colour, unsigned alpha)
            blue_of(colour);
 }
 
+namespace {
+
+// The width a mirrored DC reflects its x about: its window's client area, or a memory DC's bitmap.
+int mirror_width(HDC dc)
+{
+    if (HWND window = WindowFromDC(dc)) {
+        RECT client{};
+        GetClientRect(window, &client);
+        return client.right;
+    }
+    BITMAP bitmap{};
+    if (GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof bitmap, &bitmap))
+        return bitmap.bmWidth;
+    return 0;
+}
+
+}  // namespace
+
 GdipOwner<Gdiplus::GpGraphics> smooth_graphics(HDC dc)
 {
     Gdiplus::GpGraphics* graphics = nullptr;
     if (gdip::GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok)
         return nullptr;
+    // GDI+ draws in device pixels whatever the DC's layout: in a mirrored window it put the
+    // monogram's card, the badges and the progress fill where the left-to-right window has them.
+    if (GetLayout(dc) & LAYOUT_RTL) {
+        gdip::GdipTranslateWorldTransform(graphics, static_cast<float>(mirror_width(dc)), 0.0f,
+                                          Gdiplus::MatrixOrderPrepend);
+        gdip::GdipScaleWorldTransform(graphics, -1.0f, 1.0f, Gdiplus::MatrixOrderPrepend);
+    }
     gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
     gdip::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
     return GdipOwner<Gdiplus::GpGraphics>(graphics);

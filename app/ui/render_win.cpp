@@ -158,7 +158,7 @@ void render(const WindowModel& model, WindowView& view)
     show_status(model, view);
     keep_progress_bar(model, view);
 
-    const LayoutFacts facts = layout_facts(model, view.status_height);
+    const LayoutFacts facts = layout_facts(model, view.status_height, view.label_widths);
     const PaintedFacts painted = painted_facts(model);
     if (!rendered.laid_out || facts != rendered.facts || painted != rendered.painted) {
         rendered.facts = facts;

@@ -36,7 +36,7 @@ PromptControls place_prompt(const WindowModel& model, const WindowView& view, bo
     const PromptGeometry geometry =
         measure_prompt(dc.get(), view.areas.list_rect, shown(beta_prompt_message(model)), view.resources.fonts.subtitle,
                        view.resources.body_font_px, view.areas.prompt_extra, view.dpi);
-    return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi);
+    return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi, view.label_widths);
 }
 
 // The bar fills the progress area, and only while work runs.
@@ -61,7 +61,7 @@ void fit_window_height(WindowView& view, int content_bottom)
 
 void layout(const WindowModel& model, WindowView& view)
 {
-    const LayoutPlan plan = plan_layout(layout_facts(model, view.status_height));
+    const LayoutPlan plan = plan_layout(layout_facts(model, view.status_height, view.label_widths));
     const int dpi = view.dpi;
     PaintAreas& areas = view.areas;
 
