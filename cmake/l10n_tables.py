@@ -45,17 +45,17 @@ def read_po(path):
     entries = []
     current = {}
     field = None
-    flags = set()
+    pending_flags = set()  # the "#," lines above the next entry
 
     def close():
-        nonlocal current, flags
+        nonlocal current
         if "msgid" in current:
             if current["msgid"] != "":
                 if "msgctxt" not in current:
                     raise PoError("%s: %r has no msgctxt" % (path, current["msgid"]))
-                entries.append((current["msgctxt"], current["msgid"], current.get("msgstr", ""), flags))
+                entries.append((current["msgctxt"], current["msgid"], current.get("msgstr", ""),
+                                current.get("flags", set())))
         current = {}
-        flags = set()
 
     with open(path, encoding="utf-8") as f:
         for number, raw in enumerate(f, 1):
@@ -64,7 +64,7 @@ def read_po(path):
             if not line:
                 continue
             if line.startswith("#,"):
-                flags |= {flag.strip() for flag in line[2:].split(",")}
+                pending_flags |= {flag.strip() for flag in line[2:].split(",")}
                 continue
             if line.startswith("#"):
                 continue
@@ -78,6 +78,8 @@ def read_po(path):
                 raise PoError("%s: unknown keyword %s" % (where, keyword))
             if keyword == "msgctxt" or (keyword == "msgid" and "msgctxt" not in current):
                 close()
+                current["flags"] = pending_flags
+                pending_flags = set()
             if keyword in current:
                 raise PoError("%s: %s twice in one entry" % (where, keyword))
             current[keyword] = unquote(rest.strip(), where)
