@@ -8,6 +8,7 @@
 #include "app/site.h"
 #include "app/startup_win.h"
 #include "app/texts.h"
+#include "app/translation.h"
 #include "app/ui/draw_item_win.h"
 #include "app/ui/fonts_win.h"
 #include "app/ui/hover_win.h"
@@ -103,7 +104,9 @@ HWND MainWindow::create(HINSTANCE instance, SiteConnection site)
     AdjustWindowRectExForDpi(&bounds, window_style, FALSE, 0, dpi);
     // WM_NCCREATE takes the object; a window that is never made leaves it here to be freed.
     Creation creation{std::unique_ptr<MainWindow>(new MainWindow(std::move(site)))};
-    return CreateWindowExW(0, window_class_name, text::window_title, window_style, CW_USEDEFAULT, CW_USEDEFAULT,
+    // Mirrored, the children are too: each control, painter and the progress bar run from the right.
+    const DWORD mirrored = shown_language().direction == Direction::right_to_left ? WS_EX_LAYOUTRTL : 0;
+    return CreateWindowExW(mirrored, window_class_name, shown(text::window_title).c_str(), window_style, CW_USEDEFAULT, CW_USEDEFAULT,
                            bounds.right - bounds.left, bounds.bottom - bounds.top, nullptr, nullptr, instance,
                            &creation);
 }
@@ -214,12 +217,13 @@ void MainWindow::create_controls()
     HWND window = view_.window;
     ui::Controls& c = view_.controls;
     const auto button = [this, window](const wchar_t* label, int id) {
-        HWND created = create_child(window, L"BUTTON", label, button_style, id);
+        HWND created = create_child(window, L"BUTTON", shown(label).c_str(), button_style, id);
         ui::install_hover_tracking(created, view_);
         return created;
     };
     c.back_button = button(text::all_products, id_back_button);
     c.status_label = create_child(window, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_NOPREFIX, id_status_label);
+    ui::set_reading_order(c.status_label);
     // Unmarked, a screen reader still reads the line when the user goes to it.
     view_.status_region.mark(c.status_label);
     c.product_list = create_list(window, id_product_list);
@@ -227,7 +231,8 @@ void MainWindow::create_controls()
     c.official_button = button(text::official, id_official_button);
     c.beta_button = button(text::beta, id_beta_button);
     c.version_list = create_list(window, id_version_list);
-    c.beta_note = create_child(window, L"STATIC", model_.beta_note.c_str(), WS_CHILD | SS_NOPREFIX, id_beta_note);
+    c.beta_note = create_child(window, L"STATIC", shown(model_.beta_note).c_str(), WS_CHILD | SS_NOPREFIX, id_beta_note);
+    ui::set_reading_order(c.beta_note);
     view_.rendered.beta_note = model_.beta_note;
     c.sign_in_button = button(text::sign_in, id_sign_in_button);
     c.reopen_browser_button = button(text::open_browser_again, id_reopen_browser_button);

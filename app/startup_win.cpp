@@ -1,9 +1,11 @@
 #include "app/startup_win.h"
 
 #include "app/catalog_worker_win.h"
+#include "app/display_language_win.h"
 #include "app/main_window_win.h"
 #include "app/product_hint.h"
 #include "app/site.h"
+#include "app/translation.h"
 #include "client/logged_transport.h"
 #include "client/platform/proxy_access.h"
 #include "client/platform/scoped_win.h"
@@ -182,6 +184,9 @@ int run_installer(HINSTANCE instance, int show_command, std::string_view site_or
     // COM on this thread, the window's, for the status line's live-region mark; before the start
     // line, whose shell would otherwise be the first to use ole32.
     const client::platform::ComApartment apartment(COINIT_APARTMENTTHREADED);
+    // Before the window, which reads it without a lock; workers speak only the support log's English.
+    // After the catalog request, since the command line is split by the shell.
+    use_language(display_language());
     log_start_line(site.host);
     site.product_hint = product_hint_from_path(own_path());
     start_removing_staging_leftovers();

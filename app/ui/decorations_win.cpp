@@ -31,8 +31,12 @@ void draw_monogram(HDC dc, const RECT& tile, HFONT font, int radius, const Palet
     const SIZE w = measure_text(dc, L"W", font);
     const int left = tile.left + (width_of(tile) - (t.cx + w.cx)) / 2;
     const int top = tile.top + (height_of(tile) - t.cy) / 2;
-    draw_text(dc, L"T", {left, top, left + t.cx, top + t.cy}, font, palette.monogram_first, DT_SINGLELINE | DT_NOPREFIX);
-    draw_text(dc, L"W", {left + t.cx, top, left + t.cx + w.cx, top + w.cy}, font, palette.monogram_second, DT_SINGLELINE | DT_NOPREFIX);
+    // A mirrored window's x runs leftwards; the mark still reads T, then W, as on the icon.
+    const bool mirrored = (GetLayout(dc) & LAYOUT_RTL) != 0;
+    const int t_left = mirrored ? left + w.cx : left;
+    const int w_left = mirrored ? left : left + t.cx;
+    draw_text(dc, L"T", {t_left, top, t_left + t.cx, top + t.cy}, font, palette.monogram_first, DT_SINGLELINE | DT_NOPREFIX);
+    draw_text(dc, L"W", {w_left, top, w_left + w.cx, top + w.cy}, font, palette.monogram_second, DT_SINGLELINE | DT_NOPREFIX);
 }
 
 void draw_spaced_title(HDC dc, const RECT& card, std::wstring_view text, HFONT font, int radius,

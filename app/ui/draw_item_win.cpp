@@ -1,6 +1,7 @@
 #include "app/ui/draw_item_win.h"
 
 #include "app/catalog_choice.h"
+#include "app/translation.h"
 #include "app/ui/buttons_win.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/rows_win.h"
@@ -100,7 +101,7 @@ void draw_version_item(const WindowModel& model, const WindowView& view, const D
         return;
     }
     const catalog::CatalogBuild& build = product->builds[model.shown_builds[row]];
-    draw_version_row(item.hDC, item.rcItem, widen(build.version), widen(size_text(build.size_bytes)), row == 0,
+    draw_version_row(item.hDC, item.rcItem, widen(build.version), shown_size(build.size_bytes, shown_language()), row == 0,
                      selected, view.resources.fonts, view.dpi, view.palette);
 }
 

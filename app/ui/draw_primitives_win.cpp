@@ -1,5 +1,7 @@
 #include "app/ui/draw_primitives_win.h"
 
+#include "app/translation.h"
+
 #include <algorithm>
 
 namespace tw::app::ui {
@@ -12,11 +14,36 @@ Gdiplus::ARGB argb(Colour colour, unsigned alpha)
            blue_of(colour);
 }
 
+namespace {
+
+// The width a mirrored DC reflects its x about: its window's client area, or a memory DC's bitmap.
+int mirror_width(HDC dc)
+{
+    if (HWND window = WindowFromDC(dc)) {
+        RECT client{};
+        GetClientRect(window, &client);
+        return client.right;
+    }
+    BITMAP bitmap{};
+    if (GetObjectW(GetCurrentObject(dc, OBJ_BITMAP), sizeof bitmap, &bitmap))
+        return bitmap.bmWidth;
+    return 0;
+}
+
+}  // namespace
+
 GdipOwner<Gdiplus::GpGraphics> smooth_graphics(HDC dc)
 {
     Gdiplus::GpGraphics* graphics = nullptr;
     if (gdip::GdipCreateFromHDC(dc, &graphics) != Gdiplus::Ok)
         return nullptr;
+    // GDI+ draws in device pixels whatever the DC's layout: in a mirrored window it put the
+    // monogram's card, the badges and the progress fill where the left-to-right window has them.
+    if (GetLayout(dc) & LAYOUT_RTL) {
+        gdip::GdipTranslateWorldTransform(graphics, static_cast<float>(mirror_width(dc)), 0.0f,
+                                          Gdiplus::MatrixOrderPrepend);
+        gdip::GdipScaleWorldTransform(graphics, -1.0f, 1.0f, Gdiplus::MatrixOrderPrepend);
+    }
     gdip::GdipSetSmoothingMode(graphics, Gdiplus::SmoothingModeAntiAlias);
     gdip::GdipSetPixelOffsetMode(graphics, Gdiplus::PixelOffsetModeHalf);
     return GdipOwner<Gdiplus::GpGraphics>(graphics);
@@ -92,7 +119,7 @@ void draw_text(HDC dc, std::wstring_view text, RECT rect, HFONT font, Colour col
     const SelectionScope selected(dc, font);
     const int previous_mode = SetBkMode(dc, TRANSPARENT);
     const COLORREF previous_colour = SetTextColor(dc, colour);
-    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, flags);
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, flags | reading_order());
     SetTextColor(dc, previous_colour);
     SetBkMode(dc, previous_mode);
 }
@@ -101,8 +128,20 @@ SIZE measure_text(HDC dc, std::wstring_view text, HFONT font)
 {
     const SelectionScope selected(dc, font);
     RECT rect{0, 0, 0, 0};
-    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | reading_order());
     return {width_of(rect), height_of(rect)};
+}
+
+UINT reading_order()
+{
+    return shown_language().direction == Direction::right_to_left ? DT_RTLREADING : 0;
+}
+
+void set_reading_order(HWND control)
+{
+    if (shown_language().direction == Direction::right_to_left)
+        SetWindowLongPtrW(control, GWL_EXSTYLE, GetWindowLongPtrW(control, GWL_EXSTYLE) | WS_EX_RTLREADING);
 }
 
 std::wstring window_text(HWND window)

@@ -50,6 +50,11 @@ void stroke_round_rect(HDC dc, const RECT& rect, int radius, float pen_width, Co
 // Single text calls: transparent background, the font selected only for the call.
 void draw_text(HDC dc, std::wstring_view text, RECT rect, HFONT font, Colour colour, UINT flags);
 SIZE measure_text(HDC dc, std::wstring_view text, HFONT font);
+
+// DT_RTLREADING while the window speaks a right-to-left language, for every DrawText of it.
+UINT reading_order();
+// A static control's own text in that reading order.
+void set_reading_order(HWND control);
 std::wstring window_text(HWND window);  // at most 255 characters
 
 int width_of(const RECT& rect);

@@ -1,8 +1,13 @@
 #include "app/ui/fonts_win.h"
 
+#include "app/translation.h"
 #include "app/ui/draw_primitives_win.h"
 
+#include "app/texts.h"
+
 #include <cwchar>
+#include <map>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -15,19 +20,56 @@ struct Faces {
     const wchar_t* icons;
 };
 
-Faces choose_faces()
+// Segoe UI has no CJK glyphs; where the system's UI font for the script is installed, the window
+// draws in it outright, so that Latin and CJK in one line share its metrics. Without it, Segoe
+// UI stays and the system's font linking finds the glyphs.
+const wchar_t* script_face(Script script)
 {
-    const bool variable = font_installed(L"Segoe UI Variable Text");
-    return {variable ? L"Segoe UI Variable Text" : L"Segoe UI",
-            variable ? L"Segoe UI Variable Display" : L"Segoe UI",
-            font_installed(L"Segoe Fluent Icons") ? L"Segoe Fluent Icons" : L"Segoe MDL2 Assets"};
+    switch (script) {
+    case Script::japanese:
+        return L"Yu Gothic UI";
+    case Script::korean:
+        return L"Malgun Gothic";
+    case Script::chinese_simplified:
+        return L"Microsoft YaHei UI";
+    case Script::chinese_traditional:
+        return L"Microsoft JhengHei UI";
+    default:
+        return nullptr;
+    }
 }
 
-// Fonts do not come and go while the program runs, so the system is asked once.
+Faces choose_faces()
+{
+    const wchar_t* icons = font_installed(L"Segoe Fluent Icons") ? L"Segoe Fluent Icons" : L"Segoe MDL2 Assets";
+    const wchar_t* script = script_face(shown_language().script);
+    if (script && font_installed(script))
+        return {script, script, icons};
+    const bool variable = font_installed(L"Segoe UI Variable Text");
+    return {variable ? L"Segoe UI Variable Text" : L"Segoe UI",
+            variable ? L"Segoe UI Variable Display" : L"Segoe UI", icons};
+}
+
+// Fonts do not come and go while the program runs, so the system is asked once a language.
 const Faces& faces()
 {
-    static const Faces chosen = choose_faces();
-    return chosen;
+    static std::map<std::string_view, Faces> chosen;
+    static std::mutex guard;
+    const std::lock_guard lock(guard);
+    const auto [at, _] = chosen.try_emplace(shown_language().tag, choose_faces());
+    return at->second;
+}
+
+// Room a label leaves in its button: the body's inset and a margin each side, which "Get the new
+// Installer" in the designed 208 units still has at 144 DPI under a wide stand-in font.
+constexpr int button_padding = 24;
+constexpr int segment_padding = 24;
+constexpr int link_padding = 16;
+
+int label_units(HDC dc, const wchar_t* english, HFONT font, int padding, int dpi)
+{
+    const SIZE size = measure_text(dc, shown(english), font);
+    return (size.cx * 96 + dpi - 1) / dpi + padding;
 }
 
 int CALLBACK note_found(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
@@ -43,6 +85,25 @@ HFONT create_font(int size, int weight, const wchar_t* face, int dpi)
 }
 
 }  // namespace
+
+LabelWidths measure_labels(const WindowView& view)
+{
+    const client::platform::WindowDc screen(nullptr);
+    const HDC dc = screen.get();
+    const Fonts& f = view.resources.fonts;
+    const int dpi = view.dpi;
+    LabelWidths w;
+    w.back = label_units(dc, text::all_products, f.button, link_padding, dpi);
+    w.official = label_units(dc, text::official, f.segment_selected, segment_padding, dpi);
+    w.beta = label_units(dc, text::beta, f.segment_selected, segment_padding, dpi);
+    w.sign_in = label_units(dc, text::sign_in, f.button, button_padding, dpi);
+    w.reopen_browser = label_units(dc, text::open_browser_again, f.button, button_padding, dpi);
+    w.cancel_sign_in = label_units(dc, text::cancel, f.button, button_padding, dpi);
+    w.install = label_units(dc, text::install, f.button, button_padding, dpi);
+    w.get_new_installer = label_units(dc, text::get_new_installer, f.button, button_padding, dpi);
+    w.close = label_units(dc, text::close, f.button, button_padding, dpi);
+    return w;
+}
 
 bool font_installed(std::wstring_view face)
 {
@@ -91,6 +152,7 @@ void build_fonts(WindowView& view)
     // The labels hold the old body font until here; only now may it go.
     view.resources.fonts = f;
     view.resources.owned_fonts = std::move(owned);
+    view.label_widths = measure_labels(view);
     view.resources.body_font_px = MulDiv(15, dpi, 96);
     if (c.product_list)
         SendMessageW(c.product_list, LB_SETITEMHEIGHT, 0, scale(view, 48));

@@ -13,4 +13,7 @@ bool font_installed(std::wstring_view face);
 // The old fonts go once the controls have the new ones.
 void build_fonts(WindowView& view);
 
+// The buttons' labels, in the shown language, measured in the view's fonts (build_fonts calls it).
+LabelWidths measure_labels(const WindowView& view);
+
 }  // namespace tw::app::ui

@@ -21,16 +21,25 @@ Placement place(int x, int y, int width, int height, bool shown = true)
     return {x, y, width, height, shown};
 }
 
+int fit(int designed, int label) { return std::max(designed, label); }
+
+// A button whose right edge stays at `right` however wide its label makes it.
+Placement place_from_right(int right, int y, int designed, int label, bool shown = true)
+{
+    const int width = fit(designed, label);
+    return place(right - width, y, width, button_height, shown);
+}
+
 // The status line and, under it, the progress bar and the Install and Close buttons of the
 // version screen; returns the content bottom.
-int place_status_and_buttons(LayoutPlan& plan, int y, int status_height)
+int place_status_and_buttons(LayoutPlan& plan, int y, int status_height, const LabelWidths& labels)
 {
     const int s = status_height;
     plan.status_rect = {content_left, y, content_right, y + s};
     plan.status_label = place(content_left, y, content_width, s);
     plan.progress_rect = {content_left, y + s + 6, content_right, y + s + 12};
-    plan.close_button = place(432, y + s + 24, 108, button_height);
-    plan.install_button = place(300, y + s + 24, 128, button_height);
+    plan.close_button = place_from_right(540, y + s + 24, 108, labels.close);
+    plan.install_button = place_from_right(plan.close_button.x - 4, y + s + 24, 128, labels.install);
     return y + s + 84;
 }
 
@@ -49,10 +58,12 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
     const bool back = facts.product_count > 1;
     const int d = back ? 0 : -28;
 
-    plan.back_button = place(14, 76, 120, 36, back);
+    const LabelWidths& labels = facts.labels;
+    plan.back_button = place(14, 76, fit(120, labels.back), 36, back);
     plan.title_rect = {content_left, 116 + d, content_right, 148 + d};
-    plan.official_button = place(24, 160 + d, 112, 40);
-    plan.beta_button = place(140, 160 + d, 96, 40, facts.beta_available);
+    plan.official_button = place(24, 160 + d, fit(112, labels.official), 40);
+    const int beta_left = plan.official_button.x + plan.official_button.width + 4;
+    plan.beta_button = place(beta_left, 160 + d, fit(96, labels.beta), 40, facts.beta_available);
     plan.divider_rect = {content_left, 200 + d, content_right, 201 + d};
 
     const int h = version_rows(facts) * version_row_height;
@@ -82,16 +93,17 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
     } else if (facts.betas_need_sign_in && facts.beta_builds > 0) {
         if (needed || waiting) {
             plan.beta_note = place(content_left, y, content_width, 22);
-            plan.sign_in_button = place(20, sign_in_y, 228, button_height, needed);
-            plan.reopen_browser_button = place(224, sign_in_y, 224, button_height, waiting);
-            plan.cancel_sign_in_button = place(448, sign_in_y, 92, button_height, waiting);
+            plan.sign_in_button = place(20, sign_in_y, fit(228, labels.sign_in), button_height, needed);
+            plan.cancel_sign_in_button = place_from_right(540, sign_in_y, 92, labels.cancel_sign_in, waiting);
+            plan.reopen_browser_button = place_from_right(plan.cancel_sign_in_button.x, sign_in_y, 224,
+                                                          labels.reopen_browser, waiting);
             plan.code_rect = {content_left, 266 + d + h, 220, 302 + d + h};
         }
         // The sign-in area keeps its room on both channels so that the window does not jump.
         y = 314 + d + h;
     }
 
-    plan.content_bottom = place_status_and_buttons(plan, y, facts.status_height);
+    plan.content_bottom = place_status_and_buttons(plan, y, facts.status_height, labels);
 }
 
 void plan_products(const LayoutFacts& facts, LayoutPlan& plan)
@@ -137,10 +149,11 @@ void plan_products(const LayoutFacts& facts, LayoutPlan& plan)
     int button_row = r1;
     if (facts.self_update_offered) {
         plan.progress_rect = {content_left, r1, content_right, r2};
-        plan.install_button = place(224, r3, 208, button_height);
         button_row = r3;
     }
-    plan.close_button = place(432, button_row, 108, button_height);
+    plan.close_button = place_from_right(540, button_row, 108, facts.labels.close);
+    if (facts.self_update_offered)
+        plan.install_button = place_from_right(plan.close_button.x, r3, 208, facts.labels.get_new_installer);
     plan.content_bottom = button_row + 60;
 }
 
@@ -170,7 +183,7 @@ UnitRect to_pixels(const UnitRect& units, int dpi)
             scale_to_dpi(units.bottom, dpi)};
 }
 
-PromptControls place_prompt_controls(const UnitRect& area, bool waiting, int dpi)
+PromptControls place_prompt_controls(const UnitRect& area, bool waiting, int dpi, const LabelWidths& labels)
 {
     const auto px = [dpi](int units) { return scale_to_dpi(units, dpi); };
     const int cx = area.left + area.width() / 2;
@@ -181,12 +194,15 @@ PromptControls place_prompt_controls(const UnitRect& area, bool waiting, int dpi
         const int code_width = px(196);
         const int code_left = cx - code_width / 2;
         controls.code_rect = {code_left, top, code_left + code_width, top + px(36)};
-        const int pair_left = cx - px(316) / 2;
-        controls.reopen_browser_button = {pair_left, top + px(44), px(224), px(44), true};
-        controls.cancel_sign_in_button = {pair_left + px(224), top + px(44), px(92), px(44), true};
+        const int reopen = px(fit(224, labels.reopen_browser));
+        const int cancel = px(fit(92, labels.cancel_sign_in));
+        const int pair_left = cx - (reopen + cancel) / 2;
+        controls.reopen_browser_button = {pair_left, top + px(44), reopen, px(44), true};
+        controls.cancel_sign_in_button = {pair_left + reopen, top + px(44), cancel, px(44), true};
     } else {
         const int top = area.top + (area.height() - px(44)) / 2;
-        controls.sign_in_button = {cx - px(228) / 2, top, px(228), px(44), true};
+        const int sign_in = px(fit(228, labels.sign_in));
+        controls.sign_in_button = {cx - sign_in / 2, top, sign_in, px(44), true};
     }
     return controls;
 }

@@ -30,6 +30,21 @@ struct Placement {
     friend bool operator==(const Placement&, const Placement&) = default;
 };
 
+// The width, in units, each button's label takes in the window's font and language, padding
+// included; a button is never narrower than its design, and grows to hold a longer label.
+struct LabelWidths {
+    int back = 0;
+    int official = 0;
+    int beta = 0;
+    int sign_in = 0;
+    int reopen_browser = 0;
+    int cancel_sign_in = 0;
+    int install = 0;
+    int get_new_installer = 0;
+    int close = 0;
+    friend bool operator==(const LabelWidths&, const LabelWidths&) = default;
+};
+
 // What the placement depends on; the window reads these from its state.
 struct LayoutFacts {
     Screen screen = Screen::products;
@@ -45,6 +60,7 @@ struct LayoutFacts {
     BetaGate beta_gate = BetaGate::none;
     int shown_build_count = 0;
     int status_height = 24;         // units
+    LabelWidths labels;
     friend bool operator==(const LayoutFacts&, const LayoutFacts&) = default;
 };
 
@@ -95,6 +111,7 @@ struct PromptControls {
     Placement reopen_browser_button;
     Placement cancel_sign_in_button;
 };
-PromptControls place_prompt_controls(const UnitRect& extra_area_px, bool waiting, int dpi);
+PromptControls place_prompt_controls(const UnitRect& extra_area_px, bool waiting, int dpi,
+                                     const LabelWidths& labels = {});
 
 }  // namespace tw::app::ui

@@ -7,6 +7,6 @@
 namespace tw::app::ui {
 
 // `status_height`: units the status text takes, as the window measured it in its font.
-LayoutFacts layout_facts(const WindowModel& model, int status_height);
+LayoutFacts layout_facts(const WindowModel& model, int status_height, const LabelWidths& labels = {});
 
 }  // namespace tw::app::ui

@@ -1,6 +1,7 @@
 #include "app/ui/painter_win.h"
 
 #include "app/texts.h"
+#include "app/translation.h"
 #include "app/ui/decorations_win.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/prompt_panel_win.h"
@@ -33,7 +34,7 @@ void paint_header(const WindowView& view, HDC dc, const RECT& client)
     draw_text(dc, text::brand, {left, 0, left + brand.cx, band}, view.resources.fonts.heading, palette.text,
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     const int second = left + brand.cx + scale(view, 8);
-    draw_text(dc, text::brand_suffix, {second, 0, client.right, band}, view.resources.fonts.heading, palette.text_muted,
+    draw_text(dc, shown(text::brand_suffix), {second, 0, client.right, band}, view.resources.fonts.heading, palette.text_muted,
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
@@ -43,7 +44,7 @@ std::wstring page_title(const WindowModel& model)
         if (const catalog::CatalogProduct* product = selected_product(model))
             return client::platform::widen(product->name);
     }
-    return text::products_title;
+    return shown(text::products_title);
 }
 
 void paint_empty_state(const WindowModel& model, const WindowView& view, HDC dc)
@@ -55,10 +56,10 @@ void paint_empty_state(const WindowModel& model, const WindowView& view, HDC dc)
     SelectClipRgn(dc, clip.get());
 
     if (model.channel == Channel::beta) {
-        draw_prompt_panel(dc, panel, beta_glyph, beta_prompt_message(model), view.resources.fonts.icon, view.resources.fonts.subtitle, view.resources.body_font_px,
+        draw_prompt_panel(dc, panel, beta_glyph, shown(beta_prompt_message(model)), view.resources.fonts.icon, view.resources.fonts.subtitle, view.resources.body_font_px,
                           view.areas.prompt_extra, view.dpi, view.palette);
     } else {
-        draw_prompt_panel(dc, panel, official_glyph, text::no_official_releases, view.resources.fonts.icon, view.resources.fonts.subtitle,
+        draw_prompt_panel(dc, panel, official_glyph, shown(text::no_official_releases), view.resources.fonts.icon, view.resources.fonts.subtitle,
                           view.resources.body_font_px, 0, view.dpi, view.palette);
     }
     SelectClipRgn(dc, nullptr);

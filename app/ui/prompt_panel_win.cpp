@@ -103,7 +103,7 @@ PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view messa
     if (!message.empty()) {
         const SelectionScope selected(dc, font);
         DrawTextW(dc, message.data(), static_cast<int>(message.size()), &wrapped,
-                  DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+                  DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX | reading_order());
     }
     geometry.text = {text_left, text_top, text_left + text_width, std::max<LONG>(text_top + h, wrapped.bottom)};
 

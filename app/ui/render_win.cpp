@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/texts.h"
+#include "app/translation.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/model_layout.h"
 #include "app/ui/progress_bar_win.h"
@@ -33,7 +34,7 @@ std::vector<std::wstring> version_rows(const WindowModel& model)
     std::vector<std::wstring> rows;
     if (const catalog::CatalogProduct* product = selected_product(model)) {
         for (const std::size_t index : model.shown_builds)
-            rows.push_back(widen(product->builds[index].version) + (rows.empty() ? text::latest_suffix : L""));
+            rows.push_back(widen(product->builds[index].version) + (rows.empty() ? shown(text::latest_suffix) : L""));
     }
     return rows;
 }
@@ -50,12 +51,13 @@ bool show_rows(HWND list, const std::vector<std::wstring>& rows, std::vector<std
     return true;
 }
 
-void show_text(HWND control, const std::wstring& text, std::wstring& shown)
+// `rendered` keeps the English, which is what the model holds.
+void show_text(HWND control, const std::wstring& text, std::wstring& rendered)
 {
-    if (text == shown)
+    if (text == rendered)
         return;
-    SetWindowTextW(control, text.c_str());
-    shown = text;
+    SetWindowTextW(control, shown(text).c_str());
+    rendered = text;
 }
 
 int measure_status_height(const WindowView& view, const std::wstring& text)
@@ -69,8 +71,9 @@ int measure_status_height(const WindowView& view, const std::wstring& text)
         return minimum_height;
     const SelectionScope font(dc.get(), view.resources.fonts.body);
     RECT bounds{0, 0, MulDiv(512, view.dpi, 96), 0};
-    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &bounds,
-              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    const std::wstring line = shown(text);
+    DrawTextW(dc.get(), line.c_str(), static_cast<int>(line.size()), &bounds,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | reading_order());
     return std::max(MulDiv(bounds.bottom - bounds.top, 96, view.dpi) + 4, minimum_height);
 }
 
@@ -83,7 +86,7 @@ void show_status(const WindowModel& model, WindowView& view)
     const bool new_sentence = model.status.text != rendered.status_text;
     if (new_sentence)
         view.status_height = measure_status_height(view, model.status.text);
-    SetWindowTextW(label, model.status.text.c_str());
+    SetWindowTextW(label, shown(model.status.text).c_str());
     InvalidateRect(label, nullptr, TRUE);
     // A colour change alone says nothing new, and a cleared line has nothing to say.
     if (new_sentence && !model.status.text.empty())
@@ -155,7 +158,7 @@ void render(const WindowModel& model, WindowView& view)
     show_status(model, view);
     keep_progress_bar(model, view);
 
-    const LayoutFacts facts = layout_facts(model, view.status_height);
+    const LayoutFacts facts = layout_facts(model, view.status_height, view.label_widths);
     const PaintedFacts painted = painted_facts(model);
     if (!rendered.laid_out || facts != rendered.facts || painted != rendered.painted) {
         rendered.facts = facts;

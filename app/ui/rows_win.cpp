@@ -1,6 +1,7 @@
 #include "app/ui/rows_win.h"
 
 #include "app/texts.h"
+#include "app/translation.h"
 #include "app/ui/draw_primitives_win.h"
 
 #include <algorithm>
@@ -49,7 +50,7 @@ void draw_version_row(HDC dc, const RECT& row, std::wstring_view version, std::w
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 
     if (latest) {
-        constexpr std::wstring_view badge = text::latest_badge;
+        const std::wstring badge = shown(text::latest_badge);
         const SIZE text = measure_text(dc, badge, fonts.badge);
         const int pill_width = text.cx + scale_to_dpi(16, dpi);
         const int pill_height = text.cy + scale_to_dpi(4, dpi);

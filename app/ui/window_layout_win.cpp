@@ -1,6 +1,7 @@
 #include "app/ui/window_layout_win.h"
 
 #include "app/ui/draw_primitives_win.h"
+#include "app/translation.h"
 #include "app/ui/layout.h"
 #include "app/ui/model_layout.h"
 #include "app/ui/prompt_panel_win.h"
@@ -33,9 +34,9 @@ PromptControls place_prompt(const WindowModel& model, const WindowView& view, bo
 {
     const client::platform::WindowDc dc(view.window);
     const PromptGeometry geometry =
-        measure_prompt(dc.get(), view.areas.list_rect, beta_prompt_message(model), view.resources.fonts.subtitle,
+        measure_prompt(dc.get(), view.areas.list_rect, shown(beta_prompt_message(model)), view.resources.fonts.subtitle,
                        view.resources.body_font_px, view.areas.prompt_extra, view.dpi);
-    return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi);
+    return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi, view.label_widths);
 }
 
 // The bar fills the progress area, and only while work runs.
@@ -60,7 +61,7 @@ void fit_window_height(WindowView& view, int content_bottom)
 
 void layout(const WindowModel& model, WindowView& view)
 {
-    const LayoutPlan plan = plan_layout(layout_facts(model, view.status_height));
+    const LayoutPlan plan = plan_layout(layout_facts(model, view.status_height, view.label_widths));
     const int dpi = view.dpi;
     PaintAreas& areas = view.areas;
 

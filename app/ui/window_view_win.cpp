@@ -16,6 +16,9 @@ bool BackBuffer::ensure(HDC screen, int width, int height)
         bitmap_.reset();
         return false;
     }
+    // The window's own layout, so that a mirrored window paints in the coordinates its controls
+    // have, and the copy onto the window is not mirrored a second time.
+    SetLayout(dc_->get(), GetLayout(screen));
     width_ = width;
     height_ = height;
     return true;

@@ -130,6 +130,7 @@ struct WindowView {
     HWND hovered_button = nullptr;
     HWND focused_list = nullptr;
     int status_height = 24;  // units: the measured status text
+    LabelWidths label_widths;  // the buttons' labels in the fonts and language, measured with them
     Rendered rendered;
 };
 

@@ -37,6 +37,7 @@
 //   accessible ID          the control's client object through AccessibleObjectFromWindow: role (and
 //                          its text), name, value (null when it has none) and state
 //   position ID            a progress bar's position and the top of its range
+//   mirroring ID ID        WS_EX_LAYOUTRTL on the window; the two controls' left edges on the screen
 
 #include "driver_accessibility.h"
 #include "driver_capture.h"
@@ -336,6 +337,7 @@ private:
     Reply close(const Args&);
     Reply post_private(const Args& args);
     Reply dpi(const Args&);
+    Reply mirroring(const Args&);
     Reply seen_text(const Args& args);
     Reply memory(const Args&);
     Reply watch_events(const Args&);
@@ -372,6 +374,7 @@ const Driver::Command Driver::commands_[] = {
     {L"close", 0, true, &Driver::close},
     {L"post-private", 2, true, &Driver::post_private},
     {L"dpi", 0, true, &Driver::dpi},
+    {L"mirroring", 2, true, &Driver::mirroring},
     {L"seen-text", 3, false, &Driver::seen_text},
     {L"memory", 0, true, &Driver::memory},
     {L"watch-events", 0, true, &Driver::watch_events},
@@ -764,6 +767,24 @@ Reply Driver::post_private(const Args& args)
 Reply Driver::dpi(const Args&)
 {
     return success(json_object({{"window", json_int(GetDpiForWindow(main_))}, {"system", json_int(GetDpiForSystem())}}));
+}
+
+// Whether the window is laid out right to left, and the screen x of two controls' left edges
+// (a mirrored window's own coordinates hide which is left of which).
+Reply Driver::mirroring(const Args& args)
+{
+    Reply error;
+    const auto first = control(args[0], error);
+    if (!first) return error;
+    const auto second = control(args[1], error);
+    if (!second) return error;
+    RECT a{};
+    RECT b{};
+    GetWindowRect(*first, &a);
+    GetWindowRect(*second, &b);
+    const LONG_PTR style = GetWindowLongPtrW(main_, GWL_EXSTYLE);
+    return success(json_object({{"layout_rtl", json_bool((style & WS_EX_LAYOUTRTL) != 0)},
+                                {"first_left", json_int(a.left)}, {"second_left", json_int(b.left)}}));
 }
 
 double unix_ms(FILETIME time)

@@ -112,6 +112,8 @@ std::optional<Pixels> capture(HWND window, CaptureArea area)
     if (!memory.get() || !bitmap.get() || !bits) return std::nullopt;
 
     const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+    // A mirrored window's DC would hand its pixels over reflected: take them as the screen has them.
+    SetLayout(source.get(), 0);
     const BOOL copied = BitBlt(memory.get(), 0, 0, pixels.width, pixels.height, source.get(), r.left, r.top,
                                SRCCOPY | CAPTUREBLT);
     GdiFlush();

@@ -423,7 +423,7 @@ class Program:
     proof of a run into the test's own folder.
     """
 
-    def __init__(self, config, work_dir, file_name, env=None, program=None, wrapper=()):
+    def __init__(self, config, work_dir, file_name, env=None, program=None, wrapper=(), args=()):
         self.path = os.path.join(work_dir, file_name)
         shutil.copyfile(program or config.program, self.path)
         # Under Wine the Installer's sessions read http_proxy: a proxy of the shell's must not
@@ -431,7 +431,7 @@ class Program:
         environment = {name: value for name, value in os.environ.items() if name.lower() != "http_proxy"}
         environment.update(env or {})
         with open(os.path.join(work_dir, "program.out"), "wb") as output:
-            self.process = subprocess.Popen([*wrapper, config.wine_run, self.path], stdin=subprocess.DEVNULL,
+            self.process = subprocess.Popen([*wrapper, config.wine_run, self.path, *args], stdin=subprocess.DEVNULL,
                                             stdout=output, stderr=subprocess.STDOUT, cwd=work_dir,
                                             env=environment)
 
@@ -459,7 +459,8 @@ class InstallerTestCase(unittest.TestCase):
         self.assertEqual(self.staged_since_setup(), [])
 
     def start(self, catalog="single-product.json", catalog_status=None, site=True,
-              file_name="TarnwickInstaller.exe", site_args=(), program_env=None, program=None, wrapper=()):
+              file_name="TarnwickInstaller.exe", site_args=(), program_env=None, program=None, wrapper=(),
+              program_args=()):
         """site: True for the dev site, False for none, or a server of the test's own that already
         listens on the site's port; program: another build of the Installer; wrapper: a command
         line that runs the program's Wine command (as its last arguments)."""
@@ -473,7 +474,7 @@ class InstallerTestCase(unittest.TestCase):
             self.site = site
         elif port_is_open(self.config.site_port):
             raise HarnessError("port %d must be free for this test" % self.config.site_port)
-        self.program = Program(self.config, self.work_dir, file_name, program_env, program, wrapper)
+        self.program = Program(self.config, self.work_dir, file_name, program_env, program, wrapper, program_args)
         self.addCleanup(self.program.stop)
         if self.secrets is not None:
             browser_log = os.path.join(self.work_dir, "browser.log")
