@@ -21,9 +21,9 @@ from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, windows
 from sample_site import SampleSite
 import test_look
 
-spec = importlib.util.spec_from_file_location("l10n_tables", os.path.join(harness.SOURCE, "cmake", "l10n_tables.py"))
-l10n_tables = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(l10n_tables)
+loader_spec = importlib.util.spec_from_file_location("l10n_tables", os.path.join(harness.SOURCE, "cmake", "l10n_tables.py"))
+l10n_tables = importlib.util.module_from_spec(loader_spec)
+loader_spec.loader.exec_module(l10n_tables)
 
 L10N = os.path.join(harness.SOURCE, "l10n")
 TEMPLATE = l10n_tables.read_po(os.path.join(L10N, "texts.pot"))
