@@ -38,7 +38,12 @@ struct Fake {
     std::optional<FlowReport> report;
     FlowSteps steps;
 
-    void step(const char* name) { ran += (ran.empty() ? "" : " ") + std::string(name); }
+    void step(const char* name)
+    {
+        if (!ran.empty())
+            ran += ' ';
+        ran += name;
+    }
 
     Fake()
     {
