@@ -394,8 +394,7 @@ private:
         if (cancelled())
             return try_cancelled();
         for (;;) {
-            // Never past the body's bound (the announced length, else the catalog's size and its
-            // margin): whatever a server sends beyond it is not the file.
+            // Never past the body's bound: whatever a server sends beyond it is not the file.
             const DWORD room = room_left(buffer.size());
             DWORD filled = 0;
             std::string error;
