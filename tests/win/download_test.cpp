@@ -34,11 +34,6 @@ using ::testing::Each;
 using ::testing::Eq;
 using Json = nlohmann::json;
 
-bool saved(const DownloadResult& result)
-{
-    return result.outcome == DownloadOutcome::saved;
-}
-
 constexpr char installer_user_agent[] = "tarnwick-installer/1.0.0 (windows; release)";
 constexpr wchar_t foreign_refusal[] = L"The download pointed somewhere other than Tarnwick's own addresses.";
 
@@ -162,7 +157,7 @@ protected:
     // A failed download tells where it would have saved, yet nothing of it is on disk.
     static void expect_nothing_saved(const DownloadResult& result)
     {
-        EXPECT_FALSE(saved(result));
+        EXPECT_NE(result.outcome, DownloadOutcome::saved);
         EXPECT_FALSE(result.file.valid());
         if (!result.path.empty()) {
             EXPECT_FALSE(exists(result.path));
@@ -184,7 +179,7 @@ TEST_F(Download, SavesTheWholeFileHeldAgainstChange)
 {
     Progress progress;
     DownloadResult result = fetch(site_url("/bytes/600000"), "", "localhost", L"setup.exe", progress.callable());
-    ASSERT_TRUE(saved(result)) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     EXPECT_EQ(result.status, 200u);
     EXPECT_TRUE(result.message.empty());
     EXPECT_EQ(progress.written.back(), 600000);
@@ -210,7 +205,7 @@ TEST_F(Download, RedirectsOnTheSiteHostKeepThePassAndThePort)
 {
     const std::string pass = granted_pass(600);
     DownloadResult result = fetch(site_url("/hops/5/bytes/100"), pass);
-    ASSERT_TRUE(saved(result)) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     const auto requests = seen();
     ASSERT_EQ(requests.size(), 6u);  // five hops, absolute and "/"-relative by turns, then the file
     for (const Seen& request : requests) {
@@ -287,8 +282,8 @@ TEST_F(Download, BetaDownloadsTakeOnlyALivePass)
     for (const auto& c : cases) {
         DownloadResult result = fetch(site_url("/downloads/guarded-beta.bin"), granted_pass(c.lifetime_s));
         EXPECT_EQ(result.status, c.status) << c.lifetime_s;
-        EXPECT_EQ(saved(result), c.status == 200) << c.lifetime_s;
-        if (saved(result))
+        EXPECT_EQ(result.outcome == DownloadOutcome::saved, c.status == 200) << c.lifetime_s;
+        if (result.outcome == DownloadOutcome::saved)
             release(result);
     }
 }
@@ -307,7 +302,7 @@ TEST_F(Download, WithoutALengthEverythingIsSavedAgainstATotalOfZero)
     Progress progress;
     DownloadResult result = fetch(site_url("/bytes/300000?unsized=1"), "", "localhost", L"setup.exe",
                                   progress.callable());
-    ASSERT_TRUE(saved(result)) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     EXPECT_EQ(progress.written.back(), 300000);
     EXPECT_THAT(progress.expected, Each(Eq(0)));
     release(result);
@@ -334,10 +329,10 @@ TEST_F(Download, TheCatalogsSizeBoundsTheBody)
     for (const auto& c : cases) {
         DownloadRequest request{site_url(c.target), "localhost", installer_user_agent, "", L"setup.exe", mib, c.strict};
         DownloadResult result = download_file(request, nullptr, nullptr);
-        EXPECT_EQ(saved(result), c.ok) << c.name;
+        EXPECT_EQ(result.outcome == DownloadOutcome::saved, c.ok) << c.name;
         EXPECT_LE(result.bytes_fetched, c.fetched_at_most) << c.name;
         EXPECT_EQ(result.failure, c.ok ? DownloadFailureKind::other : DownloadFailureKind::too_long) << c.name;
-        if (saved(result))
+        if (result.outcome == DownloadOutcome::saved)
             release(result);
         else
             expect_nothing_saved(result);
@@ -365,7 +360,7 @@ TEST_F(Download, CancelLeavesNothing)
 TEST_F(Download, AClimbingFileNameStaysInItsOwnFolder)
 {
     DownloadResult result = fetch(site_url("/bytes/10"), "", "localhost", L"..\\..\\..\\Windows\\evil.exe");
-    ASSERT_TRUE(saved(result)) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     const std::wstring folder = tw::download::parent_folder(result.path);
     EXPECT_EQ(tw::download::parent_folder(folder), staging_parent());
     EXPECT_EQ(result.path, folder + L"\\......Windowsevil.exe");
@@ -376,7 +371,8 @@ TEST_F(Download, EachDownloadHasAFolderOfItsOwn)
 {
     DownloadResult first = fetch(site_url("/bytes/10"));
     DownloadResult second = fetch(site_url("/bytes/10"));
-    ASSERT_TRUE(saved(first) && saved(second));
+    ASSERT_EQ(first.outcome, DownloadOutcome::saved);
+    ASSERT_EQ(second.outcome, DownloadOutcome::saved);
     const std::wstring folders[] = {tw::download::parent_folder(first.path), tw::download::parent_folder(second.path)};
     EXPECT_NE(folders[0], folders[1]);
     for (const std::wstring& folder : folders) {
@@ -392,7 +388,7 @@ TEST_F(Download, EachDownloadHasAFolderOfItsOwn)
 TEST_F(Download, AFileOpenElsewhereSurvivesItsDiscard)
 {
     DownloadResult result = fetch(site_url("/bytes/10"));
-    ASSERT_TRUE(saved(result)) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     result.file.reset();
     const HANDLE reader = CreateFileW(result.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                       nullptr);
@@ -411,7 +407,7 @@ TEST_F(Download, ThePassGoesToTheSiteHostOnly)
     const std::string pass = granted_pass(600);
     const std::string file = site_url("/bytes/1000", "downloads.tarnwick.test");
     DownloadResult result = fetch(site_url("/moved?to=" + file, "tarnwick.test"), pass, "tarnwick.test");
-    ASSERT_TRUE(saved(result)) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     const auto requests = seen();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].host, "tarnwick.test:" + site_port());
@@ -500,7 +496,7 @@ TEST_F(Download, ProgressIsToldAsPiecesArrive)
     Progress progress;
     DownloadResult result = fetch(site_url("/bytes/200000?rate=400000"), "", "localhost", L"setup.exe",
                                   progress.callable());
-    ASSERT_TRUE(saved(result)) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     EXPECT_GT(progress.written.size(), 2u);
     EXPECT_LT(progress.written.front(), 200000);
     EXPECT_EQ(progress.written.back(), 200000);
