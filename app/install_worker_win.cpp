@@ -1,8 +1,7 @@
 #include "app/install_worker_win.h"
 
+#include "app/install_flow.h"
 #include "app/messages_win.h"
-#include "app/outcomes.h"
-#include "app/texts.h"
 #include "app/workers_win.h"
 #include "client/platform/support_log_file.h"
 #include "client/platform/text.h"
@@ -11,9 +10,12 @@
 #include "download/platform/runners.h"
 #include "download/platform/staging.h"
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 
 namespace tw::app {
 namespace {
@@ -53,120 +55,71 @@ download::DownloadResult fetch(const DownloadJob& job)
     return result;
 }
 
-DownloadFailure failure_of(const download::DownloadResult& result)
+FlowJob flow_job(const DownloadJob& job, JobKind kind, std::wstring label)
 {
-    return {result.cancelled,    result.error_code,  result.status,       result.failure,
-            result.volume,       result.needed_bytes, result.through_proxy};
+    return {kind, widen(job.site_host), job.sha256, job.publisher, std::move(label), job.state};
 }
 
-bool closed(const DownloadJob& job)
+// Release the held file before removing the folder it is in.
+void discard(download::DownloadResult& held)
 {
-    return job.state->cancel.load();
+    held.file.reset();
+    download::discard_download(held.path);
 }
 
-// The hash first; the signature only for a file that is what the catalog describes; last, the
-// folder it will run from, since a file planted beside a setup is loaded by it. A Close stops the
-// hash between two reads, and the signature check, which cannot be stopped, is not begun after it.
-bool passes_checks(const DownloadJob& job, const download::DownloadResult& download)
+Seal seal(const download::DownloadResult& held)
 {
-    hand_report(target_of(job), WorkerNote::checking);
-    const std::string actual = download::file_sha256_hex(download.file.get(), &job.state->cancel);
-    if (closed(job))
-        return false;
-    const bool hash_ok = hash_matches(actual, job.sha256);
-    log_step(support_log::HashStep{job.sha256, actual, hash_ok});
-    if (!hash_ok)
-        return false;
-    const download::SignatureCheck signature =
-        download::check_signature(download.file.get(), download.path, widen(job.publisher));
-    log_step(support_log::SignerStep{narrow(signature.signer), job.publisher, signature.ok});
-    if (!signature.ok)
-        return false;
-    return download::staging_folder_holds_only(download.path);
+    if (!download::staging_folder_holds_only(held.path))
+        return {SealEnd::crowded, {}};
+    std::optional<std::wstring> path = download::staged_file_to_run(held.file.get(), held.path);
+    return path ? Seal{SealEnd::sealed, std::move(*path)} : Seal{SealEnd::moved, {}};
 }
 
-Status attention(std::wstring text)
+void hand_end(const ReportTarget& target, FlowReport end)
 {
-    return {std::move(text), StatusKind::attention};
+    std::visit([&target](auto& report) { hand_report(target, std::move(report)); }, end);
 }
 
-std::optional<Status> check_and_run(const InstallJob& job, const download::DownloadResult& download)
+// The Win32 steps of one job. They share `held`, the download held open from its checks to its
+// run, which the worker keeps for as long as the job runs.
+FlowSteps platform_steps(const DownloadJob& job, download::DownloadResult& held)
 {
-    const std::wstring host = widen(job.site_host);
-    if (!passes_checks(job, download))
-        return closed(job) ? std::nullopt : std::optional(attention(text::check_failed(host)));
-    // Started by the path the held handle resolves to: a junction turned above the folder during
-    // the elevation prompt would have had the shell start another file by the staged path.
-    const std::optional<std::wstring> path = download::staged_file_to_run(download.file.get(), download.path);
-    if (!path)
-        return attention(text::staging_unsafe(host));
-    // The window may have been closed while the file was checked: then nothing is started.
-    if (!claim_setup_start(job.state->gate))
-        return std::nullopt;
-    hand_report(target_of(job), WorkerNote::installer_open);
-    const download::InstallerRun run = download::run_installer_elevated(*path);
-    log_step(support_log::SetupStep{run.started, run.declined, run.exit_code, narrow(run.message)});
-    mark_setup_ended(job.state->gate);
-    return install_run_message({run.started, run.declined, run.exit_code}, job.label, host);
+    const ReportTarget target = target_of(job);
+    FlowSteps steps;
+    steps.download = [&job, &held] {
+        held = fetch(job);
+        return static_cast<const download::DownloadReport&>(held);
+    };
+    steps.hash = [&held](const std::atomic<bool>& cancel) {
+        return download::file_sha256_hex(held.file.get(), &cancel);
+    };
+    steps.signer = [&job, &held] {
+        const download::SignatureCheck check =
+            download::check_signature(held.file.get(), held.path, widen(job.publisher));
+        return SignerAnswer{check.ok, narrow(check.signer)};
+    };
+    steps.seal = [&held] { return seal(held); };
+    steps.report = [target](FlowReport end) { hand_end(target, std::move(end)); };
+    steps.note = [target](WorkerNote note) { hand_report(target, note); };
+    steps.log = [](const support_log::Step& step) { log_step(step); };
+    steps.discard = [&held] { discard(held); };
+    return steps;
 }
 
 void install_worker(std::unique_ptr<InstallJob> job)
 {
-    WorkResult result;
-    download::DownloadResult download = fetch(*job);
-    if (download.ok) {
-        result.status = check_and_run(*job, download);
-        download.file.reset();
-        download::discard_download(download.path);
-    } else {
-        WorkOutcome outcome = install_download_failure(failure_of(download), download.pass_sent, widen(job->site_host));
-        if (!outcome.message.empty())
-            result.status = attention(std::move(outcome.message));
-        result.pass_ended = outcome.pass_ended;
-    }
-    hand_report(target_of(*job), std::move(result));
-}
-
-// Ends in a WorkResult, or nothing once the new Installer runs: then this one closes.
-std::optional<WorkResult> replace_installer(const SelfUpdateJob& job)
-{
-    WorkResult result;
-    download::DownloadResult download = fetch(job);
-    if (!download.ok) {
-        if (std::wstring message = self_update_download_failure(failure_of(download), widen(job.site_host));
-            !message.empty())
-            result.status = attention(std::move(message));
-        return result;
-    }
-    const std::wstring host = widen(job.site_host);
-    const bool checked = passes_checks(job, download);
-    const std::optional<std::wstring> path =
-        checked ? download::staged_file_to_run(download.file.get(), download.path) : std::nullopt;
-    if (!checked) {
-        if (!closed(job))
-            result.status = attention(text::check_failed(host));
-    } else if (!path) {
-        result.status = attention(text::staging_unsafe(host));
-    } else if (claim_setup_start(job.state->gate)) {
-        std::wstring reason;
-        const bool started = download::run_new_installer(*path, reason);
-        log_step(support_log::HandOverStep{started, narrow(reason)});
-        mark_setup_ended(job.state->gate);
-        if (started)
-            return std::nullopt;  // the new Installer runs from the staged file, so it stays
-        result.status = attention(text::installer_not_started(host));
-    }
-    download.file.reset();
-    download::discard_download(download.path);
-    return result;
+    download::DownloadResult held;
+    FlowSteps steps = platform_steps(*job, held);
+    steps.run = download::run_installer_elevated;
+    run_job(flow_job(*job, JobKind::install, job->label), steps);
 }
 
 void self_update_worker(std::unique_ptr<SelfUpdateJob> job)
 {
-    if (auto result = replace_installer(*job))
-        hand_report(target_of(*job), std::move(*result));
-    else
-        hand_report(target_of(*job), SelfUpdateLaunched{});
+    download::DownloadResult held;
+    FlowSteps steps = platform_steps(*job, held);
+    steps.run = download::run_new_installer;
+    run_job(flow_job(*job, JobKind::self_update, {}), steps);
 }
 
 }  // namespace

@@ -220,8 +220,8 @@ Run downloader(const std::string& url, const std::string& site_host, PrivateByte
     tw::download::DownloadResult result = tw::download::download_file(request, progress, nullptr);
     result.file.reset();
     stopwatch.stop(run);
-    run.ok = result.ok;
-    if (!result.ok)
+    run.ok = result.outcome == tw::download::DownloadOutcome::saved;
+    if (!run.ok)
         std::fprintf(stderr, "bench_download: %ls\n", result.message.c_str());
     tw::download::discard_download(result.path);
     return run;

@@ -77,11 +77,12 @@ private:
     bool kept_ = false;
 };
 
-// One call of download_file. Each hop of a redirect chain gets its own connection and request;
-// the session and the last hop's handles close when the call ends. WinHTTP runs asynchronously
-// and this thread waits for each step in short slices, so a cancel ends the download at once at
+// One call of download_file: the first request, its body written into a fresh staging folder, and
+// the tries after a break, all through one WinHttpRequest. It judges every hop of a redirect chain
+// and waits for each asynchronous step in short slices, so a cancel ends the download at once at
 // every stage: a synchronous call that waits on a server which took the request and never
-// answers returns only at its time-out, and a closed window's process lived on until then.
+// answers returns only at its time-out, and a closed window's process lived on until then. A
+// break closes the hop before the wait for the next try; the rest closes when the call ends.
 class Download {
 public:
     Download(const DownloadRequest& request, const DownloadProgress& progress, const std::atomic<bool>* cancel,
@@ -116,7 +117,7 @@ private:
 
     bool stop_cancelled()
     {
-        result_.cancelled = true;
+        result_.outcome = DownloadOutcome::cancelled;
         return false;
     }
 
@@ -393,7 +394,7 @@ private:
         if (cancelled())
             return try_cancelled();
         for (;;) {
-            // Never past the announced length: whatever a server sends beyond it is not the file.
+            // Never past the body's bound: whatever a server sends beyond it is not the file.
             const DWORD room = room_left(buffer.size());
             DWORD filled = 0;
             std::string error;
@@ -434,7 +435,8 @@ private:
 
     // Fills up to `room` bytes of the request's buffer, one read at a time, telling progress
     // after every read so that the bar moves on a slow line and for a file smaller than the
-    // buffer, not only once a buffer is full. False once the body ended.
+    // buffer, not only once a buffer is full. False once the body ended, a read failed or the
+    // cancel came; `error` then says which of the last two.
     bool fill(DWORD room, DWORD& filled, std::int64_t expected, std::string& error)
     {
         while (filled < room) {
@@ -468,7 +470,7 @@ private:
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!result_.file.valid())
             return fail(not_held);
-        result_.ok = true;
+        result_.outcome = DownloadOutcome::saved;
         return true;
     }
 
@@ -479,7 +481,7 @@ private:
     {
         if (protect_staging_folder(result_.path))
             return true;
-        result_.ok = false;
+        result_.outcome = DownloadOutcome::failed;
         result_.file.reset();
         result_.failure = DownloadFailureKind::unsafe_staging;
         return fail(not_protected);

@@ -3,7 +3,7 @@
 // open, so that nothing can change it between the checks and the run.
 
 #include "client/platform/scoped_win.h"
-#include "download/download_rules.h"
+#include "download/download_report.h"
 
 #include <atomic>
 #include <cstdint>
@@ -24,23 +24,9 @@ struct DownloadRequest {
     bool size_is_limit = false;
 };
 
-struct DownloadResult {
-    bool ok = false;          // saved whole, of the announced length, and held open
-    // Read access, shared for reading only; valid only when ok.
+struct DownloadResult : DownloadReport {
+    // Read access, shared for reading only; valid only when the outcome is saved.
     client::platform::FileHandle file;
-    std::wstring path;        // the saved file's path, known once a 200 answer arrived
-    std::uint32_t status = 0; // of the last response received
-    bool pass_sent = false;   // the last request carried the pass: only then does a 401 speak of it
-    bool through_proxy = false;  // a proxy the system names for the host gave the last answer
-    std::string error_code;   // the service's error code from an error body
-    bool cancelled = false;
-    std::wstring message;     // the downloader's own account of a failure
-    DownloadFailureKind failure = DownloadFailureKind::other;
-    std::wstring volume;      // not_enough_space: the staging folder's volume, such as "C:\\"
-    std::int64_t needed_bytes = 0;   // not_enough_space: the download's length
-    std::int64_t bytes_fetched = 0;  // body bytes received over every try, kept or thrown away
-    int requests = 0;                // requests sent, redirects and retries included
-    int tries = 0;                   // tries of the body: the first and each resume
 };
 
 // Called after every piece read with (bytes read so far, bytes announced or 0).

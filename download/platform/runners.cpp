@@ -50,42 +50,37 @@ std::uint32_t wait_for_exit(HANDLE process)
     return code;
 }
 
-std::wstring start_failure(const wchar_t* what, DWORD error)
+RunResult start_failure(const char* what, DWORD error)
 {
-    return L"Windows could not start the " + std::wstring(what) + L" (error " + std::to_wstring(error) + L").";
+    return {RunOutcome::not_started, 0,
+            "Windows could not start the " + std::string(what) + " (error " + std::to_string(error) + ")."};
 }
 
 }  // namespace
 
-InstallerRun run_installer_elevated(const std::wstring& path)
+RunResult run_installer_elevated(const std::wstring& path)
 {
     const ComApartment apartment(kShellApartment);
-    InstallerRun run;
     const std::wstring folder = parent_folder(path);
     SHELLEXECUTEINFOW request = shell_request(L"runas", path, folder, elevated_mask);
     if (ShellExecuteExW(&request) && request.hProcess) {
         const KernelHandle process(request.hProcess);
-        run.started = true;
-        run.exit_code = wait_for_exit(process.get());
-        return run;
+        return {RunOutcome::started, wait_for_exit(process.get()), {}};
     }
     const DWORD error = GetLastError();
     if (error == ERROR_CANCELLED)
-        run.declined = true;
-    else
-        run.message = start_failure(L"installer", error);
-    return run;
+        return {RunOutcome::declined, 0, {}};
+    return start_failure("installer", error);
 }
 
-bool run_new_installer(const std::wstring& path, std::wstring& message)
+RunResult run_new_installer(const std::wstring& path)
 {
     const ComApartment apartment(kShellApartment);
     const std::wstring folder = parent_folder(path);
     SHELLEXECUTEINFOW request = shell_request(L"open", path, folder, plain_mask);
     if (ShellExecuteExW(&request))
-        return true;
-    message = start_failure(L"new Installer", GetLastError());
-    return false;
+        return {RunOutcome::started, 0, {}};
+    return start_failure("new Installer", GetLastError());
 }
 
 }  // namespace tw::download

@@ -23,6 +23,7 @@ using tw::client::platform::FileHandle;
 using tw::client::platform::KernelHandle;
 using tw::download::check_signature;
 using tw::download::file_sha256_hex;
+using tw::download::RunOutcome;
 
 constexpr wchar_t tarnwick_publisher[] = L"Tarnwick Software Ltd";
 constexpr DWORD piece_bytes = 1'048'576;
@@ -260,10 +261,9 @@ TEST_F(Runner, WaitsForTheInstallerAndHandsBackItsExitCodeUnsigned)
         const std::wstring path = signed_sample(name);
         const FileHandle held = hold(path);
         const auto run = tw::download::run_installer_elevated(path);
-        EXPECT_TRUE(run.started) << code;
-        EXPECT_FALSE(run.declined) << code;
+        EXPECT_EQ(run.outcome, RunOutcome::started) << code;
         EXPECT_EQ(run.exit_code, code);
-        EXPECT_EQ(run.message, L"") << code;
+        EXPECT_EQ(run.reason, "") << code;
         EXPECT_EQ(marker_working_folder(folder + L"\\" + name + L".ran"), path.substr(0, path.rfind(L'\\'))) << code;
     }
 }
@@ -271,13 +271,12 @@ TEST_F(Runner, WaitsForTheInstallerAndHandsBackItsExitCodeUnsigned)
 TEST_F(Runner, AMissingFileIsNotStartedAndSaysWhy)
 {
     const auto run = tw::download::run_installer_elevated(folder + L"\\missing.exe");
-    EXPECT_FALSE(run.started);
-    EXPECT_FALSE(run.declined);
-    EXPECT_EQ(run.message, L"Windows could not start the installer (error 2).");
+    EXPECT_EQ(run.outcome, RunOutcome::not_started);
+    EXPECT_EQ(run.reason, "Windows could not start the installer (error 2).");
 
-    std::wstring message;
-    EXPECT_FALSE(tw::download::run_new_installer(folder + L"\\missing.exe", message));
-    EXPECT_EQ(message, L"Windows could not start the new Installer (error 2).");
+    const auto handed_over = tw::download::run_new_installer(folder + L"\\missing.exe");
+    EXPECT_EQ(handed_over.outcome, RunOutcome::not_started);
+    EXPECT_EQ(handed_over.reason, "Windows could not start the new Installer (error 2).");
 }
 
 HANDLE open_process_named(const std::wstring& name)
@@ -302,10 +301,10 @@ TEST_F(Runner, TheNewInstallerIsStartedAndLeftRunning)
     ASSERT_TRUE(CopyFileW(signed_sample(L"sample-new-installer.exe").c_str(), path.c_str(), FALSE));
     SetEnvironmentVariableW(L"TWI_SAMPLE_HOLD", release.c_str());
 
-    std::wstring message;
     const FileHandle held = hold(path);
-    ASSERT_TRUE(tw::download::run_new_installer(path, message));
-    EXPECT_EQ(message, L"");
+    const auto handed_over = tw::download::run_new_installer(path);
+    ASSERT_EQ(handed_over.outcome, RunOutcome::started);
+    EXPECT_EQ(handed_over.reason, "");
 
     ASSERT_TRUE(wait_for_file(folder + L"\\" + name + L".ran"));
     EXPECT_EQ(marker_working_folder(folder + L"\\" + name + L".ran"), folder);

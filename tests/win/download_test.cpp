@@ -28,6 +28,7 @@ using tw::download::DownloadProgress;
 using tw::download::DownloadRequest;
 using tw::download::DownloadResult;
 using tw::download::DownloadFailureKind;
+using tw::download::DownloadOutcome;
 using ::testing::AnyOf;
 using ::testing::Each;
 using ::testing::Eq;
@@ -156,7 +157,7 @@ protected:
     // A failed download tells where it would have saved, yet nothing of it is on disk.
     static void expect_nothing_saved(const DownloadResult& result)
     {
-        EXPECT_FALSE(result.ok);
+        EXPECT_NE(result.outcome, DownloadOutcome::saved);
         EXPECT_FALSE(result.file.valid());
         if (!result.path.empty()) {
             EXPECT_FALSE(exists(result.path));
@@ -178,7 +179,7 @@ TEST_F(Download, SavesTheWholeFileHeldAgainstChange)
 {
     Progress progress;
     DownloadResult result = fetch(site_url("/bytes/600000"), "", "localhost", L"setup.exe", progress.callable());
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     EXPECT_EQ(result.status, 200u);
     EXPECT_TRUE(result.message.empty());
     EXPECT_EQ(progress.written.back(), 600000);
@@ -204,7 +205,7 @@ TEST_F(Download, RedirectsOnTheSiteHostKeepThePassAndThePort)
 {
     const std::string pass = granted_pass(600);
     DownloadResult result = fetch(site_url("/hops/5/bytes/100"), pass);
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     const auto requests = seen();
     ASSERT_EQ(requests.size(), 6u);  // five hops, absolute and "/"-relative by turns, then the file
     for (const Seen& request : requests) {
@@ -281,8 +282,8 @@ TEST_F(Download, BetaDownloadsTakeOnlyALivePass)
     for (const auto& c : cases) {
         DownloadResult result = fetch(site_url("/downloads/guarded-beta.bin"), granted_pass(c.lifetime_s));
         EXPECT_EQ(result.status, c.status) << c.lifetime_s;
-        EXPECT_EQ(result.ok, c.status == 200) << c.lifetime_s;
-        if (result.ok)
+        EXPECT_EQ(result.outcome == DownloadOutcome::saved, c.status == 200) << c.lifetime_s;
+        if (result.outcome == DownloadOutcome::saved)
             release(result);
     }
 }
@@ -301,7 +302,7 @@ TEST_F(Download, WithoutALengthEverythingIsSavedAgainstATotalOfZero)
     Progress progress;
     DownloadResult result = fetch(site_url("/bytes/300000?unsized=1"), "", "localhost", L"setup.exe",
                                   progress.callable());
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     EXPECT_EQ(progress.written.back(), 300000);
     EXPECT_THAT(progress.expected, Each(Eq(0)));
     release(result);
@@ -328,10 +329,10 @@ TEST_F(Download, TheCatalogsSizeBoundsTheBody)
     for (const auto& c : cases) {
         DownloadRequest request{site_url(c.target), "localhost", installer_user_agent, "", L"setup.exe", mib, c.strict};
         DownloadResult result = download_file(request, nullptr, nullptr);
-        EXPECT_EQ(result.ok, c.ok) << c.name;
+        EXPECT_EQ(result.outcome == DownloadOutcome::saved, c.ok) << c.name;
         EXPECT_LE(result.bytes_fetched, c.fetched_at_most) << c.name;
         EXPECT_EQ(result.failure, c.ok ? DownloadFailureKind::other : DownloadFailureKind::too_long) << c.name;
-        if (result.ok)
+        if (result.outcome == DownloadOutcome::saved)
             release(result);
         else
             expect_nothing_saved(result);
@@ -350,7 +351,7 @@ TEST_F(Download, CancelLeavesNothing)
         const DownloadResult result = fetch(site_url("/bytes/50000000?rate=2000000"), "", "localhost", L"setup.exe",
                                             cancel_on_progress, &cancel);
         expect_nothing_saved(result);
-        EXPECT_TRUE(result.cancelled);
+        EXPECT_EQ(result.outcome, DownloadOutcome::cancelled);
         EXPECT_TRUE(result.message.empty());
         EXPECT_EQ(progress.written.size(), before_first_read ? 0u : 1u);
     }
@@ -359,7 +360,7 @@ TEST_F(Download, CancelLeavesNothing)
 TEST_F(Download, AClimbingFileNameStaysInItsOwnFolder)
 {
     DownloadResult result = fetch(site_url("/bytes/10"), "", "localhost", L"..\\..\\..\\Windows\\evil.exe");
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     const std::wstring folder = tw::download::parent_folder(result.path);
     EXPECT_EQ(tw::download::parent_folder(folder), staging_parent());
     EXPECT_EQ(result.path, folder + L"\\......Windowsevil.exe");
@@ -370,7 +371,8 @@ TEST_F(Download, EachDownloadHasAFolderOfItsOwn)
 {
     DownloadResult first = fetch(site_url("/bytes/10"));
     DownloadResult second = fetch(site_url("/bytes/10"));
-    ASSERT_TRUE(first.ok && second.ok);
+    ASSERT_EQ(first.outcome, DownloadOutcome::saved);
+    ASSERT_EQ(second.outcome, DownloadOutcome::saved);
     const std::wstring folders[] = {tw::download::parent_folder(first.path), tw::download::parent_folder(second.path)};
     EXPECT_NE(folders[0], folders[1]);
     for (const std::wstring& folder : folders) {
@@ -386,7 +388,7 @@ TEST_F(Download, EachDownloadHasAFolderOfItsOwn)
 TEST_F(Download, AFileOpenElsewhereSurvivesItsDiscard)
 {
     DownloadResult result = fetch(site_url("/bytes/10"));
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     result.file.reset();
     const HANDLE reader = CreateFileW(result.path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                       nullptr);
@@ -405,7 +407,7 @@ TEST_F(Download, ThePassGoesToTheSiteHostOnly)
     const std::string pass = granted_pass(600);
     const std::string file = site_url("/bytes/1000", "downloads.tarnwick.test");
     DownloadResult result = fetch(site_url("/moved?to=" + file, "tarnwick.test"), pass, "tarnwick.test");
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     const auto requests = seen();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].host, "tarnwick.test:" + site_port());
@@ -457,7 +459,7 @@ TEST_F(Download, ACancelEndsTheDownloadWhereverItWaits)
         const ULONGLONG took = GetTickCount64() - start - c.cancel_after_ms;
         canceller.join();
         expect_nothing_saved(result);
-        EXPECT_TRUE(result.cancelled) << c.stage;
+        EXPECT_EQ(result.outcome, DownloadOutcome::cancelled) << c.stage;
         EXPECT_LT(took, 1000u) << c.stage;
         if (c.cancel_after_ms == 0) {
             EXPECT_TRUE(seen().empty()) << "a cancelled download sent a request";
@@ -494,7 +496,7 @@ TEST_F(Download, ProgressIsToldAsPiecesArrive)
     Progress progress;
     DownloadResult result = fetch(site_url("/bytes/200000?rate=400000"), "", "localhost", L"setup.exe",
                                   progress.callable());
-    ASSERT_TRUE(result.ok) << result.message;
+    ASSERT_EQ(result.outcome, DownloadOutcome::saved) << result.message;
     EXPECT_GT(progress.written.size(), 2u);
     EXPECT_LT(progress.written.front(), 200000);
     EXPECT_EQ(progress.written.back(), 200000);
@@ -514,7 +516,7 @@ TEST_F(Download, NothingIsSentWhereTls12CannotBeRequired)
     const DownloadResult result = fetch(site_url("/bytes/10"));
     tw::client::platform::set_session_option_setter(nullptr);
     expect_nothing_saved(result);
-    EXPECT_FALSE(result.cancelled);
+    EXPECT_NE(result.outcome, DownloadOutcome::cancelled);
     EXPECT_EQ(result.status, 0u);
     EXPECT_TRUE(seen().empty());
 }
@@ -598,7 +600,7 @@ TEST_F(Download, TheWaitBeforeAnotherTryEndsAtACancel)
                                                   [&](auto) { lost_at = GetTickCount64(); cancel.store(true); });
     const ULONGLONG took = GetTickCount64() - lost_at;
     expect_nothing_saved(result);
-    EXPECT_TRUE(result.cancelled);
+    EXPECT_EQ(result.outcome, DownloadOutcome::cancelled);
     EXPECT_EQ(result.requests, 1);
     EXPECT_LT(took, 900u) << "the one-second wait ran out before the cancel was seen";
 }
