@@ -3,7 +3,7 @@
 #include "client/platform/text.h"
 
 #include <windows.h>
-#include <shellapi.h>
+#include <cstdlib>
 
 #include <string>
 #include <vector>
@@ -31,16 +31,15 @@ std::vector<std::string> preferred_ui_languages()
     return tags;
 }
 
+// As the C runtime split the command line before wWinMain: CommandLineToArgvW would load the
+// shell, the largest library the start would otherwise need, while the catalog request is on its way.
 std::vector<std::string> command_line_arguments()
 {
-    int count = 0;
-    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> arguments;
-    if (!words)
+    if (!__wargv)
         return arguments;
-    for (int i = 0; i < count; ++i)
-        arguments.push_back(client::platform::narrow(words[i]));
-    LocalFree(words);
+    for (int i = 0; i < __argc; ++i)
+        arguments.push_back(client::platform::narrow(__wargv[i]));
     return arguments;
 }
 

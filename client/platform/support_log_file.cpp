@@ -15,15 +15,37 @@ namespace {
 // one object, and linking it for this one grew the executable by a third of a megabyte.
 constexpr KNOWNFOLDERID local_app_data{0xf1b32785, 0x6fba, 0x4fcf, {0x9d, 0x55, 0x7b, 0x8e, 0x7f, 0x15, 0x70, 0x91}};
 
-// Empty when the system names no local application data folder.
-std::wstring find_folder()
+// What logon set %LOCALAPPDATA% to, when it names a folder by drive or share. Asking the shell for
+// the known folder loads shell32, the largest library the start would otherwise load while the
+// catalog request is on its way; the shell is asked only when the variable is missing.
+std::wstring folder_from_environment()
+{
+    wchar_t value[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", value, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    const std::wstring folder(value, length);
+    const bool absolute = (folder.size() > 2 && folder[1] == L':' && folder[2] == L'\\') || folder.starts_with(L"\\\\");
+    return absolute ? folder : std::wstring();
+}
+
+std::wstring folder_from_shell()
 {
     PWSTR raw = nullptr;
     const HRESULT found = SHGetKnownFolderPath(local_app_data, KF_FLAG_DEFAULT, nullptr, &raw);
     const CoTaskMemory<wchar_t> local(raw);
     if (FAILED(found) || !local)
         return {};
-    return std::wstring(local.get()) + L"\\TarnwickInstaller\\Logs";
+    return local.get();
+}
+
+// Empty when the system names no local application data folder.
+std::wstring find_folder()
+{
+    std::wstring local = folder_from_environment();
+    if (local.empty())
+        local = folder_from_shell();
+    return local.empty() ? local : local + L"\\TarnwickInstaller\\Logs";
 }
 
 // Made again before every line: the folder may have been removed while the Installer runs.
