@@ -44,7 +44,7 @@ private:
 
 }  // namespace tw::client::testing
 
-namespace tw::testing {
+namespace tw::test_support {
 
 // Byte i of a generated download is i % 251, as the dev site and the test servers send it: a prime
 // that divides no buffer or piece size, so a piece written at the wrong offset shows.
@@ -75,4 +75,4 @@ inline void pump_messages()
 }
 #endif
 
-}  // namespace tw::testing
+}  // namespace tw::test_support
