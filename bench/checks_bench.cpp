@@ -33,23 +33,6 @@ constexpr wchar_t default_publisher[] = L"Tarnwick Software Ltd";
 constexpr ULONG piece_size = 1'048'576;
 constexpr std::size_t digest_size = 32;
 
-// The provider first: a hash must be destroyed before the provider it was made from.
-AlgorithmHandle open_sha256()
-{
-    BCRYPT_ALG_HANDLE handle = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-        return {};
-    return AlgorithmHandle(handle);
-}
-
-HashHandle new_hash(const AlgorithmHandle& algorithm)
-{
-    BCRYPT_HASH_HANDLE handle = nullptr;
-    if (!algorithm || !BCRYPT_SUCCESS(BCryptCreateHash(algorithm.get(), &handle, nullptr, 0, nullptr, 0, 0)))
-        return {};
-    return HashHandle(handle);
-}
-
 std::string hex(const std::array<UCHAR, digest_size>& digest)
 {
     static constexpr char digits[] = "0123456789abcdef";
@@ -63,8 +46,8 @@ std::string hex(const std::array<UCHAR, digest_size>& digest)
 
 std::string bare_sha256_hex(HANDLE file)
 {
-    const AlgorithmHandle algorithm = open_sha256();
-    const HashHandle hash = new_hash(algorithm);
+    const AlgorithmHandle algorithm = tw::download::open_sha256();
+    const HashHandle hash = tw::download::new_hash(algorithm);
     if (!hash.get())
         return {};
     const auto piece = std::make_unique<UCHAR[]>(piece_size);
