@@ -6,6 +6,7 @@
 // T is the system clock when the body was complete and C when this process was made, both in Unix
 // milliseconds, so that a caller on the Linux side can time it from before Wine's start, as it
 // times the Installer until its window shows the catalog.
+#include "bench/url_argument.h"
 #include "client/http_rules.h"
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
@@ -52,11 +53,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_catalog URL\n");
         return 2;
     }
-    const std::optional<tw::download::CrackedAddress> address = tw::download::crack_address(argv[1]);
-    if (!address) {
-        std::fprintf(stderr, "bench_catalog: the URL could not be read\n");
+    const std::optional<tw::download::CrackedAddress> address = url_argument("bench_catalog", argv[1]);
+    if (!address)
         return 2;
-    }
     // As the transport opens a session for a loopback host: no proxy, one limit for every step,
     // TLS 1.2 or 1.3, no redirect from https to http.
     const InternetHandle session(WinHttpOpen(widen(installer_user_agent).c_str(),

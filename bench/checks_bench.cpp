@@ -23,55 +23,15 @@
 
 namespace {
 
+using tw::client::platform::AlgorithmHandle;
 using tw::client::platform::FileHandle;
+using tw::client::platform::HashHandle;
 using Clock = std::chrono::steady_clock;
 
 constexpr wchar_t default_publisher[] = L"Tarnwick Software Ltd";
 // The product's piece size, so that the two hashes differ in their code only.
 constexpr ULONG piece_size = 1'048'576;
 constexpr std::size_t digest_size = 32;
-
-class AlgorithmHandle {
-public:
-    AlgorithmHandle()
-    {
-        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle_, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-            handle_ = nullptr;
-    }
-    ~AlgorithmHandle()
-    {
-        if (handle_)
-            BCryptCloseAlgorithmProvider(handle_, 0);
-    }
-    AlgorithmHandle(const AlgorithmHandle&) = delete;
-    AlgorithmHandle& operator=(const AlgorithmHandle&) = delete;
-    BCRYPT_ALG_HANDLE get() const { return handle_; }
-
-private:
-    BCRYPT_ALG_HANDLE handle_ = nullptr;
-};
-
-// Declared after the provider it comes from, so that it is destroyed first.
-class HashHandle {
-public:
-    explicit HashHandle(const AlgorithmHandle& algorithm)
-    {
-        if (!algorithm.get() ||
-            !BCRYPT_SUCCESS(BCryptCreateHash(algorithm.get(), &handle_, nullptr, 0, nullptr, 0, 0)))
-            handle_ = nullptr;
-    }
-    ~HashHandle()
-    {
-        if (handle_)
-            BCryptDestroyHash(handle_);
-    }
-    HashHandle(const HashHandle&) = delete;
-    HashHandle& operator=(const HashHandle&) = delete;
-    BCRYPT_HASH_HANDLE get() const { return handle_; }
-
-private:
-    BCRYPT_HASH_HANDLE handle_ = nullptr;
-};
 
 std::string hex(const std::array<UCHAR, digest_size>& digest)
 {
@@ -86,8 +46,8 @@ std::string hex(const std::array<UCHAR, digest_size>& digest)
 
 std::string bare_sha256_hex(HANDLE file)
 {
-    const AlgorithmHandle algorithm;
-    const HashHandle hash(algorithm);
+    const AlgorithmHandle algorithm = tw::download::open_sha256();
+    const HashHandle hash = tw::download::new_hash(algorithm);
     if (!hash.get())
         return {};
     const auto piece = std::make_unique<UCHAR[]>(piece_size);

@@ -7,6 +7,7 @@
 // Both modes first send one untimed HEAD to the URL, which loads the TLS stack and leaves a pooled
 // connection, so that the timed part is the transfer and not Wine's start-up. The clock runs from
 // opening the session to the saved file being closed; deleting it afterwards is not timed.
+#include "bench/url_argument.h"
 #include "client/platform/scoped_win.h"
 #include "client/platform/text.h"
 #include "download/download_rules.h"
@@ -241,11 +242,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: bench_download URL SITE_HOST [downloader|bare]\n");
         return 2;
     }
-    const std::optional<tw::download::CrackedAddress> address = tw::download::crack_address(argv[1]);
-    if (!address) {
-        std::fprintf(stderr, "bench_download: the URL could not be read\n");
+    const std::optional<tw::download::CrackedAddress> address = url_argument("bench_download", argv[1]);
+    if (!address)
         return 2;
-    }
     {
         Exchange warm_up;
         if (!open_exchange(warm_up, *address, L"HEAD")) {

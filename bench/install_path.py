@@ -32,27 +32,29 @@ import re
 import resource
 import shutil
 import signal
-import ssl
 import statistics
 import subprocess
 import sys
 import tempfile
 import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+sys.path.insert(0, os.path.join(SOURCE, "tests"))
+sys.path.insert(0, os.path.join(SOURCE, "devsite"))
 
 import harness  # noqa: E402
+import loopback  # noqa: E402
 from harness import INSTALL, STATUS, VERSIONS  # noqa: E402
 from sample_site import SampleSite  # noqa: E402
+from support import proc  # noqa: E402
+from support.product import sentence  # noqa: E402
 
 FILE_NAME = "Studio-2.1.0-large.exe"
 VERSION = "2.1.0"
 DEFAULT_SIZE = 256 * 1024 * 1024
 POLL_SECONDS = 0.01
 RUN_LIMIT = 300.0  # for any one measurement, Wine's start included
-TICK = os.sysconf("SC_CLK_TCK")
 
 
 class Stop(Exception):
@@ -93,9 +95,9 @@ def pin_to_first_core(pid):
     every = set(range(os.cpu_count() or 1))
     if len(every) < 2 or os.sched_getaffinity(0) != {max(every)}:
         return
-    for task in os.listdir("/proc/%d/task" % pid):
+    for task in proc.threads(pid):
         try:
-            os.sched_setaffinity(int(task), {0})
+            os.sched_setaffinity(task, {0})
         except OSError:
             pass
 
@@ -107,47 +109,23 @@ def field(line, name):
     return float(match.group(1))
 
 
-def cpu_seconds(stat_path):
-    """User plus system time of a process or thread so far; 0 once it is gone."""
-    try:
-        with open(stat_path) as f:
-            after_name = f.read().rsplit(")", 1)[1].split()
-    except (OSError, IndexError):
-        return 0.0
-    return (int(after_name[11]) + int(after_name[12])) / TICK
-
-
-def wineserver_of(prefix):
-    """The pid of the wineserver serving prefix: the one whose folder is named after its inode."""
-    info = os.stat(prefix)
-    folder = "server-%x-%x" % (info.st_dev, info.st_ino)
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                if os.path.basename(os.readlink("/proc/%s/cwd" % entry)) == folder:
-                    return int(entry)
-            except OSError:
-                pass
-    return None
-
-
 class Watch:
     """CPU seconds of the parties to a download, read at moments; a party that is absent reads 0."""
 
     def __init__(self, build, site_pid, installer_pid=None):
         with open(os.path.join(build, "test-env", "xvfb.pid")) as f:
             xvfb = int(f.read().strip())
-        server = wineserver_of(os.path.join(build, "wine-prefix"))
+        server = proc.wineserver_of(os.path.join(build, "wine-prefix"))
         self.parties = {"xvfb": xvfb, "wineserver": server, "site": site_pid}
         self.installer = installer_pid
 
     def read(self):
-        got = {name: cpu_seconds("/proc/%d/stat" % pid) if pid else 0.0 for name, pid in self.parties.items()}
+        got = {name: proc.cpu_seconds(pid) if pid else 0.0 for name, pid in self.parties.items()}
         if self.installer:
             # The window thread is the process's first; the download and the checks run on others.
-            window = cpu_seconds("/proc/%d/task/%d/stat" % (self.installer, self.installer))
+            window = proc.cpu_seconds(self.installer, self.installer)
             got["window thread"] = window
-            got["other threads"] = cpu_seconds("/proc/%d/stat" % self.installer) - window
+            got["other threads"] = proc.cpu_seconds(self.installer) - window
         return got
 
 
@@ -179,8 +157,7 @@ def windows_program(config, *args):
     return output
 
 
-class UnsizedHandler(BaseHTTPRequestHandler):
-    protocol_version = "HTTP/1.1"
+class UnsizedHandler(loopback.LoopbackHandler):
     folder = None
     piece = 256 * 1024  # the dev site's
 
@@ -195,30 +172,20 @@ class UnsizedHandler(BaseHTTPRequestHandler):
         if not self.path.startswith("/downloads/") or not os.path.isfile(path):
             self.send_error(404)
             return
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Connection", "close")
-        self.end_headers()
+        self.send_head(200, "application/octet-stream", extra_headers=[("Connection", "close")])
         self.close_connection = True
         if body:
             with open(path, "rb") as f:
                 for chunk in iter(lambda: f.read(self.piece), b""):
                     self.wfile.write(chunk)
 
-    def log_message(self, *_):
-        pass
-
 
 def serve_unsized(cert, key, folder):
     """Runs until stopped: FOLDER's files under /downloads/ on 127.0.0.1, bodies without a length."""
     signal.signal(signal.SIGTERM, on_signal)
-    tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    tls.load_cert_chain(cert, key)
     UnsizedHandler.folder = folder
-    server = ThreadingHTTPServer(("127.0.0.1", 0), UnsizedHandler)
-    server.daemon_threads = True
-    server.socket = tls.wrap_socket(server.socket, server_side=True)
-    print("serving %d" % server.server_address[1], flush=True)
+    server = loopback.LoopbackServer("127.0.0.1", 0, UnsizedHandler, loopback.tls_context(cert, key))
+    print("serving %d" % server.port, flush=True)
     try:
         server.serve_forever(poll_interval=0.2)
     finally:
@@ -293,7 +260,7 @@ class Bench:
         try:
             driver = harness.Driver(self.config, folder)
             driver.wait_window()
-            driver.wait_text(STATUS, "Choose a version.", 60)
+            driver.wait_text(STATUS, sentence("choose_version"), 60)
             driver.call("select", VERSIONS, 0)
             watch = Watch(self.config.build, self.site_pid, program.process.pid)
             cpu = [watch.read()]
@@ -318,7 +285,7 @@ class Bench:
             cpu.append(watch.read())
             if download_end is None:
                 raise Stop("the staged file was never seen whole")
-            driver.wait_text(STATUS, "Studio %s is installed." % VERSION, 60)
+            driver.wait_text(STATUS, sentence("installed_suffix", label="Studio " + VERSION), 60)
             driver.call("close")
             driver.wait_gone()
             program.wait()

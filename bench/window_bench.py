@@ -43,10 +43,12 @@ import harness  # noqa: E402
 from harness import INSTALL, STATUS  # noqa: E402
 from install_path import Stop, checked_config, pin_to_first_core  # noqa: E402
 from sample_site import SampleSite  # noqa: E402
+from support.proc import vm_rss  # noqa: E402
+from support.product import sentence  # noqa: E402
 
 CATALOG_PATH = "/api/installer/v1/catalog?platform=windows"
-CHOOSE_PRODUCT = "Choose a product."
-CHECK_FAILED = "This download didn't pass its check"
+CHOOSE_PRODUCT = sentence("choose_product")
+CHECK_FAILED = sentence("check_failed", host="localhost")
 RUN_LIMIT = 60.0        # seconds for one start
 DOWNLOAD_LIMIT = 600.0  # seconds for the large download and its checks
 SAMPLE_EVERY = 0.1
@@ -58,17 +60,6 @@ def start_site(config, work, catalog, extra=()):
     site = harness.DevSite(config, work, catalog, None, list(extra) + ["--no-check"])
     pin_to_first_core(site.process.pid)
     return site
-
-
-def vm_rss(pid):
-    try:
-        with open("/proc/%d/status" % pid) as f:
-            for line in f:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1]) * 1024
-    except OSError:
-        pass
-    return 0
 
 
 class Launch:
@@ -163,7 +154,7 @@ def memory_during_download(config, work, size):
         program = harness.Program(config, work, "TarnwickInstaller.exe")
         driver = harness.Driver(config, work)
         driver.wait_window()
-        driver.wait_text(STATUS, "Choose a version.", RUN_LIMIT)
+        driver.wait_text(STATUS, sentence("choose_version"), RUN_LIMIT)
         pid = program.process.pid
 
         def idle():

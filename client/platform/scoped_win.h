@@ -186,6 +186,8 @@ using CoTaskMemory = Scoped<CoTaskMemKind<T>>;
 class WindowDc {
 public:
     explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    // The DC of the whole window, its frame and caption included (GetWindowDC).
+    static WindowDc of_whole_window(HWND window) { return WindowDc(window, GetWindowDC(window)); }
     ~WindowDc() { reset(); }
     WindowDc(WindowDc&& other) noexcept
         : window_(other.window_), dc_(std::exchange(other.dc_, nullptr))
@@ -212,6 +214,8 @@ public:
     }
 
 private:
+    WindowDc(HWND window, HDC dc) : window_(window), dc_(dc) {}
+
     HWND window_;
     HDC dc_;
 };

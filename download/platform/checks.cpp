@@ -26,22 +26,6 @@ constexpr wchar_t not_signed[] = L"The installer is not signed.";
 constexpr wchar_t not_valid[] = L"The installer's signature is not valid.";
 constexpr wchar_t unreadable_message[] = L"The installer's signature could not be read.";
 
-AlgorithmHandle open_sha256()
-{
-    BCRYPT_ALG_HANDLE handle = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
-        return {};
-    return AlgorithmHandle(handle);
-}
-
-HashHandle new_hash(const AlgorithmHandle& provider)
-{
-    BCRYPT_HASH_HANDLE handle = nullptr;
-    if (!BCRYPT_SUCCESS(BCryptCreateHash(provider.get(), &handle, nullptr, 0, nullptr, 0, 0)))
-        return {};
-    return HashHandle(handle);
-}
-
 // One buffer for the whole file, so a large installer never sits in memory whole. A Close while a
 // large file was hashed waited for its last piece; a piece takes a few milliseconds.
 bool hash_file_contents(HANDLE file, const HashHandle& hash, const std::atomic<bool>* cancel)
@@ -183,6 +167,22 @@ SignatureCheck verify(HANDLE file, const std::wstring& path, const std::wstring&
 }
 
 }  // namespace
+
+AlgorithmHandle open_sha256()
+{
+    BCRYPT_ALG_HANDLE handle = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&handle, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+        return {};
+    return AlgorithmHandle(handle);
+}
+
+HashHandle new_hash(const AlgorithmHandle& provider)
+{
+    BCRYPT_HASH_HANDLE handle = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptCreateHash(provider.get(), &handle, nullptr, 0, nullptr, 0, 0)))
+        return {};
+    return HashHandle(handle);
+}
 
 std::string file_sha256_hex(HANDLE file, const std::atomic<bool>* cancel)
 {

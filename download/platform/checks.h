@@ -3,12 +3,19 @@
 // and its Authenticode signature against the catalog's publisher. Both read through the handle
 // the downloader holds, so what was checked is what gets run.
 
+#include "client/platform/scoped_win.h"
+
 #include <windows.h>
 
 #include <atomic>
 #include <string>
 
 namespace tw::download {
+
+// The SHA-256 provider and a hash made from it; empty owners when bcrypt refuses. Declare the
+// hash after its provider, which must outlive it.
+client::platform::AlgorithmHandle open_sha256();
+client::platform::HashHandle new_hash(const client::platform::AlgorithmHandle& provider);
 
 // 64 lower-case hexadecimal characters of the whole file's SHA-256, read from offset 0; empty on
 // any failure, which callers treat as a mismatch, and once `cancel` (may be null) reads true,

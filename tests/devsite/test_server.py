@@ -10,20 +10,21 @@ import hashlib
 import http.client
 import json
 import os
-import queue
-import select
 import shutil
 import socket
 import ssl
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 import unittest
 import urllib.parse
 
 SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(SOURCE, "tests"))
+from support.devsite import SiteProcess, server_options  # noqa: E402
+from support.pattern import pattern  # noqa: E402
+
 START_TIMEOUT = 60.0
 IO_TIMEOUT = 10.0
 REQUIRED = "A download pass is required."
@@ -40,10 +41,6 @@ CATALOG = {"products": [
 FILES = ("locked-beta.exe", "locked go.exe", "locked-official.exe", "open-beta.exe")
 
 
-def pattern(count):
-    return (bytes(range(251)) * (count // 251 + 1))[:count]
-
-
 class Site:
     def __init__(self, extra_args=("--no-check",)):
         self.work = tempfile.mkdtemp(prefix="devsite-test-")
@@ -57,37 +54,23 @@ class Site:
         for name in FILES:
             self.write_download(name, b"setup")
         self.write_download("ranged.bin", pattern(1000))
-        self.process = subprocess.Popen(
-            [sys.executable, os.path.join(SOURCE, "devsite", "server.py"), "--port", "0",
-             "--cert", os.path.join(pki, "server.pem"), "--key", os.path.join(pki, "server.key"),
-             "--catalog", self.catalog, "--downloads", downloads, "--log", os.path.join(self.work, "log"),
-             *extra_args],
-            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
-        ready, _, _ = select.select([self.process.stdout], [], [], START_TIMEOUT)
-        banner = self.process.stdout.readline().decode() if ready else ""
-        if not banner.startswith("devsite: serving https://localhost:"):
-            self.stop()
-            raise RuntimeError("the dev site did not start (said %r)" % banner)
-        self.port = int(banner.rsplit(":", 1)[1])
+        options = server_options(pki, log=os.path.join(self.work, "log"), catalog=self.catalog, downloads=downloads,
+                                 extra_args=extra_args)
+        try:
+            self.site = SiteProcess(options, timeout=START_TIMEOUT)
+        except Exception:
+            shutil.rmtree(self.work, ignore_errors=True)
+            raise
+        self.port = self.site.port
 
     def printed(self, until):
         """The lines the site prints after its banner, up to one that starts with `until`."""
-        lines = queue.Queue()
-
-        def pump():
-            try:
-                for line in iter(self.process.stdout.readline, b""):
-                    lines.put(line.decode("utf-8", "replace").rstrip("\n"))
-            except (OSError, ValueError):  # the pipe was closed by stop()
-                pass
-
-        threading.Thread(target=pump, daemon=True).start()
         got, deadline = [], time.monotonic() + START_TIMEOUT
         while not (got and got[-1].startswith(until)) and time.monotonic() < deadline:
-            try:
-                got.append(lines.get(timeout=max(0.05, deadline - time.monotonic())))
-            except queue.Empty:
+            line = self.site.reader.read(max(0.05, deadline - time.monotonic()))
+            if line is None:
                 break
+            got.append(line)
         return got
 
     def write_download(self, name, data):
@@ -119,13 +102,7 @@ class Site:
         return json.loads(self.fetch("/_dev/pass" + query, "POST")[2])["pass"]
 
     def stop(self):
-        self.process.terminate()
-        try:
-            self.process.wait(IO_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.wait(IO_TIMEOUT)
-        self.process.stdout.close()
+        self.site.stop()
         shutil.rmtree(self.work, ignore_errors=True)
 
 

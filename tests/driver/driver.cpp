@@ -42,6 +42,8 @@
 #include "driver_accessibility.h"
 #include "driver_capture.h"
 
+#include "client/platform/scoped_win.h"
+
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -249,17 +251,7 @@ private:
     ULONGLONG end_;
 };
 
-class ProcessHandle {
-public:
-    explicit ProcessHandle(DWORD pid) : handle_(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid)) {}
-    ~ProcessHandle() { if (handle_) CloseHandle(handle_); }
-    ProcessHandle(const ProcessHandle&) = delete;
-    ProcessHandle& operator=(const ProcessHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
+using tw::client::platform::KernelHandle;
 
 // Shares this thread's input state with the target's for as long as it lives, which is what
 // SetFocus on another thread's window needs.
@@ -444,7 +436,7 @@ std::optional<HWND> Driver::control(const std::wstring& id_word, Reply& error) c
 // then make sure it has come back to its loop at least twice.
 void Driver::let_input_settle() const
 {
-    ProcessHandle process(pid_);
+    const KernelHandle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid_));
     if (process.get()) WaitForInputIdle(process.get(), 2000);
     for (int i = 0; i < 2; ++i) {
         Sleep(30);
@@ -804,9 +796,8 @@ double unix_ms_now()
 double created_unix_ms(DWORD pid)
 {
     FILETIME created{}, ended{}, kernel{}, user{};
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    const bool got = process && GetProcessTimes(process, &created, &ended, &kernel, &user);
-    if (process) CloseHandle(process);
+    const KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    const bool got = process && GetProcessTimes(process.get(), &created, &ended, &kernel, &user);
     return got ? unix_ms(created) : 0;
 }
 
@@ -887,23 +878,22 @@ std::optional<long long> listed_handles(DWORD pid)
 // is what Windows counts.
 Reply Driver::memory(const Args&)
 {
-    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid_);
+    const KernelHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid_));
     if (!process) return failure("the process could not be opened");
     constexpr int most_regions = 1 << 20;
     unsigned long long committed = 0;
     int regions = 0;
     MEMORY_BASIC_INFORMATION region{};
     for (const char* at = nullptr;
-         regions < most_regions && VirtualQueryEx(process, at, &region, sizeof region) == sizeof region; ++regions) {
+         regions < most_regions && VirtualQueryEx(process.get(), at, &region, sizeof region) == sizeof region; ++regions) {
         if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) committed += region.RegionSize;
         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
     }
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    const bool counted = GetProcessMemoryInfo(process, &counters, sizeof counters) != FALSE;
+    const bool counted = GetProcessMemoryInfo(process.get(), &counters, sizeof counters) != FALSE;
     DWORD handles = 0;
-    const bool handled = GetProcessHandleCount(process, &handles) != FALSE;
-    CloseHandle(process);
+    const bool handled = GetProcessHandleCount(process.get(), &handles) != FALSE;
     if (!counted || !handled) return failure("the process's counters could not be read");
     return success(json_object({{"private", json_int(static_cast<long long>(committed))},
                                 {"working_set", json_int(static_cast<long long>(counters.WorkingSetSize))},

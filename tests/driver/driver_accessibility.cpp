@@ -48,12 +48,12 @@ bool EventWatch::start(DWORD pid)
     stop();
     pid_ = pid;
     hooked_ = false;
-    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ready_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!ready_) return false;
     current_watch = this;
-    thread_ = CreateThread(nullptr, 0, run, this, 0, &thread_id_);
-    const bool started = thread_ && WaitForSingleObject(ready_, start_wait_ms) == WAIT_OBJECT_0 && hooked_;
-    CloseHandle(std::exchange(ready_, nullptr));
+    thread_.reset(CreateThread(nullptr, 0, run, this, 0, &thread_id_));
+    const bool started = thread_ && WaitForSingleObject(ready_.get(), start_wait_ms) == WAIT_OBJECT_0 && hooked_;
+    ready_.reset();
     if (!started) stop();
     return started;
 }
@@ -62,9 +62,9 @@ void EventWatch::stop()
 {
     if (!thread_) return;
     PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
-    if (WaitForSingleObject(thread_, stop_wait_ms) != WAIT_OBJECT_0)
-        TerminateThread(thread_, 1);
-    CloseHandle(std::exchange(thread_, nullptr));
+    if (WaitForSingleObject(thread_.get(), stop_wait_ms) != WAIT_OBJECT_0)
+        TerminateThread(thread_.get(), 1);
+    thread_.reset();
     current_watch = nullptr;
 }
 
@@ -93,7 +93,7 @@ DWORD WINAPI EventWatch::run(void* context)
     const HWINEVENTHOOK live_hook = SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED,
                                                     nullptr, on_event, self->pid_, 0, WINEVENT_OUTOFCONTEXT);
     self->hooked_ = value_hook && live_hook;
-    SetEvent(self->ready_);
+    SetEvent(self->ready_.get());
     while (self->hooked_ && GetMessageW(&message, nullptr, 0, 0) > 0)
         DispatchMessageW(&message);
     if (value_hook) UnhookWinEvent(value_hook);

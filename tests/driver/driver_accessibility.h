@@ -2,6 +2,8 @@
 // What a screen reader in another process gets from the window: the WinEvents it raises, seen
 // through an out-of-context hook, and the accessible objects of its controls. Test tooling only.
 
+#include "client/platform/scoped_win.h"
+
 #include <windows.h>
 
 #include <mutex>
@@ -37,10 +39,10 @@ private:
     static void CALLBACK on_event(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD, DWORD);
     static DWORD WINAPI run(void* self);
 
-    HANDLE thread_ = nullptr;
+    tw::client::platform::KernelHandle thread_;
     DWORD thread_id_ = 0;
     DWORD pid_ = 0;
-    HANDLE ready_ = nullptr;
+    tw::client::platform::KernelHandle ready_;
     bool hooked_ = false;
     std::mutex mutex_;
     std::vector<SeenEvent> seen_;

@@ -1,66 +1,30 @@
 #include "driver_capture.h"
 
+#include "client/platform/scoped_win.h"
+
 #include <cstring>
 
 namespace twi::driver {
 namespace {
 
-class WindowDc {
-public:
-    WindowDc(HWND window, CaptureArea area)
-        : window_(area == CaptureArea::screen ? nullptr : window),
-          dc_(area == CaptureArea::window ? GetWindowDC(window_) : GetDC(window_)) {}
-    ~WindowDc() { if (dc_) ReleaseDC(window_, dc_); }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    HDC get() const { return dc_; }
+using tw::client::platform::FileHandle;
+using tw::client::platform::GdiObject;
+using tw::client::platform::MemoryDc;
+using tw::client::platform::SelectionScope;
+using tw::client::platform::WindowDc;
 
-private:
-    HWND window_;
-    HDC dc_;
-};
+WindowDc source_dc(HWND window, CaptureArea area)
+{
+    if (area == CaptureArea::window)
+        return WindowDc::of_whole_window(window);
+    return WindowDc(area == CaptureArea::screen ? nullptr : window);
+}
 
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC like) : dc_(CreateCompatibleDC(like)) {}
-    ~MemoryDc() { if (dc_) DeleteDC(dc_); }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-class Bitmap {
-public:
-    explicit Bitmap(HBITMAP bitmap) : bitmap_(bitmap) {}
-    ~Bitmap() { if (bitmap_) DeleteObject(bitmap_); }
-    Bitmap(const Bitmap&) = delete;
-    Bitmap& operator=(const Bitmap&) = delete;
-    HBITMAP get() const { return bitmap_; }
-
-private:
-    HBITMAP bitmap_;
-};
-
-class File {
-public:
-    explicit File(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    ~File() { if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_); }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
-    bool is_open() const { return file_ != INVALID_HANDLE_VALUE; }
-    bool write(const void* data, std::size_t size)
-    {
-        DWORD written = 0;
-        return WriteFile(file_, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
-    }
-
-private:
-    HANDLE file_;
-};
+bool write_all(const FileHandle& file, const void* data, std::size_t size)
+{
+    DWORD written = 0;
+    return WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr) && written == size;
+}
 
 // The area's size and its origin inside the device context we copy from.
 RECT area_rect(HWND window, CaptureArea area)
@@ -97,7 +61,7 @@ std::optional<Pixels> capture(HWND window, CaptureArea area)
     pixels.height = r.bottom - r.top;
     if (pixels.width <= 0 || pixels.height <= 0) return std::nullopt;
 
-    WindowDc source(window, area);
+    const WindowDc source = source_dc(window, area);
     if (!source.get()) return std::nullopt;
     MemoryDc memory(source.get());
     BITMAPINFO info{};
@@ -108,16 +72,18 @@ std::optional<Pixels> capture(HWND window, CaptureArea area)
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    Bitmap bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const GdiObject<HBITMAP> bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!memory.get() || !bitmap.get() || !bits) return std::nullopt;
 
-    const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-    // A mirrored window's DC would hand its pixels over reflected: take them as the screen has them.
-    SetLayout(source.get(), 0);
-    const BOOL copied = BitBlt(memory.get(), 0, 0, pixels.width, pixels.height, source.get(), r.left, r.top,
-                               SRCCOPY | CAPTUREBLT);
-    GdiFlush();
-    SelectObject(memory.get(), previous);
+    BOOL copied = FALSE;
+    {
+        const SelectionScope selected(memory.get(), bitmap.get());
+        // A mirrored window's DC would hand its pixels over reflected: take them as the screen has them.
+        SetLayout(source.get(), 0);
+        copied = BitBlt(memory.get(), 0, 0, pixels.width, pixels.height, source.get(), r.left, r.top,
+                        SRCCOPY | CAPTUREBLT);
+        GdiFlush();
+    }
     if (!copied) return std::nullopt;
 
     pixels.data.resize(static_cast<std::size_t>(pixels.width) * pixels.height);
@@ -151,9 +117,10 @@ bool save_bmp(const Pixels& pixels, const std::wstring& path)
     header.bfOffBits = sizeof(header) + sizeof(info);
     header.bfSize = header.bfOffBits + info.biSizeImage;
 
-    File file(path);
-    return file.is_open() && file.write(&header, sizeof(header)) && file.write(&info, sizeof(info)) &&
-           file.write(rows.data(), rows.size());
+    const FileHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && write_all(file, &header, sizeof(header)) && write_all(file, &info, sizeof(info)) &&
+           write_all(file, rows.data(), rows.size());
 }
 
 }  // namespace twi::driver

@@ -17,40 +17,35 @@ import glob
 import http.client
 import json
 import os
-import queue
 import re
 import shutil
-import socket
 import ssl
 import subprocess
 import sys
 import tempfile
-import threading
-import time
 import unittest
 import urllib.parse
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SOURCE = os.path.dirname(os.path.dirname(HERE))
-CATALOGS = os.path.join(SOURCE, "devsite", "catalogs")
+sys.path.insert(0, os.path.dirname(HERE))
+
+from support import driver as driver_client  # noqa: E402
+from support.devsite import SiteProcess, port_is_open, server_options  # noqa: E402
+from support.driver import START_TIMEOUT, driver_word, wait_for  # noqa: E402,F401
+from support.errors import DriverError, HarnessError  # noqa: E402,F401
+from support.paths import CATALOGS, SOURCE  # noqa: E402,F401
+from support.processes import STOP_TIMEOUT, LineReader, stop_process  # noqa: E402,F401
+from support.product import control  # noqa: E402
 
 WINDOW_CLASS = "TarnwickInstaller"
 USER_AGENT = "tarnwick-installer/1.0.0 (windows; release)"
 
 # Control ids of the main window.
-STATUS, PRODUCTS, BACK, OFFICIAL, BETA, VERSIONS, BETA_NOTE = 101, 102, 103, 104, 105, 106, 107
-SIGN_IN, REOPEN_BROWSER, CANCEL_SIGN_IN, INSTALL, CLOSE = 108, 109, 110, 111, 112
-
-START_TIMEOUT = 30.0  # a cold Wine start on a busy machine can take a while
-STOP_TIMEOUT = 10.0
-
-
-class HarnessError(Exception):
-    pass
-
-
-class DriverError(AssertionError):
-    """A driver command was refused (no such control, disabled button, timeout...)."""
+STATUS, PRODUCTS, BACK = control("id_status_label"), control("id_product_list"), control("id_back_button")
+OFFICIAL, BETA, VERSIONS = control("id_official_button"), control("id_beta_button"), control("id_version_list")
+BETA_NOTE, SIGN_IN = control("id_beta_note"), control("id_sign_in_button")
+REOPEN_BROWSER, CANCEL_SIGN_IN = control("id_reopen_browser_button"), control("id_cancel_sign_in_button")
+INSTALL, CLOSE = control("id_install_button"), control("id_close_button")
 
 
 class Config:
@@ -89,65 +84,7 @@ class Config:
             raise HarnessError("the test environment of %s is not running (scripts/test-env start)" % self.build)
 
 
-def wait_for(predicate, timeout, what):
-    """Polls predicate until it returns a true value; fails the test after timeout seconds."""
-    deadline = time.monotonic() + timeout
-    last = None
-    while True:
-        try:
-            last = predicate()
-            if last:
-                return last
-        except DriverError as e:
-            last = e
-        if time.monotonic() >= deadline:
-            raise AssertionError("timed out after %.0f s waiting for %s (last: %r)" % (timeout, what, last))
-        time.sleep(0.1)
-
-
-def port_is_open(port):
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.settimeout(1.0)
-        return s.connect_ex(("127.0.0.1", port)) == 0
-
-
-class LineReader:
-    """Reads a pipe on a thread so that every read can have a deadline."""
-
-    def __init__(self, pipe):
-        self.lines = queue.Queue()
-        self.thread = threading.Thread(target=self._pump, args=(pipe,), daemon=True)
-        self.thread.start()
-
-    def _pump(self, pipe):
-        for line in iter(pipe.readline, b""):
-            self.lines.put(line.decode("utf-8", "replace").rstrip("\r\n"))
-        self.lines.put(None)
-
-    def close(self, pipe):
-        """Closes the pipe once the process behind it has ended and the reader has seen its end."""
-        self.thread.join(STOP_TIMEOUT)
-        pipe.close()
-
-    def read(self, timeout):
-        try:
-            return self.lines.get(timeout=timeout)
-        except queue.Empty:
-            return None
-
-
-def stop_process(process, timeout=STOP_TIMEOUT):
-    if process.poll() is not None:
-        return process.returncode
-    process.terminate()
-    try:
-        return process.wait(timeout)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        return process.wait(timeout)
-
-
-class DevSite:
+class DevSite(SiteProcess):
     """devsite/server.py with the test PKI, one catalog scenario and a request log of its own."""
 
     secrets = None  # a set: what the requests carried is added to it when the site stops
@@ -155,28 +92,14 @@ class DevSite:
     def __init__(self, config, log_dir, catalog=None, catalog_status=None, extra_args=(), port=None,
                  certificate="server"):
         self.config = config
-        self.port = port or config.site_port
-        if port_is_open(self.port):
-            raise HarnessError("something already listens on port %d; stop it first" % self.port)
+        port = port or config.site_port
+        if port_is_open(port):
+            raise HarnessError("something already listens on port %d; stop it first" % port)
         catalog_path = catalog if catalog is None or os.path.isabs(catalog) else os.path.join(CATALOGS, catalog)
-        command = [sys.executable, os.path.join(SOURCE, "devsite", "server.py"),
-                   "--port", str(self.port),
-                   "--cert", os.path.join(config.pki, certificate + ".pem"),
-                   "--key", os.path.join(config.pki, certificate + ".key"),
-                   "--log", os.path.join(log_dir, "devsite.log")]
-        if catalog_path:
-            command += ["--catalog", catalog_path]
-        if catalog_status is not None:
-            command += ["--catalog-status", str(catalog_status)]
-        command += list(extra_args)
+        options = server_options(config.pki, port, certificate, log=os.path.join(log_dir, "devsite.log"),
+                                 catalog=catalog_path, catalog_status=catalog_status, extra_args=extra_args)
         with open(os.path.join(log_dir, "devsite.err"), "wb") as errors:
-            self.process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                            stderr=errors)
-        self.reader = LineReader(self.process.stdout)
-        line = self.reader.read(START_TIMEOUT)
-        if not line or not line.startswith("devsite: serving"):
-            self.stop()
-            raise HarnessError("the dev site did not start (said %r)" % line)
+            super().__init__(options, errors)
 
     def call(self, method, path, body=None, content_type="application/json"):
         """The site's answer to one request of the test's own: (status, body bytes)."""
@@ -207,80 +130,14 @@ class DevSite:
                 self.secrets.update(secrets_in_requests(self.requests()))
         except OSError:  # a site of old TLS or a stranger's certificate, which the program never got past
             pass
-        stop_process(self.process)
-        self.reader.close(self.process.stdout)
+        super().stop()
 
 
-def driver_word(value):
-    """One word of a driver command: numbers as they are, text as a JSON string when needed."""
-    text = str(value)
-    if text and text.isascii() and not any(c.isspace() or c == '"' for c in text):
-        return text
-    return json.dumps(text)
-
-
-class Driver:
-    """twi-driver under Wine: one command out, one JSON line back."""
+class Driver(driver_client.Driver):
+    """twi-driver under the build's Wine, its errors into the test's folder."""
 
     def __init__(self, config, log_dir):
-        with open(os.path.join(log_dir, "driver.err"), "wb") as errors:
-            self.process = subprocess.Popen([config.wine_run, config.driver], stdin=subprocess.PIPE,
-                                            stdout=subprocess.PIPE, stderr=errors)
-        self.reader = LineReader(self.process.stdout)
-
-    def call(self, *words, timeout=30.0):
-        line = " ".join(driver_word(w) for w in words) + "\n"
-        try:
-            self.process.stdin.write(line.encode())
-            self.process.stdin.flush()
-        except OSError as e:
-            raise HarnessError("the driver is gone: %s" % e)
-        answer = self.reader.read(timeout + START_TIMEOUT)
-        if answer is None:
-            raise HarnessError("the driver gave no answer to %r" % line.strip())
-        reply = json.loads(answer)
-        if not reply["ok"]:
-            raise DriverError("%s: %s" % (line.strip(), reply["error"]))
-        return reply["value"]
-
-    # Commands with a deadline in milliseconds get the same deadline here, plus slack.
-    def wait_window(self, seconds=START_TIMEOUT):
-        return self.call("wait-window", int(seconds * 1000), timeout=seconds)
-
-    def wait_text(self, control, substring, seconds=20.0):
-        return self.call("wait-text", control, substring, int(seconds * 1000), timeout=seconds)
-
-    def wait_gone(self, seconds=STOP_TIMEOUT):
-        return self.call("wait-gone", int(seconds * 1000), timeout=seconds)
-
-    def text(self, control):
-        return self.call("text", control)
-
-    def visible(self, control):
-        return self.call("visible", control)
-
-    def enabled(self, control):
-        return self.call("enabled", control)
-
-    def rows(self, control):
-        return self.call("rows", control)
-
-    def cursel(self, control):
-        return self.call("cursel", control)
-
-    def rect(self, control):
-        return self.call("rect", control)
-
-    def stop(self):
-        if self.process.poll() is None:
-            try:
-                self.process.stdin.write(b"quit\n")
-                self.process.stdin.close()
-                self.process.wait(STOP_TIMEOUT)
-            except (OSError, subprocess.TimeoutExpired):
-                pass
-        stop_process(self.process)
-        self.reader.close(self.process.stdout)
+        super().__init__(config.wine_run, config.driver, os.path.join(log_dir, "driver.err"))
 
 
 def wine_reg(config, *args):

@@ -10,13 +10,14 @@ import time
 import harness
 from harness import BETA, CLOSE, INSTALL, OFFICIAL, STATUS, VERSIONS, DriverError, InstallerTestCase
 from sample_site import SampleSite
+from support.product import sentence  # noqa: E402
 
 PROGRESS = 114
 LIVE_REGION_CHANGED = 0x8019
 OBJID_CLIENT = -4
 STATE_INVISIBLE = 0x8000
-INSTALLED = "Studio 2.1.0 is installed."
-SENTENCES = ["Downloading\u2026", "Checking the download\u2026", "The installer is open. Follow its steps.", INSTALLED]
+INSTALLED = sentence("installed_suffix", label="Studio 2.1.0")
+SENTENCES = [sentence("downloading"), sentence("checking"), sentence("installer_open"), INSTALLED]
 OUTCOME_WAIT = 120.0
 
 
@@ -54,7 +55,7 @@ class Accessibility(InstallerTestCase):
         sha256, size = self.samples.stage_large("Studio-2.1.0.exe", 64 * 1024 * 1024)
         driver = self.open([{"version": "2.1.0", "fileName": "Studio-2.1.0.exe", "sizeBytes": size, "sha256": sha256,
                              "downloadUrl": self.samples.url("/downloads/Studio-2.1.0.exe")}])
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         self.assertNotIn(PROGRESS, self.child_ids(), "a progress bar while nothing runs")
         driver.call("watch-events")
         driver.call("select", VERSIONS, 0)
@@ -79,10 +80,10 @@ class Accessibility(InstallerTestCase):
         offer = self.samples.build("1.1.0", "sample-new-installer.exe", "TarnwickInstaller-1.1.0.exe")
         screens = [
             ("versions", [self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")], None, "1.0.0",
-             {STATUS: "Choose a version.", INSTALL: "Install", CLOSE: "Close", OFFICIAL: "Official", BETA: "Beta"}),
+             {STATUS: sentence("choose_version"), INSTALL: sentence("install"), CLOSE: sentence("close"),
+              OFFICIAL: sentence("official"), BETA: sentence("beta")}),
             ("out of date", [], offer, "1.1.0",
-             {STATUS: "This Installer is out of date. Get the new one to continue.",
-              INSTALL: "Get the new Installer"}),
+             {STATUS: sentence("out_of_date_offer"), INSTALL: sentence("get_new_installer")}),
         ]
         for screen, builds, installer, minimum, names in screens:
             with self.subTest(screen):

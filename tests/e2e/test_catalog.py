@@ -5,11 +5,12 @@ import sys
 import harness
 from harness import (BACK, BETA, BETA_NOTE, CANCEL_SIGN_IN, CLOSE, INSTALL, OFFICIAL, PRODUCTS,
                      REOPEN_BROWSER, SIGN_IN, STATUS, USER_AGENT, VERSIONS, InstallerTestCase)
+from support.product import sentence  # noqa: E402
 
-CHOOSE_PRODUCT = "Choose a product."
-CHOOSE_VERSION = "Choose a version."
-UNREACHABLE = "Tarnwick can't be reached. Check the connection, then reopen the Installer."
-UNEXPECTED = "Tarnwick didn't answer as expected. Try again in a few minutes."
+CHOOSE_PRODUCT = sentence("choose_product")
+CHOOSE_VERSION = sentence("choose_version")
+UNREACHABLE = sentence("unreachable")
+UNEXPECTED = sentence("unexpected_answer")
 
 STUDIO_PRO_OFFICIAL = ["4.2.1 (latest)", "4.2.0", "4.1.3"]
 THREE_PRODUCTS = ["Tarnwick Notes", "Studio Pro", "Sketch Lab"]
@@ -34,7 +35,7 @@ class MainWindow(InstallerTestCase):
             BACK: "\u2039 All products",
             OFFICIAL: "Official",
             BETA: "Beta",
-            BETA_NOTE: "Beta builds need a tester sign-in.",
+            BETA_NOTE: sentence("beta_sign_in_needed"),
             SIGN_IN: "Sign in for beta builds",
             REOPEN_BROWSER: "Open the browser again",
             CANCEL_SIGN_IN: "Cancel",
@@ -92,7 +93,7 @@ class ProductChoice(InstallerTestCase):
 
     def test_an_empty_catalog_has_nothing_to_install(self):
         driver = self.start("no-products.json")
-        self.wait_status("There's nothing to install yet.")
+        self.wait_status(sentence("nothing_to_install"))
         self.assertEqual(driver.rows(PRODUCTS), [])
         self.screenshot("catalog-no-products")
 
@@ -210,7 +211,7 @@ class LoadFailures(InstallerTestCase):
 class OutOfDate(InstallerTestCase):
     def test_with_a_new_installer_install_becomes_get_the_new_installer(self):
         driver = self.start("out-of-date-with-installer.json")
-        self.wait_status("This Installer is out of date. Get the new one to continue.")
+        self.wait_status(sentence("out_of_date_offer"))
         self.assertEqual(driver.text(INSTALL), "Get the new Installer")
         self.assertTrue(driver.visible(INSTALL))
         self.assertTrue(driver.enabled(INSTALL))
@@ -221,7 +222,7 @@ class OutOfDate(InstallerTestCase):
 
     def test_without_a_new_installer_it_points_to_the_site_and_install_is_disabled(self):
         driver = self.start("out-of-date-without-installer.json")
-        self.wait_status("This Installer is out of date. Download the new one from localhost.")
+        self.wait_status(sentence("out_of_date_download", host="localhost"))
         self.assertEqual(driver.text(INSTALL), "Install")
         self.assertFalse(driver.enabled(INSTALL))
         self.assertEqual(driver.rows(PRODUCTS), [])

@@ -17,8 +17,9 @@ import time
 
 import harness
 from harness import BACK, BETA, OFFICIAL, PRODUCTS, STATUS, VERSIONS, DevSite, Driver, InstallerTestCase, Program
+from support.product import sentence  # noqa: E402
 
-LOADING = "Looking up what's available\u2026"
+LOADING = sentence("looking_up")
 TOOL_TIMEOUT = 120.0
 
 

@@ -20,27 +20,28 @@ import harness
 from harness import (BACK, BETA, INSTALL, OFFICIAL, PRODUCTS, SIGN_IN, STATUS, VERSIONS, DevSite,
                      InstallerTestCase, windows_path)
 from sample_site import SampleSite
+from support.product import sentence  # noqa: E402
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
 from run_with_devsite import in_own_hosts, write_named_hosts  # noqa: E402
 
 API = "/api/installer/v1"
-CHOOSE_VERSION = "Choose a version."
-SIGNED_IN = "Signed in for beta builds."
-UNFINISHED = "The download didn't finish. Check the connection and try again."
-UNREACHABLE = "Tarnwick can't be reached. Check the connection, then reopen the Installer."
-UNEXPECTED = "Tarnwick didn't answer as expected. Try again in a few minutes."
-SIGN_IN_FAILED = "Sign-in didn't work. Try again."
+CHOOSE_VERSION = sentence("choose_version")
+SIGNED_IN = sentence("signed_in")
+UNFINISHED = sentence("download_unfinished")
+UNREACHABLE = sentence("unreachable")
+UNEXPECTED = sentence("unexpected_answer")
+SIGN_IN_FAILED = sentence("sign_in_failed")
 OUTCOME_WAIT = 120.0
 CLOSE_LIMIT = 2.0  # seconds from Close until the process has ended
 
 
 def check_failed(host):
-    return "This download didn't pass its check, so it wasn't run. Tell us at %s/contact." % host
+    return sentence("check_failed", host=host)
 
 
 def installed(version):
-    return "Studio %s is installed." % version
+    return sentence("installed_suffix", label="Studio %s" % version)
 
 
 class Row:
@@ -238,8 +239,8 @@ class OneInstallerManyDownloads(HostileTestCase):
             Row("signer with the publisher as a prefix", check, build=build("8.0.36", "signed-prefix.exe")),
             Row("a signed library served as the setup", check,
                 build=dict(build("8.0.35"), downloadUrl=url("/downloads/Studio-library.dll"))),
-            Row("the catalog vouches for a signed library", "Windows couldn't start the installer. "
-                "Tell us at localhost/contact.", build=build("8.0.34", "signed-sample-library.dll")),
+            Row("the catalog vouches for a signed library", sentence("installer_not_started", host="localhost"),
+                build=build("8.0.34", "signed-sample-library.dll")),
             Row("another version's signed setup (mix and match)", check,
                 build=dict(build("8.0.33"), downloadUrl=url("/downloads/Studio-8.exe"))),
             Row("the file changed on the site after the catalog", check, build=build("8.0.32"),
@@ -326,11 +327,11 @@ class CatalogHops(HostileTestCase):
             ("down to plain http", "http://localhost:%d%s/catalog" % (self.config.site_port, API), UNEXPECTED, 1),
             ("within the site", API + "/catalog?platform=windows", CHOOSE_VERSION, 2),
         ]
-        for name, location, sentence, count in rows:
+        for name, location, expected, count in rows:
             with self.subTest(name):
                 try:
                     self.open_redirected(location)
-                    self.wait_status(sentence, 40)
+                    self.wait_status(expected, 40)
                     self.assertEqual(len(self.requests_to(API + "/catalog")), count)
                     self.assertEqual(self.requests_logged(foreign), [], "the foreign host was contacted")
                 finally:
@@ -463,7 +464,7 @@ class ClosingOnAStall(HostileTestCase):
                               betas=False, checked=False)
                     self.wait_status(CHOOSE_VERSION)
                     self.driver.call("click", INSTALL)
-                    self.wait_status("Downloading\u2026")
+                    self.wait_status(sentence("downloading"))
                     time.sleep(1)
                     self.driver.call("close")
                     harness.wait_for(lambda: not [w for w in self.driver.call("windows") if w["visible"]], 2,
@@ -497,7 +498,7 @@ class ClosingOnAStall(HostileTestCase):
         self.wait_status(CHOOSE_VERSION)
         self.driver.call("select", VERSIONS, 1)
         self.driver.call("click", INSTALL)
-        self.wait_status("Downloading\u2026")
+        self.wait_status(sentence("downloading"))
         unchanged(3)
         self.driver.call("close")
         harness.wait_for(lambda: not [w for w in self.driver.call("windows") if w["visible"]], 2, "the window to hide")
@@ -550,20 +551,20 @@ class Documents(HostileTestCase):
                 {"minimumInstallerVersion": "1.0.0", "publisher": "Tarnwick Software Ltd",
                  "products": [{"slug": "s", "name": "S" * 900000, "builds": [good]},
                               {"slug": "studio", "name": "Studio", "builds": [good]}]}).encode(),
-             "Choose a product."),
+             sentence("choose_product")),
             ("invalid UTF-8", document(x='"\xff\xfe"').replace(b"\xc3\xbf\xc3\xbe", b"\xff\xfe"), UNEXPECTED),
-            ("duplicate keys, the last one counting", document(products="[]"), "There's nothing to install yet."),
+            ("duplicate keys, the last one counting", document(products="[]"), sentence("nothing_to_install")),
             ("sizes at every integer limit", limits.encode(), CHOOSE_VERSION),
             ("a body over 1 MiB", document(x='"%s"' % ("p" * (2 << 20))), UNEXPECTED),
         ]
-        for name, body, sentence in rows:
+        for name, body, expected in rows:
             with self.subTest(name):
                 path = os.path.join(self.work_dir, "document.json")
                 with open(path, "wb") as f:
                     f.write(body)
                 try:
                     self.start(path, site_args=["--no-check"])
-                    self.wait_status(sentence, 40)
+                    self.wait_status(expected, 40)
                     self.assertEqual(self.close_window(), 0)
                 finally:
                     self.end_run()

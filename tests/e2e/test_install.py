@@ -15,11 +15,12 @@ import uuid
 import harness
 from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, windows_path
 from sample_site import SampleSite
+from support.product import sentence  # noqa: E402
 
 SUCCESS_GREEN = (70, 214, 160)
 ATTENTION_AMBER = (242, 184, 75)
-CHECK_FAILED = "This download didn't pass its check, so it wasn't run. Tell us at localhost/contact."
-UNFINISHED = "The download didn't finish. Check the connection and try again."
+CHECK_FAILED = sentence("check_failed", host="localhost")
+UNFINISHED = sentence("download_unfinished")
 OUTCOME_WAIT = 120.0
 
 
@@ -48,7 +49,7 @@ class InstallTestCase(InstallerTestCase):
         sha256, size = self.samples.stage_large(file_name, size)
         driver = self.open([{"version": "2.1.0", "fileName": file_name, "sizeBytes": size, "sha256": sha256,
                              "downloadUrl": self.samples.url("/downloads/" + file_name)}])
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         return driver
 
     def install_row(self, row, expected, seconds=OUTCOME_WAIT):
@@ -67,8 +68,8 @@ class UnwritableLog(InstallTestCase):
             os.makedirs(os.path.join(local, "TarnwickInstaller"), exist_ok=True)
             open(os.path.join(local, "TarnwickInstaller", "Logs"), "w").close()
         driver = self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")])
-        self.wait_status("Choose a version.")
-        self.install_row(0, "Studio 2.1.0 is installed.")
+        self.wait_status(sentence("choose_version"))
+        self.install_row(0, sentence("installed_suffix", label="Studio 2.1.0"))
         self.assertTrue(self.ran("Studio-2.1.0.exe"))
         self.assertEqual(len([w for w in driver.call("windows") if w["visible"]]), 1, "a dialog showed")
         still_files = [os.path.isfile(path) for path in harness.support_log_folders(self.config)]
@@ -80,36 +81,37 @@ class StartLine(InstallTestCase):
         harness.clear_support_logs(self.config)
         self.addCleanup(harness.clear_support_logs, self.config)
         self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")])
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         steps = [line.split(" ", 1)[1] for _, line in harness.support_log_lines(self.config)]
         self.assertRegex(" | ".join(steps[:2]), r"^start Installer .* \| request GET /api/installer/v1/catalog ")
 
 
 class Outcomes(InstallTestCase):
     def test_each_exit_code_gets_its_sentence_in_its_colour(self):
-        unfinished = "The install didn't finish (code %s). Tell us at localhost/contact."
         rows = [
-            ("2.1.0", "sample-setup-exit-0.exe", "Studio 2.1.0 is installed.", SUCCESS_GREEN),
-            ("2.0.9", "sample-setup-exit-3010.exe", "Studio 2.0.9 is installed. Restart Windows to finish.",
+            ("2.1.0", "sample-setup-exit-0.exe", sentence("installed_suffix", label="Studio 2.1.0"), SUCCESS_GREEN),
+            ("2.0.9", "sample-setup-exit-3010.exe", sentence("installed_restart_needed", label="Studio 2.0.9"),
              ATTENTION_AMBER),
             ("2.0.8", "sample-setup-exit-8.exe",
-             "Windows needs a restart first. Restart, then run the Installer again.", None),
-            ("2.0.7", "sample-setup-exit-1641.exe", "Studio 2.0.7 is installed. Windows is restarting to finish.",
+             sentence("restart_needed"), None),
+            ("2.0.7", "sample-setup-exit-1641.exe", sentence("installed_restarting", label="Studio 2.0.7"),
              ATTENTION_AMBER),
             ("2.0.6", "sample-setup-exit-1618.exe",
-             "Another installation is running. Wait for it to finish, then try again.", ATTENTION_AMBER),
-            ("2.0.5", "sample-setup-exit-5.exe", "The install was cancelled.", None),
-            ("2.0.2", "sample-setup-exit-2.exe", "The install was cancelled.", None),
-            ("2.0.0", "sample-setup-exit-4294967294.exe", unfinished % 4294967294, None),
+             sentence("another_install_running"), ATTENTION_AMBER),
+            ("2.0.5", "sample-setup-exit-5.exe", sentence("install_cancelled"), None),
+            ("2.0.2", "sample-setup-exit-2.exe", sentence("install_cancelled"), None),
+            ("2.0.0", "sample-setup-exit-4294967294.exe",
+             sentence("install_unfinished", code=4294967294, host="localhost"), None),
         ]
         builds = [self.samples.build(v, sample, "Studio-%s-setup.exe" % v) for v, sample, _, _ in rows]
         driver = self.open(builds)
-        self.wait_status("Choose a version.")
-        for row, (version, _, sentence, colour) in enumerate(rows):
-            self.install_row(row, sentence)
+        self.wait_status(sentence("choose_version"))
+        for row, (version, _, expected, colour) in enumerate(rows):
+            self.install_row(row, expected)
             self.assertTrue(self.ran("Studio-%s-setup.exe" % version), version)
             if colour:
-                self.assertTrue(self.status_has_colour(driver.rect(STATUS), colour), "%r is not in %r" % (sentence, colour))
+                self.assertTrue(self.status_has_colour(driver.rect(STATUS), colour),
+                                "%r is not in %r" % (expected, colour))
             if row == 0:
                 # A staging folder, not the Installer's own working folder, where a stray DLL may lie.
                 self.assertRegex(self.working_folder("Studio-%s-setup.exe" % version),
@@ -137,7 +139,7 @@ class Outcomes(InstallTestCase):
         ]
         builds = [self.samples.build(v, sample, "Studio-%s.exe" % v, sha256=h) for v, sample, h in rows]
         self.open(builds)
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         for row, (version, _, _) in enumerate(rows):
             self.install_row(row, CHECK_FAILED)
             self.assertFalse(self.ran("Studio-%s.exe" % version), "%s ran" % version)
@@ -160,7 +162,7 @@ class Outcomes(InstallTestCase):
         # Made here, never committed: 256 MiB takes the hash and the signature check seconds.
         driver = self.open_large("Studio-2.1.0.exe", 256 * 1024 * 1024)
         driver.call("click", INSTALL)
-        self.wait_status("Checking the download\u2026", OUTCOME_WAIT)
+        self.wait_status(sentence("checking"), OUTCOME_WAIT)
         driver.call("close")
         harness.wait_for(lambda: not [w for w in driver.call("windows") if w["visible"]], 2, "the window to hide")
         self.assertEqual(self.program.wait(2.0), 0)
@@ -172,8 +174,8 @@ class Outcomes(InstallTestCase):
         self.addCleanup(harness.clear_support_logs, self.config)
         self.open([self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0.exe")],
                   name="Studio\u2028Pro")
-        self.wait_status("Choose a version.")
-        self.install_row(0, "Studio\u2028Pro 2.1.0 is installed.")
+        self.wait_status(sentence("choose_version"))
+        self.install_row(0, sentence("installed_suffix", label="Studio\u2028Pro 2.1.0"))
         self.program.stop()
         raw = b""
         for folder in harness.support_log_folders(self.config):
@@ -189,18 +191,18 @@ class Outcomes(InstallTestCase):
     def test_refused_and_broken_downloads_say_why(self):
         url = self.samples.url
         rows = [
-            (url("/refuse/429?code=RATE_LIMITED&retry=30"), "Too many downloads right now. Try again in a minute."),
+            (url("/refuse/429?code=RATE_LIMITED&retry=30"), sentence("rate_limited")),
             (url("/refuse/403?code=AGREEMENT_REQUIRED"),
-             "Accept the new beta tester agreement on localhost, then try again."),
+             sentence("agreement_required", host="localhost")),
             (url("/refuse/401?code=INVALID_TOKEN"), UNFINISHED),  # no pass was sent, so none ended
             (url("/bytes/1000?short=1"), UNFINISHED),
             ("https://127.0.0.1:%d/bytes/1000" % self.config.site_port, UNFINISHED),
         ]
         builds = [self.samples.build("3.0.%d" % (9 - i), None, "s%d.exe" % i, url=u) for i, (u, _) in enumerate(rows)]
         self.open(builds)
-        self.wait_status("Choose a version.")
-        for row, (_, sentence) in enumerate(rows):
-            self.install_row(row, sentence)
+        self.wait_status(sentence("choose_version"))
+        for row, (_, expected) in enumerate(rows):
+            self.install_row(row, expected)
         hosts = {dict(r["headers"]).get("Host") for r in self.site.requests()}
         self.assertNotIn("127.0.0.1:%d" % self.config.site_port, hosts, "a foreign address was fetched")
         self.assertNothingStaged()
@@ -210,9 +212,9 @@ class Closing(InstallTestCase):
     def test_closing_while_downloading_hides_the_window_and_ends_the_process(self):
         slow = self.samples.build("2.1.0", None, "slow.exe", url=self.samples.url("/bytes/100000000?rate=2000000"))
         driver = self.open([slow])
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         driver.call("click", INSTALL)
-        self.wait_status("Downloading\u2026")
+        self.wait_status(sentence("downloading"))
         self.assertFalse(driver.enabled(VERSIONS))
         self.assertTrue(driver.enabled(CLOSE))
         driver.call("close")
@@ -232,20 +234,20 @@ class Closing(InstallTestCase):
         hold = os.path.join(self.work_dir, "release")
         build = self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0-setup.exe")
         driver = self.open([build], program_env={"TWI_SAMPLE_HOLD": windows_path(hold)})
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         driver.call("click", INSTALL)
-        self.wait_status("The installer is open. Follow its steps.", OUTCOME_WAIT)
+        self.wait_status(sentence("installer_open"), OUTCOME_WAIT)
         driver.call("close")
-        self.wait_status("Finish the installer's own window first.")
+        self.wait_status(sentence("finish_installer_first"))
         self.assertTrue([w for w in driver.call("windows") if w["visible"]], "the window went")
         open(hold, "w").close()
-        self.wait_status("Studio 2.1.0 is installed.", OUTCOME_WAIT)
+        self.wait_status(sentence("installed_suffix", label="Studio 2.1.0"), OUTCOME_WAIT)
         self.assertNothingStaged()
 
     def test_enter_on_a_focused_button_acts_on_that_button(self):
         build = self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0-setup.exe")
         driver = self.open([build])
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         driver.call("key", CLOSE, "enter")
         driver.wait_gone()
         self.assertEqual(self.program.wait(), 0)
@@ -262,7 +264,7 @@ class SelfUpdate(InstallTestCase):
 
     def test_the_new_installer_starts_and_this_one_ends_with_0(self):
         driver = self.open_out_of_date("sample-new-installer.exe")
-        self.wait_status("This Installer is out of date. Get the new one to continue.")
+        self.wait_status(sentence("out_of_date_offer"))
         self.assertEqual(driver.text(INSTALL), "Get the new Installer")
         driver.call("key", 0, "enter")
         self.assertEqual(self.program.wait(OUTCOME_WAIT), 0)
@@ -302,7 +304,7 @@ class SelfUpdate(InstallTestCase):
 
     def test_a_new_installer_from_another_signer_leaves_the_offer(self):
         driver = self.open_out_of_date("signed-other.exe")
-        self.wait_status("This Installer is out of date. Get the new one to continue.")
+        self.wait_status(sentence("out_of_date_offer"))
         driver.call("click", INSTALL)
         self.wait_status(CHECK_FAILED, OUTCOME_WAIT)
         self.assertEqual(driver.text(INSTALL), "Get the new Installer")

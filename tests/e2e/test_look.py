@@ -18,12 +18,13 @@ import harness
 from harness import (BETA, BETA_NOTE, CANCEL_SIGN_IN, CLOSE, INSTALL, OFFICIAL, PRODUCTS, REOPEN_BROWSER, SIGN_IN,
                      STATUS, VERSIONS, HarnessError, InstallerTestCase, port_is_open, windows_path)
 from sample_site import SampleSite
+from support.product import sentence  # noqa: E402
 
-CHOOSE_PRODUCT = "Choose a product."
-CHOOSE_VERSION = "Choose a version."
-UNREACHABLE = "Tarnwick can't be reached. Check the connection, then reopen the Installer."
-OUT_OF_DATE = "This Installer is out of date. Get the new one to continue."
-OUT_OF_DATE_NO_INSTALLER = "This Installer is out of date. Download the new one from localhost."
+CHOOSE_PRODUCT = sentence("choose_product")
+CHOOSE_VERSION = sentence("choose_version")
+UNREACHABLE = sentence("unreachable")
+OUT_OF_DATE = sentence("out_of_date_offer")
+OUT_OF_DATE_NO_INSTALLER = sentence("out_of_date_download", host="localhost")
 
 WINDOW_BACKGROUND = (20, 16, 25)
 CAPTION = (36, 28, 48)
@@ -390,7 +391,7 @@ class LookTests:
 
         driver.call("select", VERSIONS, 1)
         driver.call("click", INSTALL)
-        self.wait_status("Downloading\u2026")
+        self.wait_status(sentence("downloading"))
         time.sleep(4.0)  # about a tenth of the body: the bar is part-filled, far from either end
         image = self.shot("downloading")
         status = driver.rect(STATUS)
@@ -410,7 +411,7 @@ class LookTests:
         driver = self.open_window(catalog, site_args=samples.site_args(), program_env=markers)
         self.wait_status(CHOOSE_VERSION)
         driver.call("click", INSTALL)
-        self.wait_status("Studio 2.1.0 is installed.", seconds=120)
+        self.wait_status(sentence("installed_suffix", label="Studio 2.1.0"), seconds=120)
         image = self.shot("installed")
         status = driver.rect(STATUS)
         area = (status["x"], status["y"], status["x"] + status["w"], status["y"] + status["h"])
@@ -434,7 +435,7 @@ class LookTests:
         time.sleep(0.5)  # the card is laid out when the code's message arrives, just after the browser opens
         image = self.shot("sign-in-waiting")
         self.assert_header_band(image)
-        self.assertEqual(driver.text(BETA_NOTE), "Approve this code in your browser:")
+        self.assertEqual(driver.text(BETA_NOTE), sentence("approve_in_browser"))
         for button in (REOPEN_BROWSER, CANCEL_SIGN_IN):
             self.assertTrue(driver.visible(button))
         self.assertFalse(driver.visible(SIGN_IN))
@@ -442,7 +443,7 @@ class LookTests:
     def test_signed_in_beta_list(self):
         driver, code = self.open_betas_behind_sign_in()
         self.site.decide(code, "approve")
-        self.wait_status("Signed in for beta builds.", seconds=30)
+        self.wait_status(sentence("signed_in"), seconds=30)
         image = self.shot("signed-in-beta")
         self.assert_window_background(image)
         self.assertEqual(driver.rows(VERSIONS), ["2.2.0-beta.1 (latest)"])

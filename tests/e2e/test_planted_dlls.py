@@ -21,6 +21,7 @@ import sys
 import harness
 from harness import InstallerTestCase, windows_path, wine_reg
 from test_install import InstallTestCase
+from support.product import sentence  # noqa: E402
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "win"))
 from check_resources import PeResources  # noqa: E402
@@ -56,8 +57,8 @@ class PlantedDlls(InstallTestCase):
         build = self.samples.build("2.1.0", "sample-setup-exit-0.exe", "Studio-2.1.0-setup.exe")
         try:
             self.open([build], program_env={"TWI_PLANTED_MARKERS": windows_path(loaded)})
-            self.wait_status("Choose a version.")
-            self.install_row(0, "Studio 2.1.0 is installed.")
+            self.wait_status(sentence("choose_version"))
+            self.install_row(0, sentence("installed_suffix", label="Studio 2.1.0"))
             self.assertEqual(self.close_window(), 0)
         finally:
             self.assertEqual(sorted(os.listdir(loaded)), [], "planted DLLs ran inside the Installer")

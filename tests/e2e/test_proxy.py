@@ -15,13 +15,13 @@ import harness
 from harness import BETA, INSTALL, OFFICIAL, SIGN_IN, VERSIONS, DevSite
 from test_hostile import (API, CHOOSE_VERSION, OUTCOME_WAIT, SIGN_IN_FAILED, UNEXPECTED, UNREACHABLE, HostileTestCase,
                           installed)
+from support.product import sentence  # noqa: E402
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "tests", "servers"))
 from run_with_devsite import in_own_hosts, write_named_hosts  # noqa: E402
 from squid import Squid  # noqa: E402
 
-PROXY_REFUSED = ("Your network's proxy wants a sign-in that the Installer can't give. "
-                 "Ask whoever runs your network to let this address through.")
+PROXY_REFUSED = sentence("proxy_refused")
 
 
 class ProxyTestCase(HostileTestCase):

@@ -17,6 +17,7 @@ import time
 import harness
 from harness import INSTALL, STATUS
 from test_install import OUTCOME_WAIT, UNFINISHED, InstallTestCase
+from support.product import sentence  # noqa: E402
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "devsite"))
 import ranges  # noqa: E402
@@ -24,12 +25,12 @@ import ranges  # noqa: E402
 FILE = "Studio-2.1.0.exe"
 PADDING = 1 << 20
 CUT = 100_000
-INSTALLED = "Studio 2.1.0 is installed."
-RETRYING = "Connection lost. Trying again\u2026"
+INSTALLED = sentence("installed_suffix", label="Studio 2.1.0")
+RETRYING = sentence("connection_lost")
 NO_SPACE = re.compile(r"^There isn't enough free space on [A-Z]:\\ for this download \(\d+(\.\d)? MB\)\. "
                       r"Free up space and try again\.$")
-BUSY = {"Choose a version.", "Downloading\u2026", "Checking the download\u2026",
-        "The installer is open. Follow its steps.", RETRYING}
+BUSY = {sentence("choose_version"), sentence("downloading"), sentence("checking"),
+        sentence("installer_open"), RETRYING}
 CLOSE_LIMIT = 2.0  # seconds from Close until the window hides, and again until the process has ended
 
 
@@ -105,7 +106,7 @@ class Resume(InstallTestCase):
                 if os.path.exists(marker):
                     os.remove(marker)
                 self.driver.call("click", INSTALL)
-                self.wait_status("Downloading\u2026")  # not the last row's outcome
+                self.wait_status(sentence("downloading"))  # not the last row's outcome
                 outcome = self.status_once_settled()
                 if isinstance(row.outcome, re.Pattern):
                     self.assertRegex(outcome, row.outcome)

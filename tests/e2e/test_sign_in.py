@@ -12,10 +12,11 @@ import harness
 from harness import (BETA, BETA_NOTE, CANCEL_SIGN_IN, DriverError, INSTALL, OFFICIAL, SIGN_IN, STATUS,
                      VERSIONS, InstallerTestCase, windows_path)
 from sample_site import PUBLISHER, SampleSite
+from support.product import sentence  # noqa: E402
 
-SIGNED_IN = "Signed in for beta builds."
-PASS_ENDED = "Your beta sign-in has ended. Sign in again for beta builds."
-APPROVE = "Approve this code in your browser:"
+SIGNED_IN = sentence("signed_in")
+PASS_ENDED = sentence("pass_ended")
+APPROVE = sentence("approve_in_browser")
 CODE_WAIT = 30.0
 
 
@@ -34,7 +35,7 @@ class SignInTestCase(InstallerTestCase):
                "TWI_SAMPLE_MARKERS": windows_path(os.path.join(self.work_dir, "markers"))}
         driver = self.start(catalog, site_args=samples.site_args() + ["--link-interval", "1", *site_args],
                             program_env=env)
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         driver.call("click", BETA)
         self.assertTrue(driver.visible(SIGN_IN))
         return driver
@@ -77,7 +78,7 @@ class Approval(SignInTestCase):
         self.assertFalse(driver.visible(SIGN_IN))
 
         self.driver.call("click", INSTALL)
-        self.wait_status("Studio 2.2.0-beta.1 is installed.", 120)
+        self.wait_status(sentence("installed_suffix", label="Studio 2.2.0-beta.1"), 120)
         self.assert_logged_once(["start Installer 1.0.0, Windows ", "request GET /api/installer/v1/catalog status 200, ",
                                  "request POST /api/installer/v1/link/poll status 200, ",
                                  "download GET Studio-2.2.0-beta.1.exe status 200, ", "hash matches, expected ",
@@ -103,7 +104,7 @@ class Approval(SignInTestCase):
         self.assertTrue(driver.visible(SIGN_IN), "the Beta view does not ask for a sign-in again")
         driver.call("click", OFFICIAL)
         driver.call("click", INSTALL)
-        self.wait_status("Studio 2.1.0 is installed.", 120)
+        self.wait_status(sentence("installed_suffix", label="Studio 2.1.0"), 120)
         last = self.site.requests()[-1]
         self.assertTrue(last["path"].startswith("/downloads/Studio-2.1.0"), last["path"])
         self.assertNotIn("Authorization", dict(last["headers"]))
@@ -113,13 +114,13 @@ class OtherEndings(SignInTestCase):
     def test_a_denied_code(self):
         driver = self.open()
         self.site.decide(self.sign_in(), "deny")
-        self.wait_status("Beta builds weren't unlocked. Public releases are still available.", CODE_WAIT)
+        self.wait_status(sentence("sign_in_denied"), CODE_WAIT)
         self.assertTrue(driver.visible(SIGN_IN))
 
     def test_a_code_that_ran_out(self):
         driver = self.open(site_args=["--link-expires", "2"])
         self.sign_in()
-        self.wait_status("The code ran out. Sign in again to try once more.", CODE_WAIT)
+        self.wait_status(sentence("sign_in_expired"), CODE_WAIT)
         self.assertTrue(driver.visible(SIGN_IN))
 
     def test_cancel_says_nothing_and_asks_for_a_sign_in_again(self):
@@ -135,7 +136,7 @@ class OtherEndings(SignInTestCase):
         driver = self.open()
         self.site.stop()
         driver.call("click", SIGN_IN)
-        self.wait_status("Tarnwick can't be reached. Check the connection, then reopen the Installer.", CODE_WAIT)
+        self.wait_status(sentence("unreachable"), CODE_WAIT)
 
     def test_a_second_press_starts_no_second_sign_in(self):
         driver = self.open()

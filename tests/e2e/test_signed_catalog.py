@@ -9,12 +9,12 @@ by the same code with the dev key or another one.
 import base64
 import json
 import os
-import re
 import sys
 
 import harness
 from harness import INSTALL, STATUS, VERSIONS, InstallerTestCase, windows_path
 from sample_site import PUBLISHER, SampleSite
+from support.product import sentence  # noqa: E402
 
 sys.path.insert(0, os.path.join(harness.SOURCE, "devsite"))
 import catalog_signing  # noqa: E402
@@ -23,16 +23,8 @@ CATALOG_PATH = "/api/installer/v1/catalog"
 OUTCOME_WAIT = 120.0
 
 
-def product_text(name):
-    """A sentence of app/texts.h, its string pieces joined."""
-    with open(os.path.join(harness.SOURCE, "app", "texts.h"), encoding="utf-8") as f:
-        source = f.read()
-    found = re.search(r"wchar_t %s\[\] =((?:\s*L\"(?:[^\"\\]|\\.)*\")+);" % name, source)
-    return "".join(re.findall(r'L"((?:[^"\\]|\\.)*)"', found.group(1))).replace("\\'", "'")
-
-
-UNEXPECTED = product_text("unexpected_answer")
-EXPIRED = product_text("catalog_expired")
+UNEXPECTED = sentence("unexpected_answer")
+EXPIRED = sentence("catalog_expired")
 
 
 class SignedCatalog(InstallerTestCase):
@@ -70,8 +62,8 @@ class SignedCatalog(InstallerTestCase):
     def test_a_signed_catalog_opens_installs_and_the_log_names_its_verdict(self):
         harness.clear_support_logs(self.config)
         self.open(self.studio())
-        self.wait_status("Choose a version.")
-        self.install("Studio 2.1.0 is installed.")
+        self.wait_status(sentence("choose_version"))
+        self.install(sentence("installed_suffix", label="Studio 2.1.0"))
         self.assertTrue(os.path.exists(os.path.join(self.markers, "Studio-2.1.0.exe.ran")))
         steps = self.trust_steps()
         self.assertEqual(len(steps), 1, steps)
@@ -105,7 +97,7 @@ class SignedCatalog(InstallerTestCase):
         site = harness.DevSite(self.config, self.work_dir, self.samples.catalog_path, None,
                                self.samples.site_args() + ["--no-check"])
         self.addCleanup(site.stop)
-        for what, served, signatures, sentence in rows:
+        for what, served, signatures, expected in rows:
             with self.subTest(what):
                 if signatures is None:
                     signatures = [self.dev_key.header_value(served)]
@@ -114,7 +106,7 @@ class SignedCatalog(InstallerTestCase):
                                      [[catalog_signing.HEADER, value] for value in signatures]}
                 self.assertEqual(site.call("POST", "/_dev/answer", json.dumps(answer))[0], 200)
                 self.open(None, site=site)
-                self.wait_status(sentence)
+                self.wait_status(expected)
                 self.assertEqual(self.driver.rows(harness.PRODUCTS), [])
                 self.assertFalse(self.driver.enabled(INSTALL))
                 self.close_window()
@@ -126,10 +118,10 @@ class SignedCatalog(InstallerTestCase):
         harness.clear_support_logs(self.config)
         catalog = self.samples.write_beta_behind_sign_in()
         self.open(catalog, site_args=["--link-interval", "1", "--link-auto", "approved"])
-        self.wait_status("Choose a version.")
+        self.wait_status(sentence("choose_version"))
         self.driver.call("click", harness.BETA)
         self.driver.call("click", harness.SIGN_IN)
-        self.wait_status("Signed in for beta builds.", 30)
+        self.wait_status(sentence("signed_in"), 30)
         self.assertEqual(len(self.driver.rows(VERSIONS)), 1)
         with_pass = [r for r in self.site.requests() if r["path"].startswith(CATALOG_PATH)
                      and any(name.lower() == "authorization" for name, _ in r["headers"])]
@@ -143,8 +135,8 @@ class SignedCatalog(InstallerTestCase):
         self.open(self.samples.write([{"version": "2.1.0", "fileName": "Studio-2.1.0.exe", "sizeBytes": 4096,
                                        "sha256": sha256,
                                        "downloadUrl": self.samples.url("/downloads/Studio-2.1.0.exe")}]))
-        self.wait_status("Choose a version.")
-        self.install("This download didn't pass its check, so it wasn't run. Tell us at localhost/contact.")
+        self.wait_status(sentence("choose_version"))
+        self.install(sentence("check_failed", host="localhost"))
         self.assertFalse(os.path.exists(os.path.join(self.markers, "Studio-2.1.0.exe.ran")))
         downloads = [line for _, line in harness.support_log_lines(self.config) if " download GET " in line]
         self.assertTrue(downloads and " status 200, 0 bytes," in downloads[-1], downloads)

@@ -9,6 +9,7 @@
 #include "client/display_text.h"
 #include "client/service.h"
 #include "tests/fuzz/oracle.h"
+#include "tests/support/test_support.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -170,18 +171,10 @@ std::string with_token(std::string_view text)
     return replaced;
 }
 
-class CannedTransport : public Transport {
-public:
-    explicit CannedTransport(HttpResponse answer) : answer_(std::move(answer)) {}
-    HttpResponse send(const HttpRequest& request) override
-    {
-        require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(sample_token));
-        return answer_;
-    }
-
-private:
-    HttpResponse answer_;
-};
+void check_request(const HttpRequest& request)
+{
+    require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(sample_token));
+}
 
 HttpResponse response_of(std::int32_t status, std::string_view retry_after, bool with_header, std::string_view body)
 {
@@ -218,7 +211,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ClientOptions options;
     options.base_url = "https://tarnwick.example/";
-    CannedTransport transport(response_of(status, retry_after, with_header, with_token(body)));
+    tw::client::testing::CannedTransport transport(response_of(status, retry_after, with_header, with_token(body)),
+                                                   check_request);
     const ServiceOutcome called =
         call_service(transport, make_json_post(options, "/api/installer/v1/link/poll", sample_token, "{}"), poll_label);
     require(called.description.find(sample_token) == std::string::npos);

@@ -9,6 +9,7 @@
 #include "client/contract_error.h"
 #include "client/link_messages.h"
 #include "tests/fuzz/oracle.h"
+#include "tests/support/test_support.h"
 
 #include <nlohmann/json.hpp>
 
@@ -145,26 +146,21 @@ LinkPollKind expected_failure_kind(std::int32_t status, const ContractError& con
     return status >= 500 ? LinkPollKind::retry : LinkPollKind::failed;
 }
 
-class CannedTransport : public Transport {
-public:
-    CannedTransport(std::int32_t status, std::string body) : status_(status), body_(std::move(body)) {}
+void check_request(const HttpRequest& request)
+{
+    require(request.url == "https://tarnwick.example/api/installer/v1/link/poll" && request.body == "{}");
+    require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(sample_poll_token));
+}
 
-    HttpResponse send(const HttpRequest& request) override
-    {
-        require(request.url == "https://tarnwick.example/api/installer/v1/link/poll" && request.body == "{}");
-        require(request.headers.size() == 4 && request.headers[2].second == "Bearer " + std::string(sample_poll_token));
-        if (status_ == 0)
-            return failed_exchange(body_);
-        HttpResponse response;
-        response.status = status_;
-        response.body = body_;
-        return response;
-    }
-
-private:
-    std::int32_t status_;
-    std::string body_;
-};
+HttpResponse answer_of(std::int32_t status, const std::string& body)
+{
+    if (status == 0)
+        return failed_exchange(body);
+    HttpResponse response;
+    response.status = status;
+    response.body = body;
+    return response;
+}
 
 std::string with_token(std::string_view text)
 {
@@ -182,7 +178,7 @@ void check_exchange(std::int32_t status, const std::string& body)
 {
     ClientOptions options;
     options.base_url = "https://tarnwick.example/";
-    CannedTransport transport(status, body);
+    tw::client::testing::CannedTransport transport(answer_of(status, body), check_request);
     const LinkPollResult result = link_poll(transport, options, sample_poll_token);
     require(result.message.starts_with("I-2 link/poll: "));
     require(result.message.find(sample_poll_token) == std::string::npos);

@@ -8,6 +8,7 @@
 #include "client/contract_error.h"
 #include "client/link_messages.h"
 #include "tests/fuzz/oracle.h"
+#include "tests/support/test_support.h"
 
 #include <nlohmann/json.hpp>
 
@@ -107,49 +108,36 @@ void check_parse(std::string_view body)
     require(response.poll_interval_sec == expected_count(document, "pollIntervalSec", 5));
 }
 
-class CannedTransport : public Transport {
-public:
-    CannedTransport(std::int32_t status, std::string_view body, std::string_view version)
-        : status_(status), body_(body), version_(version)
-    {
-    }
+void check_request(const HttpRequest& request, std::string_view sent_version)
+{
+    require(request.url == "https://tarnwick.example/api/installer/v1/link/start");
+    const json sent = json::parse(request.body, nullptr, false, false);
+    require(sent.is_object() && sent.size() == 3);
+    require(sent.value("platform", "") == "windows" && sent.value("schemaVersion", 0) == 1);
+    require(request.body.starts_with("{\"installerVersion\":\"") &&
+            request.body.ends_with("\",\"platform\":\"windows\",\"schemaVersion\":1}"));
+    const std::string* version = text_member(sent, "installerVersion");
+    require(version != nullptr);
+    const bool plain = only_from(sent_version, token_alphabet);
+    require(!plain || *version == sent_version);
+}
 
-    HttpResponse send(const HttpRequest& request) override
-    {
-        check_request(request);
-        if (status_ == 0)
-            return failed_exchange("cannot connect");
-        HttpResponse response;
-        response.status = status_;
-        response.body = body_;
-        return response;
-    }
-
-private:
-    void check_request(const HttpRequest& request) const
-    {
-        require(request.url == "https://tarnwick.example/api/installer/v1/link/start");
-        const json sent = json::parse(request.body, nullptr, false, false);
-        require(sent.is_object() && sent.size() == 3);
-        require(sent.value("platform", "") == "windows" && sent.value("schemaVersion", 0) == 1);
-        require(request.body.starts_with("{\"installerVersion\":\"") &&
-                request.body.ends_with("\",\"platform\":\"windows\",\"schemaVersion\":1}"));
-        const std::string* version = text_member(sent, "installerVersion");
-        require(version != nullptr);
-        const bool plain = only_from(version_, token_alphabet);
-        require(!plain || *version == version_);
-    }
-
-    std::int32_t status_;
-    std::string body_;
-    std::string version_;
-};
+HttpResponse answer_of(std::int32_t status, std::string_view body)
+{
+    if (status == 0)
+        return failed_exchange("cannot connect");
+    HttpResponse response;
+    response.status = status;
+    response.body = body;
+    return response;
+}
 
 void check_exchange(std::int32_t status, std::string_view body)
 {
     ClientOptions options;
     options.base_url = "https://tarnwick.example";
-    CannedTransport transport(status, body, body);
+    tw::client::testing::CannedTransport transport(answer_of(status, body),
+                                                   [body](const HttpRequest& request) { check_request(request, body); });
     const LinkStartResult result = link_start(transport, options, body);
     const std::string head = "I-1 link/start: ";
     require(result.message.starts_with(head));

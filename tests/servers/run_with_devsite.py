@@ -18,12 +18,13 @@ import os
 import pathlib
 import subprocess
 import sys
-import time
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
 import launcher  # noqa: E402
+from support.devsite import SiteNotStarted, SiteProcess, server_options  # noqa: E402
+from support.pattern import pattern  # noqa: E402
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
 NAMED_HOSTS = ("tarnwick.test", "downloads.tarnwick.test")
 START_LIMIT_S = 20.0
 
@@ -55,7 +56,7 @@ def write_named_hosts(path):
 def prepare(work):
     downloads = work / "downloads"
     downloads.mkdir(parents=True, exist_ok=True)
-    (downloads / "guarded-beta.bin").write_bytes(bytes(i % 251 for i in range(4096)))
+    (downloads / "guarded-beta.bin").write_bytes(pattern(4096))
     catalog = work / "catalog.json"
     catalog.write_text(json.dumps(CATALOG, indent=2))
     hosts = work / "hosts"
@@ -64,19 +65,12 @@ def prepare(work):
 
 
 def start_site(pki, work, downloads, catalog):
-    site = subprocess.Popen(
-        [sys.executable, str(ROOT / "devsite" / "server.py"), "--port", "0", "--bind", "127.0.0.1",
-         "--cert", str(pki / "server.pem"), "--key", str(pki / "server.key"),
-         "--downloads", str(downloads), "--catalog", str(catalog), "--log", str(work / "site.log")],
-        stdout=subprocess.PIPE, text=True)
-    deadline = time.monotonic() + START_LIMIT_S
-    line = ""
-    while time.monotonic() < deadline and not line:
-        line = site.stdout.readline().strip()
-    if not line.startswith("devsite: serving https://localhost:"):
-        site.kill()
-        raise SystemExit("run_with_devsite: the dev site did not start")
-    return site, line.rsplit(":", 1)[1]
+    options = server_options(str(pki), log=work / "site.log", catalog=catalog, downloads=downloads,
+                             extra_args=["--bind", "127.0.0.1"])
+    try:
+        return SiteProcess(options, timeout=START_LIMIT_S)
+    except SiteNotStarted as e:
+        raise SystemExit("run_with_devsite: %s" % e)
 
 
 def in_own_hosts(hosts, command):
@@ -94,17 +88,13 @@ def in_own_hosts(hosts, command):
 def main():
     args = launcher.parse_arguments()
     downloads, catalog, hosts = prepare(args.work)
-    site, port = start_site(args.pki, args.work, downloads, catalog)
+    site = start_site(args.pki, args.work, downloads, catalog)
     try:
         wrapped = in_own_hosts(hosts, args.command)
-        env = dict(os.environ, TWI_TEST_SITE_PORT=port, TWI_TEST_NAMED_HOSTS="1" if wrapped else "0")
+        env = dict(os.environ, TWI_TEST_SITE_PORT=str(site.port), TWI_TEST_NAMED_HOSTS="1" if wrapped else "0")
         return launcher.run_within(wrapped or args.command, env, args.limit, "run_with_devsite")
     finally:
-        site.terminate()
-        try:
-            site.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            site.kill()
+        site.stop()
 
 
 if __name__ == "__main__":

@@ -5,7 +5,7 @@ The request path chooses the behaviour; every request that reaches a handler is 
 
   /echo (and any unknown path)   200, JSON of what was received: server, method, path, headers, body
   /status?code=N                 N with a small JSON body
-  /big?bytes=N[&chunk=M]         N bytes of pattern_byte(i) with a Content-Length, in writes of M
+  /big?bytes=N[&chunk=M]         N bytes of the pattern (support/pattern.py) with a Content-Length, in writes of M
   /blank-headers                 headers whose values carry blanks and tabs around them
   /redirect?to=URL[&code=N]      N (302) with Location: URL
   /silent                        reads the request and never answers
@@ -30,22 +30,15 @@ import urllib.parse
 
 # The server plumbing is the dev site's: the tests may lean on the site, never the other way.
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "devsite"))
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[1]))
 import loopback  # noqa: E402
+import ranges  # noqa: E402
+from support.pattern import pattern  # noqa: E402
 
 LONGEST_WAIT_S = 60.0
 SOCKET_TIMEOUT_S = 30.0
 MAX_BODY = 64 * 1024 * 1024
 JSON = "application/json"
-
-
-def pattern_byte(i):
-    return i % 251
-
-
-def pattern(count):
-    block = bytes(pattern_byte(i) for i in range(251))
-    repeats = count // len(block) + 1
-    return (block * repeats)[:count]
 
 
 class Hub:
@@ -149,11 +142,14 @@ class Handler(loopback.LoopbackHandler):
         total = int(query.get("bytes", "0"))
         earlier = len(self.server.hub.seen(received["tag"])) - 1
         etag = '"%s"' % query.get("etag_after" if earlier and "etag_after" in query else "etag", "")
-        ranges = query.get("ranges", "1") == "1"
+        ranged = query.get("ranges", "1") == "1"
         # Every answer ends its connection, so no client may keep it for its next request.
-        headers = [("ETag", etag), ("Connection", "close")] + ([("Accept-Ranges", "bytes")] if ranges else [])
-        asked = self.headers.get("Range", "")
-        start = int(asked[6:-1]) if ranges and asked[:6] == "bytes=" and self.headers.get("If-Range") == etag else 0
+        headers = [("ETag", etag), ("Connection", "close")] + ([("Accept-Ranges", "bytes")] if ranged else [])
+        # Only a Range whose If-Range names the current ETag resumes: one without If-Range, as a
+        # client that forgot it sends, must get the whole body.
+        span = ranges.requested_span(self.headers.get("Range"), total) if ranged else None
+        resumes = span not in (None, ranges.UNSATISFIABLE) and self.headers.get("If-Range") == etag
+        start = span[0] if resumes else 0
         if start:
             headers.append(("Content-Range", "bytes %d-%d/%d" % (start, total - 1, total)))
         body = pattern(total)[start:][:int(query.get("cut", total)) if earlier < int(query.get("cuts", "1")) else None]

@@ -1,5 +1,5 @@
 #include "catalog/catalog_request.h"
-#include "tests/unit/canned_transport.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

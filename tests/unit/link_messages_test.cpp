@@ -1,7 +1,7 @@
 // The link exchanges: both requests byte for byte, the strict reading of both answers, and the
 // small kind each exchange is reduced to.
 #include "client/link_messages.h"
-#include "tests/unit/canned_transport.h"
+#include "tests/support/test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

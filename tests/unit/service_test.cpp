@@ -2,7 +2,7 @@
 // text, and that the bearer token never reaches that line.
 #include "client/display_text.h"
 #include "client/service.h"
-#include "tests/unit/canned_transport.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,7 @@
 #include "client/platform/support_log_file.h"
 #include "client/platform/system_clock.h"
 #include "client/platform/winhttp_transport.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
@@ -31,14 +32,7 @@ std::wstring window_text(HWND window)
     return text;
 }
 
-void pump_messages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
+using test_support::pump_messages;
 
 std::string two_products_document();
 

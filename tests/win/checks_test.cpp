@@ -4,6 +4,7 @@
 #include "client/platform/scoped_win.h"
 #include "download/platform/checks.h"
 #include "download/platform/runners.h"
+#include "tests/support/test_support.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -48,7 +49,7 @@ FileHandle hold(const std::wstring& path)
         CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using tw::test_support::exists;
 
 bool wait_for_file(const std::wstring& path)
 {
@@ -94,13 +95,7 @@ protected:
     std::wstring folder;
 };
 
-std::string pattern(std::size_t size)
-{
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(i % 251);  // 251 does not divide the piece size
-    return bytes;
-}
+using tw::test_support::pattern;
 
 const std::string multi_piece_digest = "fe2aaf82bfa2ffec207a0c6fa7ce7d4af268d67e2672fdaec675f3f9b65d0854";
 

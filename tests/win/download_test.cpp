@@ -5,6 +5,7 @@
 #include "download/file_names.h"
 #include "download/platform/downloader.h"
 #include "download/platform/staging.h"
+#include "tests/support/test_support.h"
 
 #include <windows.h>
 
@@ -29,6 +30,8 @@ using tw::download::DownloadRequest;
 using tw::download::DownloadResult;
 using tw::download::DownloadFailureKind;
 using tw::download::DownloadOutcome;
+using tw::test_support::exists;
+using tw::test_support::pattern_byte;
 using ::testing::AnyOf;
 using ::testing::Each;
 using ::testing::Eq;
@@ -118,11 +121,6 @@ std::set<std::wstring> staging_folders()
     return names;
 }
 
-bool exists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 struct Progress {
     std::vector<std::int64_t> written;
     std::vector<std::int64_t> expected;
@@ -190,7 +188,7 @@ TEST_F(Download, SavesTheWholeFileHeldAgainstChange)
     ASSERT_TRUE(ReadFile(result.file.get(), content.data(), 600001, &read, nullptr));
     ASSERT_EQ(read, 600000u);
     for (std::size_t i = 0; i < read; i += 4999)
-        ASSERT_EQ(static_cast<unsigned char>(content[i]), i % 251) << i;
+        ASSERT_EQ(static_cast<unsigned char>(content[i]), pattern_byte(i)) << i;
 
     const HANDLE writer = CreateFileW(result.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                       nullptr, OPEN_EXISTING, 0, nullptr);
@@ -587,7 +585,7 @@ TEST_F(Download, ABrokenDownloadIsTriedAgainFromWhereItStopped)
         ASSERT_TRUE(ReadFile(result.file.get(), content.data(), 300001, &read, nullptr));
         ASSERT_EQ(read, 300000u) << c.tag;
         for (std::size_t i = 0; i < read; ++i)
-            ASSERT_EQ(static_cast<unsigned char>(content[i]), i % 251) << c.tag << " " << i;
+            ASSERT_EQ(static_cast<unsigned char>(content[i]), pattern_byte(i)) << c.tag << " " << i;
         release(result);
     }
 }

@@ -5,6 +5,7 @@
 #include "app/ui/system_look_win.h"
 #include "app/workers_win.h"
 #include "tests/driver/driver_capture.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -34,12 +35,7 @@ std::string two_products()
 bool contrast_on = true;
 ui::SystemLook test_look() { return {contrast_on, ui::current_system_colours()}; }
 
-void pump_messages()
-{
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&message);
-}
+using test_support::pump_messages;
 
 class HighContrastTest : public ::testing::TestWithParam<int> {
 protected:

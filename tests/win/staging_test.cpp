@@ -6,6 +6,7 @@
 #include "download/platform/folder_tree.h"
 #include "download/platform/staging.h"
 #include "download/platform/staging_acl.h"
+#include "tests/support/test_support.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -25,7 +26,7 @@ using tw::client::platform::FileHandle;
 constexpr std::int64_t day_seconds = 86'400;
 const std::wstring guid_tail = L"-4D5E-4F60-8172-93A4B5C6D7E8}";
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using tw::test_support::exists;
 
 class Staging : public ::testing::Test {
 protected:

@@ -2,6 +2,7 @@
 // whose ports arrive in TWI_TEST_*_PORT variables from tests/servers/run_with_server.py.
 #include "client/platform/tls_floor.h"
 #include "client/platform/winhttp_transport.h"
+#include "tests/support/test_support.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -93,13 +94,7 @@ std::vector<std::string> header_values(const Json& echo, const std::string& name
     return values;
 }
 
-std::string pattern(std::size_t count)
-{
-    std::string bytes(count, '\0');
-    for (std::size_t i = 0; i < count; ++i)
-        bytes[i] = static_cast<char>(i % 251);
-    return bytes;
-}
+using tw::test_support::pattern;
 
 double seconds_since(SteadyClock::time_point start)
 {

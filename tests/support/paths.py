@@ -1,0 +1,9 @@
+"""Where the source tree keeps what the tests read."""
+
+import os
+
+SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+DEVSITE = os.path.join(SOURCE, "devsite")
+CATALOGS = os.path.join(DEVSITE, "catalogs")
+UI_STATE_H = os.path.join(SOURCE, "app", "ui_state.h")
+TEXTS_POT = os.path.join(SOURCE, "l10n", "texts.pot")
