@@ -55,7 +55,7 @@ download::DownloadResult fetch(const DownloadJob& job)
 
 DownloadFailure failure_of(const download::DownloadResult& result)
 {
-    return {result.cancelled,    result.error_code,  result.status,       result.failure,
+    return {result.cancelled,    client::download_code_named(result.error_code), result.status, result.failure,
             result.volume,       result.needed_bytes, result.through_proxy};
 }
 

@@ -61,8 +61,9 @@ void draw_button_item(const WindowModel& model, const WindowView& view, const DR
 
     if (item.CtlID == id_official_button || item.CtlID == id_beta_button) {
         const bool selected = (item.CtlID == id_beta_button) == (model.channel == Channel::beta);
-        draw_segment(item.hDC, item.rcItem, text, selected, hovered, focused, view.resources.fonts.segment,
-                     view.resources.fonts.segment_selected, view.palette.window, view.dpi, view.palette);
+        draw_segment({item.hDC, item.rcItem, view.palette.window, view.dpi, view.palette}, text,
+                     {selected, hovered, focused},
+                     {view.resources.fonts.segment, view.resources.fonts.segment_selected});
         return;
     }
 
@@ -76,8 +77,8 @@ void draw_button_item(const WindowModel& model, const WindowView& view, const DR
         background = view.palette.card;
         state.copied = copy_backdrop(view, item);
     }
-    draw_button(item.hDC, item.rcItem, text, style_of(item.CtlID), state, view.resources.fonts.button, scale(view, 4),
-                background, view.dpi, view.palette);
+    draw_button({item.hDC, item.rcItem, background, view.dpi, view.palette}, text, style_of(item.CtlID), state,
+                view.resources.fonts.button, scale(view, 4));
 }
 
 void draw_product_item(const WindowModel& model, const WindowView& view, const DRAWITEMSTRUCT& item, bool selected)
