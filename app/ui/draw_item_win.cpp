@@ -13,6 +13,8 @@
 namespace tw::app::ui {
 namespace {
 
+constexpr int button_radius = 4;  // units
+
 using client::platform::widen;
 
 ButtonStyle style_of(UINT id)
@@ -78,7 +80,7 @@ void draw_button_item(const WindowModel& model, const WindowView& view, const DR
         state.copied = copy_backdrop(view, item);
     }
     draw_button({item.hDC, item.rcItem, background, view.dpi, view.palette}, text, style_of(item.CtlID), state,
-                view.resources.fonts.button, scale(view, 4));
+                view.resources.fonts.button, scale(view, button_radius));
 }
 
 void draw_product_item(const WindowModel& model, const WindowView& view, const DRAWITEMSTRUCT& item, bool selected)

@@ -8,13 +8,11 @@ namespace tw::app::ui {
 namespace {
 
 constexpr int content_left = 24;
-constexpr int content_right = 536;
-constexpr int content_width = content_right - content_left;
+constexpr int content_width = content_width_units;
+constexpr int content_right = content_left + content_width;
 constexpr int list_left = 28;
 constexpr int list_width = 504;
 constexpr int button_height = 44;
-constexpr int product_row_height = 48;
-constexpr int version_row_height = 44;
 
 // Vertical rhythm: a list sits in a panel `panel_gap` below what comes before it, inset on all
 // sides; the bar runs between the status and the buttons; the window ends under the buttons.
