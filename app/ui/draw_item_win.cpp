@@ -90,8 +90,8 @@ void draw_product_item(const WindowModel& model, const WindowView& view, const D
         fill_rect(item.hDC, item.rcItem, view.palette.list);
         return;
     }
-    draw_product_row(item.hDC, item.rcItem, widen(model.catalog->products[index].name), selected, view.resources.fonts,
-                     view.dpi, view.palette);
+    draw_product_row({item.hDC, item.rcItem, selected, view.dpi, view.palette},
+                     widen(model.catalog->products[index].name), view.resources.fonts);
 }
 
 void draw_version_item(const WindowModel& model, const WindowView& view, const DRAWITEMSTRUCT& item, bool selected)
@@ -104,8 +104,10 @@ void draw_version_item(const WindowModel& model, const WindowView& view, const D
         return;
     }
     const catalog::CatalogBuild& build = product->builds[model.shown_builds[row]];
-    draw_version_row(item.hDC, item.rcItem, widen(build.version), shown_size(build.size_bytes, shown_language()), row == 0,
-                     selected, view.resources.fonts, view.dpi, view.palette);
+    const std::wstring version = widen(build.version);
+    const std::wstring size = shown_size(build.size_bytes, shown_language());
+    draw_version_row({item.hDC, item.rcItem, selected, view.dpi, view.palette}, {version, size, row == 0},
+                     view.resources.fonts);
 }
 
 }  // namespace

@@ -71,13 +71,12 @@ void paint_empty_state(const WindowModel& model, const WindowView& view, HDC dc)
     const GdiOwner<HRGN> clip(CreateRoundRectRgn(panel.left, panel.top, panel.right, panel.bottom, corner, corner));
     SelectClipRgn(dc, clip.get());
 
-    if (model.channel == Channel::beta) {
-        draw_prompt_panel(dc, panel, beta_glyph, shown(beta_prompt_message(model)), view.resources.fonts.icon, view.resources.fonts.subtitle, view.resources.body_font_px,
-                          view.areas.prompt_extra, view.dpi, view.palette);
-    } else {
-        draw_prompt_panel(dc, panel, official_glyph, shown(text::no_official_releases), view.resources.fonts.icon, view.resources.fonts.subtitle,
-                          view.resources.body_font_px, 0, view.dpi, view.palette);
-    }
+    const bool beta = model.channel == Channel::beta;
+    const std::wstring message = shown(beta ? beta_prompt_message(model) : text::no_official_releases);
+    const PromptText text{message, view.resources.fonts.subtitle, view.resources.body_font_px,
+                          beta ? view.areas.prompt_extra : 0};
+    draw_prompt_panel(dc, panel, {beta ? beta_glyph : official_glyph, view.resources.fonts.icon}, text, view.dpi,
+                      view.palette);
     SelectClipRgn(dc, nullptr);
 }
 

@@ -24,8 +24,9 @@ constexpr int hairline = 1;
 
 }  // namespace
 
-RECT draw_row_background(HDC dc, const RECT& row, bool selected, int dpi, const Palette& palette)
+RECT draw_row_background(const RowCanvas& canvas)
 {
+    const auto& [dc, row, selected, dpi, palette] = canvas;
     fill_rect(dc, row, palette.list);
     const RECT content = shrink(row, scale_to_dpi(row_inset_x, dpi), scale_to_dpi(row_inset_y, dpi));
     if (selected) {
@@ -36,11 +37,11 @@ RECT draw_row_background(HDC dc, const RECT& row, bool selected, int dpi, const 
     return content;
 }
 
-void draw_product_row(HDC dc, const RECT& row, std::wstring_view name, bool selected, const Fonts& fonts, int dpi,
-                      const Palette& palette)
+void draw_product_row(const RowCanvas& canvas, std::wstring_view name, const Fonts& fonts)
 {
+    const auto& [dc, row, selected, dpi, palette] = canvas;
     const RowLook& look = selected ? palette.selected_row : palette.row;
-    const RECT c = draw_row_background(dc, row, selected, dpi, palette);
+    const RECT c = draw_row_background(canvas);
     const int margin = scale_to_dpi(text_margin, dpi);
 
     const RECT name_rect{c.left + margin, c.top, c.right - scale_to_dpi(chevron_room, dpi), c.bottom};
@@ -52,11 +53,12 @@ void draw_product_row(HDC dc, const RECT& row, std::wstring_view name, bool sele
               DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
-void draw_version_row(HDC dc, const RECT& row, std::wstring_view version, std::wstring_view size, bool latest,
-                      bool selected, const Fonts& fonts, int dpi, const Palette& palette)
+void draw_version_row(const RowCanvas& canvas, const VersionRowText& content, const Fonts& fonts)
 {
+    const auto& [dc, row, selected, dpi, palette] = canvas;
+    const auto [version, size, latest] = content;
     const RowLook& look = selected ? palette.selected_row : palette.row;
-    const RECT c = draw_row_background(dc, row, selected, dpi, palette);
+    const RECT c = draw_row_background(canvas);
     const int margin = scale_to_dpi(text_margin, dpi);
 
     const SIZE version_size = measure_text(dc, version, fonts.row_title);
