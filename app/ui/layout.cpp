@@ -112,14 +112,11 @@ int version_rows(const LayoutFacts& facts)
     return std::clamp(larger, least, most_version_rows);
 }
 
-void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
+// The channel row and the version list's panel; returns the panel's bottom. `d` moves
+// everything up when there is no back button.
+int place_channels_and_list(const LayoutFacts& facts, LayoutPlan& plan, int d)
 {
-    // Without the back button everything moves up by its row.
-    const bool back = facts.product_count > 1;
-    const int d = back ? 0 : -back_row;
-
     const LabelWidths& labels = facts.labels;
-    plan.back_button = place(back_left, back_top, fit(back_width, labels.back), back_height, back);
     plan.title_rect = {content_left, versions_title_top + d, content_right, versions_title_top + title_height + d};
     plan.official_button = place(content_left, channel_top + d, fit(official_width, labels.official), channel_height);
     const int beta_left = plan.official_button.x + plan.official_button.width + button_gap;
@@ -133,13 +130,18 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
     plan.list_rect = {content_left, panel_top, content_right, panel_bottom};
     plan.version_list = place(list_left, panel_top + list_inset, list_width, h, facts.shown_build_count > 0);
     plan.product_list = {};
+    return panel_bottom;
+}
 
-    int y = panel_bottom + panel_to_status;
-
+// The beta note, the sign-in buttons and the code under the list, or the prompt inside the
+// empty list; returns where the status goes.
+int place_sign_in(const LayoutFacts& facts, LayoutPlan& plan, int y)
+{
     const bool beta = facts.channel == Channel::beta;
     const bool needed = beta && facts.beta_gate == BetaGate::sign_in_needed;
     const bool waiting = beta && facts.beta_gate == BetaGate::waiting;
     const int sign_in_y = y + beta_note_height;
+    const LabelWidths& labels = facts.labels;
 
     // Hidden controls keep a zero placement; only `shown` matters for them.
     plan.beta_note = {};
@@ -153,23 +155,33 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
         plan.prompt_in_list = true;
         plan.prompt_waiting = waiting;
         plan.prompt_extra = waiting ? prompt_waiting_height : button_height;
-    } else if (facts.betas_need_sign_in && facts.beta_builds > 0) {
-        if (needed || waiting) {
-            plan.beta_note = place(content_left, y, content_width, beta_note_height);
-            plan.sign_in_button =
-                place(sign_in_left, sign_in_y, fit(sign_in_width, labels.sign_in), button_height, needed);
-            plan.cancel_sign_in_button = place_from_right(button_row_right, sign_in_y, cancel_sign_in_width,
-                                                          labels.cancel_sign_in, waiting);
-            plan.reopen_browser_button = place_from_right(plan.cancel_sign_in_button.x, sign_in_y,
-                                                          reopen_browser_width, labels.reopen_browser, waiting);
-            const int code_top = sign_in_y + code_inset;
-            plan.code_rect = {content_left, code_top, code_right, code_top + code_height};
-        }
-        // The sign-in area keeps its room on both channels so that the window does not jump.
-        y = sign_in_y + button_height + sign_in_row_below;
+        return y;
     }
+    if (!facts.betas_need_sign_in || facts.beta_builds == 0)
+        return y;
+    if (needed || waiting) {
+        plan.beta_note = place(content_left, y, content_width, beta_note_height);
+        plan.sign_in_button = place(sign_in_left, sign_in_y, fit(sign_in_width, labels.sign_in), button_height, needed);
+        plan.cancel_sign_in_button = place_from_right(button_row_right, sign_in_y, cancel_sign_in_width,
+                                                      labels.cancel_sign_in, waiting);
+        plan.reopen_browser_button = place_from_right(plan.cancel_sign_in_button.x, sign_in_y, reopen_browser_width,
+                                                      labels.reopen_browser, waiting);
+        const int code_top = sign_in_y + code_inset;
+        plan.code_rect = {content_left, code_top, code_right, code_top + code_height};
+    }
+    // The sign-in area keeps its room on both channels so that the window does not jump.
+    return sign_in_y + button_height + sign_in_row_below;
+}
 
-    plan.content_bottom = place_status_and_buttons(plan, y, facts.status_height, labels);
+void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
+{
+    // Without the back button everything moves up by its row.
+    const bool back = facts.product_count > 1;
+    const int d = back ? 0 : -back_row;
+    plan.back_button = place(back_left, back_top, fit(back_width, facts.labels.back), back_height, back);
+    const int panel_bottom = place_channels_and_list(facts, plan, d);
+    const int y = place_sign_in(facts, plan, panel_bottom + panel_to_status);
+    plan.content_bottom = place_status_and_buttons(plan, y, facts.status_height, facts.labels);
 }
 
 void plan_products(const LayoutFacts& facts, LayoutPlan& plan)

@@ -80,15 +80,17 @@ void draw_badge(HDC dc, const RECT& badge, int dpi, Colour colour)
     stroke_circle(graphics.get(), {cx, cy, r - 0.5f, r - 0.5f}, 1.0f, argb(colour, 64));
 }
 
+// The badge is 2.6 body lines across; the text wraps at 26 body heights, clear of the panel's
+// sides; the gaps between badge, text and the room under it are in units.
+constexpr int badge_tenths_of_body = 26;
+constexpr int text_width_in_body = 26;
+constexpr int gap_units = 12;
+constexpr int side_room_units = 32;
+
 }  // namespace
 
 PromptGeometry measure_prompt(HDC dc, const RECT& panel, const PromptText& text, int dpi)
 {
-    // The badge is 2.6 body lines across; the text wraps at 26 body heights, clear of the panel's sides.
-    constexpr int badge_tenths_of_body = 26;
-    constexpr int text_width_in_body = 26;
-    constexpr int gap_units = 12;
-    constexpr int side_room_units = 32;
     const auto [message, font, body_font_px, extra] = text;
     const int g = scale_to_dpi(gap_units, dpi);
     const int h = measure_text(dc, L"Ag", font).cy;
