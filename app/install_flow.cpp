@@ -29,7 +29,7 @@ WorkResult saying(std::wstring text)
 DownloadFailure failure_of(const download::DownloadReport& report)
 {
     return {report.outcome == DownloadOutcome::cancelled,
-            report.error_code,
+            client::download_code_named(report.error_code),
             report.status,
             report.failure,
             report.volume,

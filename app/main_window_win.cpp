@@ -100,7 +100,8 @@ bool MainWindow::register_class(HINSTANCE instance)
 HWND MainWindow::create(HINSTANCE instance, SiteConnection site)
 {
     const UINT dpi = GetDpiForSystem();
-    RECT bounds{0, 0, MulDiv(560, static_cast<int>(dpi), 96), MulDiv(360, static_cast<int>(dpi), 96)};
+    RECT bounds{0, 0, MulDiv(ui::client_width_units, static_cast<int>(dpi), 96),
+                MulDiv(ui::first_client_height_units, static_cast<int>(dpi), 96)};
     AdjustWindowRectExForDpi(&bounds, window_style, FALSE, 0, dpi);
     // WM_NCCREATE takes the object; a window that is never made leaves it here to be freed.
     Creation creation{std::unique_ptr<MainWindow>(new MainWindow(std::move(site)))};
@@ -175,7 +176,8 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_MEASUREITEM: {
         auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
         if (item.CtlType == ODT_LISTBOX)
-            item.itemHeight = static_cast<UINT>(ui::scale(view_, item.CtlID == id_product_list ? 48 : 44));
+            item.itemHeight = static_cast<UINT>(
+                ui::scale(view_, item.CtlID == id_product_list ? ui::product_row_height : ui::version_row_height));
         return TRUE;
     }
     case WM_DRAWITEM:

@@ -49,10 +49,7 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    WindowModel& model() { return model_; }
     const ui::WindowView& view() const { return view_; }
-    SiteConnection& site() { return site_; }
-    RunningWork& work() { return work_; }
 
     // What the window's controls and workers ask for, each ending in a render.
     void load_catalog();
@@ -62,6 +59,9 @@ public:
     void start_self_update();
 
 private:
+    // The tests' one way to the model, the site and the work, beside the window's messages.
+    friend struct MainWindowProbe;
+
     struct Creation {
         std::unique_ptr<MainWindow> object;
     };
@@ -91,7 +91,6 @@ private:
     void finish(const Effects& effects);
     void finish_logged(const Status& before, const Effects& effects);
     void focus(Focus target);
-    Surroundings surroundings() const;
 
     SiteConnection site_;
     Surroundings surroundings_;

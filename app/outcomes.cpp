@@ -45,9 +45,9 @@ WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_s
         return {text::staging_unsafe(host)};
     if (failure.kind == download::DownloadFailureKind::too_long)
         return {text::check_failed(host)};
-    if (failure.error_code == "RATE_LIMITED")
+    if (failure.error_code == client::ContractErrorCode::RATE_LIMITED)
         return {text::rate_limited};
-    if (failure.error_code == "AGREEMENT_REQUIRED")
+    if (failure.error_code == client::ContractErrorCode::AGREEMENT_REQUIRED)
         return {text::agreement_required(host)};
     if (failure.status == 401 && pass_sent)
         return {text::pass_ended, true};
@@ -66,7 +66,8 @@ std::wstring self_update_download_failure(const DownloadFailure& failure, std::w
         return text::staging_unsafe(host);
     if (failure.kind == download::DownloadFailureKind::too_long)
         return text::check_failed(host);
-    return failure.error_code == "RATE_LIMITED" ? text::rate_limited : text::download_unfinished;
+    return failure.error_code == client::ContractErrorCode::RATE_LIMITED ? text::rate_limited
+                                                                         : text::download_unfinished;
 }
 
 bool hash_matches(std::string_view computed, std::string_view expected)
@@ -101,10 +102,10 @@ Status install_run_message(const RunReport& run, std::wstring_view label, std::w
     }
 }
 
-std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host)
+std::wstring sign_in_message(client::SignInOutcome outcome, std::wstring_view host)
 {
     using client::SignInOutcome;
-    switch (static_cast<SignInOutcome>(outcome)) {
+    switch (outcome) {
     case SignInOutcome::approved:
     case SignInOutcome::cancelled:
         return {};

@@ -2,6 +2,8 @@
 // Which sentence each way of ending an install, a self-update or a sign-in gets.
 
 #include "app/ui_state.h"
+#include "client/contract_error.h"
+#include "client/download_sign_in.h"
 #include "download/download_rules.h"
 
 #include <cstdint>
@@ -12,7 +14,7 @@ namespace tw::app {
 
 struct DownloadFailure {
     bool cancelled = false;
-    std::string_view error_code;  // the service's, from the error body
+    client::ContractErrorCode error_code = client::ContractErrorCode::NONE;  // from the error body
     std::uint32_t status = 0;
     download::DownloadFailureKind kind = download::DownloadFailureKind::other;
     std::wstring_view volume{};     // not_enough_space: such as "C:\\"
@@ -43,8 +45,8 @@ struct RunReport {
 // a success.
 Status install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host);
 
-// `outcome` is a client::SignInOutcome as the worker posts it. Empty for an approval and a
-// cancellation: the window says what they mean by itself.
-std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host);
+// Empty for an approval and a cancellation: the window says what they mean by itself. A value
+// outside the table is a failed sign-in.
+std::wstring sign_in_message(client::SignInOutcome outcome, std::wstring_view host);
 
 }  // namespace tw::app

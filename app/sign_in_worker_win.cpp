@@ -21,7 +21,7 @@ void sign_in_worker(std::unique_ptr<SignInJob> job)
     client::platform::SystemClock clock;
     client::platform::SystemBrowserOpener browser;
     const client::DownloadSignInOptions options = client::make_download_sign_in_options(
-        job->site_origin, installer_version, "", 15000, nullptr, {}, *job->transport, clock, browser);
+        {.site = job->site_origin, .installer_version = installer_version}, *job->transport, clock, browser);
     const ReportTarget target{job->window, job->reports};
     const client::SignInResult result = client::run_download_sign_in(
         options, job->state->cancel, [&target](const client::DownloadSignInCode& code) { post_code(target, code); });

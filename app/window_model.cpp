@@ -349,7 +349,7 @@ Effects sign_in_finished(WindowModel& model, const SignInEnd& end, const Surroun
     } else if (model.screen == Screen::versions) {
         channel_switched(model, model.channel, now_ms);
     }
-    if (std::wstring message = sign_in_message(static_cast<std::uint32_t>(end.outcome), around.site_host); !message.empty())
+    if (std::wstring message = sign_in_message(end.outcome, around.site_host); !message.empty())
         say(model, std::move(message), StatusKind::attention);
     effects += close_when_idle(model);
     return effects;

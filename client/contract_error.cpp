@@ -10,7 +10,7 @@ namespace {
 
 using nlohmann::json;
 
-constexpr std::array<std::string_view, 14> code_names = {
+constexpr std::array<std::string_view, 15> code_names = {
     "NONE",
     "MALFORMED_REQUEST",
     "INVALID_TOKEN",
@@ -25,6 +25,7 @@ constexpr std::array<std::string_view, 14> code_names = {
     "SERVER_ERROR",
     "UNRECOGNIZED",
     "NO_CONTRACT_BODY",
+    "AGREEMENT_REQUIRED",
 };
 
 constexpr auto first_service_code = ContractErrorCode::MALFORMED_REQUEST;
@@ -39,42 +40,37 @@ const json* member(const json& object, const char* key)
 // The reader keeps non-negative integers unsigned, negative ones signed, and numbers with a
 // fraction or an exponent (30.0 included) or beyond 64 bits as floating point: only the first
 // two are integers, and of those only values a signed 64-bit field can hold.
-bool read_retry_after(const json& value, std::int64_t& seconds)
+std::optional<std::int64_t> read_retry_after(const json& value)
 {
     if (value.is_number_unsigned()) {
         const auto wide = value.get<std::uint64_t>();
         if (wide > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
-            return false;
-        seconds = static_cast<std::int64_t>(wide);
-        return true;
+            return std::nullopt;
+        return static_cast<std::int64_t>(wide);
     }
     // A signed integer that is not negative was written "-0".
-    if (value.is_number_integer() && value.get<std::int64_t>() >= 0) {
-        seconds = value.get<std::int64_t>();
-        return true;
-    }
-    return false;
+    if (value.is_number_integer() && value.get<std::int64_t>() >= 0)
+        return value.get<std::int64_t>();
+    return std::nullopt;
 }
 
-ContractError read_error(const json& document)
+std::optional<ContractError> read_error(const json& document)
 {
-    ContractError error;
     if (!document.is_object())
-        return error;
+        return std::nullopt;
     const json* object = member(document, "error");
     if (object == nullptr || !object->is_object())
-        return error;
+        return std::nullopt;
     const json* code = member(*object, "code");
     if (code == nullptr || !code->is_string())
-        return error;
+        return std::nullopt;
+    ContractError error;
     error.code = code->get_ref<const std::string&>();
-    error.valid = true;
     const json* message = member(*object, "message");
     if (message != nullptr && message->is_string())
         error.message = message->get_ref<const std::string&>();
-    const json* retry_after = member(*object, "retryAfterSec");
-    if (retry_after != nullptr)
-        error.has_retry_after = read_retry_after(*retry_after, error.retry_after_seconds);
+    if (const json* retry_after = member(*object, "retryAfterSec"))
+        error.retry_after_seconds = read_retry_after(*retry_after);
     return error;
 }
 
@@ -96,18 +92,27 @@ ContractErrorCode service_code_named(std::string_view name) noexcept
     return ContractErrorCode::UNRECOGNIZED;
 }
 
-ContractError parse_contract_error(std::string_view body) noexcept
+ContractErrorCode download_code_named(std::string_view name) noexcept
+{
+    if (name.empty())
+        return ContractErrorCode::NONE;
+    if (name == display_name(ContractErrorCode::AGREEMENT_REQUIRED))
+        return ContractErrorCode::AGREEMENT_REQUIRED;
+    return service_code_named(name);
+}
+
+std::optional<ContractError> parse_contract_error(std::string_view body) noexcept
 {
     if (body.empty())
-        return {};
+        return std::nullopt;
     try {
         const json document = json::parse(body, nullptr, false);
         if (document.is_discarded())
-            return {};
+            return std::nullopt;
         return read_error(document);
     } catch (...) {
         // Only allocation can fail here; a half-read body must not count as the contract.
-        return {};
+        return std::nullopt;
     }
 }
 

@@ -2,6 +2,7 @@
 // The service's error contract: the JSON error body of a failed call and the table of its codes.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,7 @@ enum class ContractErrorCode : std::int32_t {
     SERVER_ERROR = 11,      // also any status from 500 without a contract body
     UNRECOGNIZED = 12,      // a contract body whose code is none of the service's
     NO_CONTRACT_BODY = 13,  // any other failed status without a contract body
+    AGREEMENT_REQUIRED = 14,  // the download host's: a new tester agreement waits on the site
 };
 
 // The enumerator's own name; empty for a value outside the table.
@@ -32,16 +34,18 @@ std::string_view display_name(ContractErrorCode code) noexcept;
 // this side's own names included, is UNRECOGNIZED.
 ContractErrorCode service_code_named(std::string_view name) noexcept;
 
+// A download's error body: the service's names and AGREEMENT_REQUIRED, matched the same way;
+// NONE for no code at all, UNRECOGNIZED for any other.
+ContractErrorCode download_code_named(std::string_view name) noexcept;
+
 struct ContractError {
-    std::string code;
-    std::string message;                   // empty when absent
-    std::int64_t retry_after_seconds = 0;
-    bool has_retry_after = false;
-    bool valid = false;                    // the body followed the contract
+    std::string code;     // as the body spells it: an unrecognised one is quoted back
+    std::string message;  // empty when absent
+    std::optional<std::int64_t> retry_after_seconds;
 };
 
 // {"error": {"code": string, "message"?: string, "retryAfterSec"?: integer >= 0}}. Never throws;
-// anything that is not such a body is invalid with every other field empty.
-ContractError parse_contract_error(std::string_view body) noexcept;
+// nothing for anything that is not such a body.
+std::optional<ContractError> parse_contract_error(std::string_view body) noexcept;
 
 }  // namespace tw::client

@@ -114,8 +114,7 @@ SignInResult refuse_start(Run& run, LinkStartResult& start)
         outcome = SignInOutcome::proxy_refused;
     } else if (start.outcome.code == ContractErrorCode::RATE_LIMITED) {
         outcome = SignInOutcome::rate_limited;
-        if (start.outcome.has_retry_after)
-            run.result.retry_after = start.outcome.retry_after_seconds;
+        run.result.retry_after = start.outcome.retry_after_seconds;
     }
     return finish(run, outcome, std::move(start.message));
 }
@@ -154,9 +153,8 @@ std::optional<SignInOutcome> outcome_of(LinkPollKind kind)
 std::int64_t next_interval(const LinkPollResult& poll, std::int64_t current, std::int64_t base)
 {
     if (poll.kind == LinkPollKind::rate_limited) {
-        const ServiceOutcome& outcome = poll.outcome;
-        return outcome.has_retry_after && outcome.retry_after_seconds > 0 ? seconds_to_ms(outcome.retry_after_seconds)
-                                                                            : base;
+        const std::int64_t hint = poll.outcome.retry_after_seconds.value_or(0);
+        return hint > 0 ? seconds_to_ms(hint) : base;
     }
     if (poll.kind == LinkPollKind::retry)
         return current >= longest_fault_wait_ms / 2 ? longest_fault_wait_ms : current * 2;
@@ -227,27 +225,26 @@ SignInResult internal_failure(Run& run) noexcept
 
 }  // namespace
 
-DownloadSignInOptions make_download_sign_in_options(std::string_view site, std::string_view installer_version,
-                                                    std::string_view user_agent, std::int32_t request_timeout_ms,
-                                                    LogSink* log_sink, WaitHook wait_hook, Transport& transport,
+DownloadSignInOptions make_download_sign_in_options(DownloadSignInSettings settings, Transport& transport,
                                                     Clock& clock, BrowserOpener& browser_opener) noexcept
 {
     DownloadSignInOptions options{.site = {},
                                   .installer_version = {},
                                   .user_agent = {},
-                                  .request_timeout_ms = request_timeout_ms,
-                                  .log_sink = log_sink,
+                                  .request_timeout_ms = settings.request_timeout_ms,
+                                  .log_sink = settings.log_sink,
                                   .wait_hook = {},
                                   .transport = transport,
                                   .clock = clock,
                                   .browser_opener = browser_opener};
     try {
-        options.site = without_trailing_slashes(site);
-        options.installer_version.assign(installer_version);
-        options.user_agent = user_agent.empty()
-                                 ? make_user_agent("tarnwick-installer", installer_version, "windows", "release")
-                                 : std::string(user_agent);
-        options.wait_hook = std::move(wait_hook);
+        options.site = without_trailing_slashes(settings.site);
+        options.installer_version.assign(settings.installer_version);
+        options.user_agent =
+            settings.user_agent.empty()
+                ? make_user_agent("tarnwick-installer", settings.installer_version, "windows", "release")
+                : std::string(settings.user_agent);
+        options.wait_hook = std::move(settings.wait_hook);
     } catch (...) {
         options.site.clear();
     }

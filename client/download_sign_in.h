@@ -39,11 +39,18 @@ struct DownloadSignInOptions {
     BrowserOpener& browser_opener;
 };
 
-// An empty user agent becomes the Installer's standard one for this version. Should the texts
-// not fit in memory, the site is left empty, which no run accepts.
-DownloadSignInOptions make_download_sign_in_options(std::string_view site, std::string_view installer_version,
-                                                    std::string_view user_agent, std::int32_t request_timeout_ms,
-                                                    LogSink* log_sink, WaitHook wait_hook, Transport& transport,
+// The caller's settings, before make_download_sign_in_options copies and completes them.
+struct DownloadSignInSettings {
+    std::string_view site{};
+    std::string_view installer_version{};
+    std::string_view user_agent{};  // empty: the Installer's standard one for this version
+    std::int32_t request_timeout_ms = 15000;
+    LogSink* log_sink = nullptr;
+    WaitHook wait_hook{};
+};
+
+// Should the texts not fit in memory, the site is left empty, which no run accepts.
+DownloadSignInOptions make_download_sign_in_options(DownloadSignInSettings settings, Transport& transport,
                                                     Clock& clock, BrowserOpener& browser_opener) noexcept;
 
 struct DownloadSignInCode {

@@ -232,7 +232,7 @@ void classify_start(LinkStartResult& result)
 {
     const ServiceOutcome& outcome = result.outcome;
     result.message = outcome.description;
-    if (outcome.transport_failed != 0) {
+    if (outcome.answer == ServiceAnswer::none) {
         result.kind = LinkStartKind::offline;
     } else if (is_proxy_refusal(outcome.status, outcome.through_proxy)) {
         result.kind = LinkStartKind::proxy_refused;
@@ -243,7 +243,8 @@ void classify_start(LinkStartResult& result)
         if (!accepted)
             result.message += " - " + error;
     } else {
-        const bool newer_schema = outcome.has_contract_body && outcome.code == ContractErrorCode::SCHEMA_UNSUPPORTED;
+        const bool newer_schema = outcome.answer == ServiceAnswer::contract_error &&
+                                  outcome.code == ContractErrorCode::SCHEMA_UNSUPPORTED;
         result.kind = newer_schema ? LinkStartKind::update_required : LinkStartKind::failed;
     }
 }
@@ -271,7 +272,7 @@ void classify_poll(LinkPollResult& result)
         read_poll_answer(result);
     else if (is_proxy_refusal(outcome.status, outcome.through_proxy))
         result.kind = LinkPollKind::proxy_refused;
-    else if (outcome.has_contract_body && outcome.code == ContractErrorCode::INVALID_TOKEN)
+    else if (outcome.answer == ServiceAnswer::contract_error && outcome.code == ContractErrorCode::INVALID_TOKEN)
         result.kind = LinkPollKind::token_rejected;
     else if (outcome.code == ContractErrorCode::RATE_LIMITED)
         result.kind = LinkPollKind::rate_limited;

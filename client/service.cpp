@@ -34,26 +34,25 @@ bool is_ascii_digit(char c)
 }
 
 // Only delay-seconds: an HTTP date, a sign or a fraction gives no hint.
-bool read_header_seconds(std::string_view value, std::int64_t& seconds)
+std::optional<std::int64_t> read_header_seconds(std::string_view value)
 {
     const std::string_view digits = trim_blanks(value);
     if (digits.empty() || !std::all_of(digits.begin(), digits.end(), is_ascii_digit))
-        return false;
+        return std::nullopt;
     std::int64_t parsed = 0;
     const char* end = digits.data() + digits.size();
     const auto [stop, error] = std::from_chars(digits.data(), end, parsed);
     if (error != std::errc() || stop != end)
-        return false;
-    seconds = parsed;
-    return true;
+        return std::nullopt;
+    return parsed;
 }
 
 // The transport delivers header names in lower case.
-bool read_header_retry_after(const HeaderList& headers, std::int64_t& seconds)
+std::optional<std::int64_t> read_header_retry_after(const HeaderList& headers)
 {
     const auto found = std::find_if(headers.begin(), headers.end(),
                                     [](const auto& header) { return header.first == "retry-after"; });
-    return found != headers.end() && read_header_seconds(found->second, seconds);
+    return found == headers.end() ? std::nullopt : read_header_seconds(found->second);
 }
 
 ContractErrorCode code_without_contract(std::int32_t status)
@@ -65,18 +64,19 @@ ContractErrorCode code_without_contract(std::int32_t status)
     return ContractErrorCode::NO_CONTRACT_BODY;
 }
 
-void judge_failed_status(ServiceOutcome& outcome, const ContractError& error, const HeaderList& headers)
+void judge_failed_status(ServiceOutcome& outcome, const std::optional<ContractError>& error,
+                         const HeaderList& headers)
 {
-    if (error.valid) {
-        outcome.has_contract_body = true;
-        outcome.code = service_code_named(error.code);
-        outcome.retry_after_seconds = error.retry_after_seconds;
-        outcome.has_retry_after = error.has_retry_after;
+    if (error) {
+        outcome.answer = ServiceAnswer::contract_error;
+        outcome.code = service_code_named(error->code);
+        outcome.retry_after_seconds = error->retry_after_seconds;
     } else {
+        outcome.answer = ServiceAnswer::plain_error;
         outcome.code = code_without_contract(outcome.status);
     }
-    if (!outcome.has_retry_after)
-        outcome.has_retry_after = read_header_retry_after(headers, outcome.retry_after_seconds);
+    if (!outcome.retry_after_seconds)
+        outcome.retry_after_seconds = read_header_retry_after(headers);
 }
 
 std::string transport_failure_detail(std::string_view error)
@@ -95,23 +95,23 @@ std::string contract_detail(ContractErrorCode code, const ContractError& error)
     return detail;
 }
 
-std::string describe(const ServiceOutcome& outcome, const ContractError& error, std::string_view transport_error,
-                     std::size_t body_size, std::string_view operation)
+std::string describe(const ServiceOutcome& outcome, const std::optional<ContractError>& error,
+                     std::string_view transport_error, std::size_t body_size, std::string_view operation)
 {
     std::string text = sanitize_for_display(operation, label_display_chars) + ": ";
-    if (outcome.transport_failed != 0)
+    if (outcome.answer == ServiceAnswer::none)
         return text + "transport failure (" + transport_failure_detail(transport_error) + ")";
     text += std::to_string(outcome.status);
-    if (is_success_status(outcome.status))
+    if (outcome.answer == ServiceAnswer::success)
         return text;
-    if (outcome.has_contract_body) {
+    if (error) {
         text += ' ';
-        text += contract_detail(outcome.code, error);
+        text += contract_detail(outcome.code, *error);
     } else {
         text += " without a contract error body (" + std::to_string(body_size) + " bytes)";
     }
-    if (outcome.has_retry_after)
-        text += ", retry after " + std::to_string(outcome.retry_after_seconds) + " s";
+    if (outcome.retry_after_seconds)
+        text += ", retry after " + std::to_string(*outcome.retry_after_seconds) + " s";
     return text;
 }
 
@@ -156,10 +156,12 @@ ServiceOutcome classify(const HttpResponse& response, std::string_view operation
     ServiceOutcome outcome;
     outcome.status = response.status;
     outcome.through_proxy = response.through_proxy;
-    ContractError error;
+    std::optional<ContractError> error;
     if (response.status <= 0) {
-        outcome.transport_failed = 1;
-    } else if (!is_success_status(response.status)) {
+        outcome.answer = ServiceAnswer::none;
+    } else if (is_success_status(response.status)) {
+        outcome.answer = ServiceAnswer::success;
+    } else {
         error = parse_contract_error(response.body);
         judge_failed_status(outcome, error, response.headers);
     }
@@ -168,8 +170,10 @@ ServiceOutcome classify(const HttpResponse& response, std::string_view operation
         std::string transport_error = response.error;
         if (bearer_headers) {
             redact_bearer(transport_error, *bearer_headers);
-            redact_bearer(error.code, *bearer_headers);
-            redact_bearer(error.message, *bearer_headers);
+            if (error) {
+                redact_bearer(error->code, *bearer_headers);
+                redact_bearer(error->message, *bearer_headers);
+            }
         }
         outcome.description = describe(outcome, error, transport_error, response.body.size(), operation);
     } catch (...) {
@@ -243,12 +247,12 @@ ServiceOutcome classify_response(const HttpResponse& response, std::string_view 
 
 bool is_success(const ServiceOutcome& outcome) noexcept
 {
-    return outcome.transport_failed == 0 && is_success_status(outcome.status);
+    return outcome.answer == ServiceAnswer::success;
 }
 
 bool is_retryable(const ServiceOutcome& outcome) noexcept
 {
-    return outcome.transport_failed != 0 || outcome.status >= 500 ||
+    return outcome.answer == ServiceAnswer::none || outcome.status >= 500 ||
            outcome.code == ContractErrorCode::RATE_LIMITED || outcome.code == ContractErrorCode::NO_CONTRACT_BODY;
 }
 

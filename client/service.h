@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,13 +20,18 @@ struct ClientOptions {
     const std::atomic<bool>* cancel = nullptr;
 };
 
+enum class ServiceAnswer : std::uint8_t {
+    none,            // no HTTP response was obtained
+    success,         // a status from 200 to 299
+    contract_error,  // any other status, with the service's error body
+    plain_error,     // any other status, without one
+};
+
 struct ServiceOutcome {
-    std::uint32_t transport_failed = 0;  // 1 when no HTTP response was obtained
+    ServiceAnswer answer = ServiceAnswer::none;
     std::int32_t status = 0;
     ContractErrorCode code = ContractErrorCode::NONE;
-    bool has_contract_body = false;
-    std::int64_t retry_after_seconds = 0;
-    bool has_retry_after = false;
+    std::optional<std::int64_t> retry_after_seconds;
     bool through_proxy = false;  // a proxy named for the host stood between
     std::string body;         // as received
     std::string description;  // one line: label ": " detail, with the bearer token redacted

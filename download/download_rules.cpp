@@ -123,7 +123,8 @@ bool fits_free_space(std::int64_t length, std::uint64_t free_bytes)
 
 std::string error_code_of(std::string_view body)
 {
-    return client::parse_contract_error(body).code;
+    const auto error = client::parse_contract_error(body);
+    return error ? error->code : std::string();
 }
 
 }  // namespace tw::download

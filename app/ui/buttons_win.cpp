@@ -41,9 +41,10 @@ float outline_width(const ButtonState& state, const Palette& palette, int dpi)
 
 }  // namespace
 
-void draw_button(HDC dc, const RECT& rect, std::wstring_view text, ButtonStyle style, const ButtonState& state,
-                 HFONT font, int radius, Colour background, int dpi, const Palette& palette)
+void draw_button(const ControlCanvas& canvas, std::wstring_view text, ButtonStyle style, const ButtonState& state,
+                 HFONT font, int radius)
 {
+    const auto& [dc, rect, background, dpi, palette] = canvas;
     if (!state.copied)
         fill_rect(dc, rect, background);
 
@@ -63,9 +64,11 @@ void draw_button(HDC dc, const RECT& rect, std::wstring_view text, ButtonStyle s
     draw_text(dc, text, body, font, look.text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
 }
 
-void draw_segment(HDC dc, const RECT& rect, std::wstring_view text, bool selected, bool hovered, bool focused,
-                  HFONT font, HFONT selected_font, Colour background, int dpi, const Palette& palette)
+void draw_segment(const ControlCanvas& canvas, std::wstring_view text, const SegmentState& state,
+                  const SegmentFonts& fonts)
 {
+    const auto& [dc, rect, background, dpi, palette] = canvas;
+    const auto [selected, hovered, focused] = state;
     const SegmentLook& look = palette.segment;
     Colour text_in = look.text;
     if (hovered && !selected) {
@@ -75,7 +78,7 @@ void draw_segment(HDC dc, const RECT& rect, std::wstring_view text, bool selecte
         fill_rect(dc, rect, background);
         text_in = selected || hovered ? look.selected_text : look.text;
     }
-    draw_text(dc, text, rect, selected ? selected_font : font, text_in,
+    draw_text(dc, text, rect, selected ? fonts.selected : fonts.plain, text_in,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 
     if (selected) {

@@ -19,10 +19,30 @@ struct ButtonState {
     bool copied = false;  // the pixels under the button were copied in: its surroundings show through
 };
 
-void draw_button(HDC dc, const RECT& rect, std::wstring_view text, ButtonStyle style, const ButtonState& state,
-                 HFONT font, int radius, Colour background, int dpi, const Palette& palette);
+// Where a control is drawn: its rectangle, what lies around it and the look it is drawn in.
+struct ControlCanvas {
+    HDC dc;
+    RECT rect;
+    Colour background;
+    int dpi;
+    const Palette& palette;
+};
 
-void draw_segment(HDC dc, const RECT& rect, std::wstring_view text, bool selected, bool hovered, bool focused,
-                  HFONT font, HFONT selected_font, Colour background, int dpi, const Palette& palette);
+void draw_button(const ControlCanvas& canvas, std::wstring_view text, ButtonStyle style, const ButtonState& state,
+                 HFONT font, int radius);
+
+struct SegmentState {
+    bool selected = false;
+    bool hovered = false;
+    bool focused = false;
+};
+
+struct SegmentFonts {
+    HFONT plain;
+    HFONT selected;
+};
+
+void draw_segment(const ControlCanvas& canvas, std::wstring_view text, const SegmentState& state,
+                  const SegmentFonts& fonts);
 
 }  // namespace tw::app::ui

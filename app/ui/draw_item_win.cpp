@@ -13,6 +13,8 @@
 namespace tw::app::ui {
 namespace {
 
+constexpr int button_radius = 4;  // units
+
 using client::platform::widen;
 
 ButtonStyle style_of(UINT id)
@@ -61,8 +63,9 @@ void draw_button_item(const WindowModel& model, const WindowView& view, const DR
 
     if (item.CtlID == id_official_button || item.CtlID == id_beta_button) {
         const bool selected = (item.CtlID == id_beta_button) == (model.channel == Channel::beta);
-        draw_segment(item.hDC, item.rcItem, text, selected, hovered, focused, view.resources.fonts.segment,
-                     view.resources.fonts.segment_selected, view.palette.window, view.dpi, view.palette);
+        draw_segment({item.hDC, item.rcItem, view.palette.window, view.dpi, view.palette}, text,
+                     {selected, hovered, focused},
+                     {view.resources.fonts.segment, view.resources.fonts.segment_selected});
         return;
     }
 
@@ -76,8 +79,8 @@ void draw_button_item(const WindowModel& model, const WindowView& view, const DR
         background = view.palette.card;
         state.copied = copy_backdrop(view, item);
     }
-    draw_button(item.hDC, item.rcItem, text, style_of(item.CtlID), state, view.resources.fonts.button, scale(view, 4),
-                background, view.dpi, view.palette);
+    draw_button({item.hDC, item.rcItem, background, view.dpi, view.palette}, text, style_of(item.CtlID), state,
+                view.resources.fonts.button, scale(view, button_radius));
 }
 
 void draw_product_item(const WindowModel& model, const WindowView& view, const DRAWITEMSTRUCT& item, bool selected)
@@ -87,8 +90,8 @@ void draw_product_item(const WindowModel& model, const WindowView& view, const D
         fill_rect(item.hDC, item.rcItem, view.palette.list);
         return;
     }
-    draw_product_row(item.hDC, item.rcItem, widen(model.catalog->products[index].name), selected, view.resources.fonts,
-                     view.dpi, view.palette);
+    draw_product_row({item.hDC, item.rcItem, selected, view.dpi, view.palette},
+                     widen(model.catalog->products[index].name), view.resources.fonts);
 }
 
 void draw_version_item(const WindowModel& model, const WindowView& view, const DRAWITEMSTRUCT& item, bool selected)
@@ -101,8 +104,10 @@ void draw_version_item(const WindowModel& model, const WindowView& view, const D
         return;
     }
     const catalog::CatalogBuild& build = product->builds[model.shown_builds[row]];
-    draw_version_row(item.hDC, item.rcItem, widen(build.version), shown_size(build.size_bytes, shown_language()), row == 0,
-                     selected, view.resources.fonts, view.dpi, view.palette);
+    const std::wstring version = widen(build.version);
+    const std::wstring size = shown_size(build.size_bytes, shown_language());
+    draw_version_row({item.hDC, item.rcItem, selected, view.dpi, view.palette}, {version, size, row == 0},
+                     view.resources.fonts);
 }
 
 }  // namespace

@@ -17,23 +17,39 @@ namespace {
 constexpr wchar_t beta_glyph = L'\uE72E';
 constexpr wchar_t official_glyph = L'\uE7B8';
 
+// In units. The caption band, the monogram square in it and the brand's two words after it.
+constexpr int header_band = 64;
+constexpr int monogram_left = 24;
+constexpr int monogram_top = 16;
+constexpr int monogram_size = 32;
+constexpr int monogram_radius = 4;
+constexpr int monogram_to_brand = 12;
+constexpr int brand_word_gap = 8;
+constexpr int hairline = 1;
+constexpr int list_radius = 8;
+constexpr int focus_ring_width = 2;
+constexpr int code_letter_spacing = 4;
+
 bool is_empty(const RECT& rect) { return rect.right <= rect.left || rect.bottom <= rect.top; }
 
 void paint_header(const WindowView& view, HDC dc, const RECT& client)
 {
     const Palette& palette = view.palette;
-    const int band = scale(view, 64);
+    const int band = scale(view, header_band);
     fill_rect(dc, {0, 0, client.right, band}, palette.caption);
-    fill_rect(dc, {0, band - std::max(scale(view, 1), 1), client.right, band}, palette.caption_divider);
+    fill_rect(dc, {0, band - std::max(scale(view, hairline), 1), client.right, band}, palette.caption_divider);
 
-    draw_monogram(dc, {scale(view, 24), scale(view, 16), scale(view, 56), scale(view, 48)}, view.resources.fonts.label,
-                  scale(view, 4), palette);
+    constexpr int monogram_right = monogram_left + monogram_size;
+    draw_monogram(dc,
+                  {scale(view, monogram_left), scale(view, monogram_top), scale(view, monogram_right),
+                   scale(view, monogram_top + monogram_size)},
+                  view.resources.fonts.label, scale(view, monogram_radius), palette);
 
-    const int left = scale(view, 56) + scale(view, 12);
+    const int left = scale(view, monogram_right) + scale(view, monogram_to_brand);
     const SIZE brand = measure_text(dc, text::brand, view.resources.fonts.heading);
     draw_text(dc, text::brand, {left, 0, left + brand.cx, band}, view.resources.fonts.heading, palette.text,
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    const int second = left + brand.cx + scale(view, 8);
+    const int second = left + brand.cx + scale(view, brand_word_gap);
     draw_text(dc, shown(text::brand_suffix), {second, 0, client.right, band}, view.resources.fonts.heading, palette.text_muted,
               DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
@@ -49,29 +65,29 @@ std::wstring page_title(const WindowModel& model)
 
 void paint_empty_state(const WindowModel& model, const WindowView& view, HDC dc)
 {
-    const int inset = scale(view, 1);
+    const int inset = scale(view, hairline);
     const RECT panel = shrink(view.areas.list_rect, inset, inset);
-    const int corner = scale(view, 8) * 2;
+    const int corner = scale(view, list_radius) * 2;
     const GdiOwner<HRGN> clip(CreateRoundRectRgn(panel.left, panel.top, panel.right, panel.bottom, corner, corner));
     SelectClipRgn(dc, clip.get());
 
-    if (model.channel == Channel::beta) {
-        draw_prompt_panel(dc, panel, beta_glyph, shown(beta_prompt_message(model)), view.resources.fonts.icon, view.resources.fonts.subtitle, view.resources.body_font_px,
-                          view.areas.prompt_extra, view.dpi, view.palette);
-    } else {
-        draw_prompt_panel(dc, panel, official_glyph, shown(text::no_official_releases), view.resources.fonts.icon, view.resources.fonts.subtitle,
-                          view.resources.body_font_px, 0, view.dpi, view.palette);
-    }
+    const bool beta = model.channel == Channel::beta;
+    const std::wstring message = shown(beta ? beta_prompt_message(model) : text::no_official_releases);
+    const PromptText text{message, view.resources.fonts.subtitle, view.resources.body_font_px,
+                          beta ? view.areas.prompt_extra : 0};
+    draw_prompt_panel(dc, panel, {beta ? beta_glyph : official_glyph, view.resources.fonts.icon}, text, view.dpi,
+                      view.palette);
     SelectClipRgn(dc, nullptr);
 }
 
 void paint_list_outline(const WindowView& view, HDC dc)
 {
-    const int radius = scale(view, 8);
+    const int radius = scale(view, list_radius);
     if (view.focused_list && view.focused_list == GetFocus())
-        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(scale(view, 2)), view.palette.focus);
+        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(scale(view, focus_ring_width)),
+                          view.palette.focus);
     else
-        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(std::max(scale(view, 1), 1)),
+        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(std::max(scale(view, hairline), 1)),
                           view.palette.list_outline);
 }
 
@@ -90,7 +106,7 @@ void paint_window(const WindowModel& model, const WindowView& view, HDC dc, cons
         fill_rect(dc, view.areas.divider_rect, palette.list_outline);
 
     if (!is_empty(view.areas.list_rect)) {
-        fill_round_rect(dc, view.areas.list_rect, scale(view, 8), palette.list);
+        fill_round_rect(dc, view.areas.list_rect, scale(view, list_radius), palette.list);
         if (versions && model.shown_builds.empty())
             paint_empty_state(model, view, dc);
         paint_list_outline(view, dc);
@@ -98,7 +114,8 @@ void paint_window(const WindowModel& model, const WindowView& view, HDC dc, cons
 
     const bool waiting = versions && model.channel == Channel::beta && model.beta_gate == BetaGate::waiting;
     if (waiting && !model.sign_in_code.empty() && !is_empty(view.areas.code_rect))
-        draw_spaced_title(dc, view.areas.code_rect, model.sign_in_code, view.resources.fonts.code, scale(view, 4), palette);
+        draw_spaced_title(dc, view.areas.code_rect, model.sign_in_code, view.resources.fonts.code,
+                          scale(view, code_letter_spacing), palette);
 }
 
 }  // namespace tw::app::ui

@@ -80,14 +80,21 @@ void draw_badge(HDC dc, const RECT& badge, int dpi, Colour colour)
     stroke_circle(graphics.get(), {cx, cy, r - 0.5f, r - 0.5f}, 1.0f, argb(colour, 64));
 }
 
+// The badge is 2.6 body lines across; the text wraps at 26 body heights, clear of the panel's
+// sides; the gaps between badge, text and the room under it are in units.
+constexpr int badge_tenths_of_body = 26;
+constexpr int text_width_in_body = 26;
+constexpr int gap_units = 12;
+constexpr int side_room_units = 32;
+
 }  // namespace
 
-PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view message, HFONT font, int body_font_px,
-                              int extra, int dpi)
+PromptGeometry measure_prompt(HDC dc, const RECT& panel, const PromptText& text, int dpi)
 {
-    const int g = scale_to_dpi(12, dpi);
+    const auto [message, font, body_font_px, extra] = text;
+    const int g = scale_to_dpi(gap_units, dpi);
     const int h = measure_text(dc, L"Ag", font).cy;
-    const int b = (26 * body_font_px + 5) / 10;
+    const int b = (badge_tenths_of_body * body_font_px + 5) / 10;
     const int cx = panel.left + width_of(panel) / 2;
 
     const int reserved = extra > 0 ? g + extra : 0;
@@ -96,7 +103,8 @@ PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view messa
     PromptGeometry geometry;
     geometry.badge = {cx - b / 2, y0, cx - b / 2 + b, y0 + b};
 
-    const int text_width = std::min(26 * body_font_px, width_of(panel) - scale_to_dpi(32, dpi));
+    const int text_width =
+        std::min(text_width_in_body * body_font_px, width_of(panel) - scale_to_dpi(side_room_units, dpi));
     const int text_left = cx - text_width / 2;
     const int text_top = y0 + b + g;
     RECT wrapped{text_left, text_top, text_left + text_width, text_top};
@@ -114,22 +122,22 @@ PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view messa
     return geometry;
 }
 
-void draw_prompt_panel(HDC dc, const RECT& panel, wchar_t glyph, std::wstring_view message, HFONT icon_font,
-                       HFONT font, int body_font_px, int extra, int dpi, const Palette& palette)
+void draw_prompt_panel(HDC dc, const RECT& panel, const PromptBadge& badge, const PromptText& text, int dpi,
+                       const Palette& palette)
 {
     fill_rect(dc, panel, palette.card);
     // Faint glows under the text would only lower its contrast.
     if (!palette.high_contrast)
         draw_glows(dc, panel, palette.ornament);
 
-    const PromptGeometry geometry = measure_prompt(dc, panel, message, font, body_font_px, extra, dpi);
+    const PromptGeometry geometry = measure_prompt(dc, panel, text, dpi);
     if (palette.high_contrast)
         stroke_round_rect(dc, geometry.badge, width_of(geometry.badge) / 2, 1.0f, palette.ornament);
     else
         draw_badge(dc, geometry.badge, dpi, palette.ornament);
-    draw_text(dc, std::wstring_view(&glyph, 1), geometry.badge, icon_font, palette.ornament,
+    draw_text(dc, std::wstring_view(&badge.glyph, 1), geometry.badge, badge.font, palette.ornament,
               DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    draw_text(dc, message, geometry.text, font, palette.text, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
+    draw_text(dc, text.message, geometry.text, text.font, palette.text, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX);
 }
 
 }  // namespace tw::app::ui

@@ -16,9 +16,23 @@ struct PromptGeometry {
     RECT text{};
     RECT extra{};  // empty when extra is 0
 };
-PromptGeometry measure_prompt(HDC dc, const RECT& panel, std::wstring_view message, HFONT font, int body_font_px,
-                              int extra, int dpi);
-void draw_prompt_panel(HDC dc, const RECT& panel, wchar_t glyph, std::wstring_view message, HFONT icon_font,
-                       HFONT font, int body_font_px, int extra, int dpi, const Palette& palette);
+
+// The prompt's message in `font`, the body font's pixel height its badge and width follow, and
+// `extra`.
+struct PromptText {
+    std::wstring_view message;
+    HFONT font;
+    int body_font_px;
+    int extra;
+};
+
+struct PromptBadge {
+    wchar_t glyph;
+    HFONT font;
+};
+
+PromptGeometry measure_prompt(HDC dc, const RECT& panel, const PromptText& text, int dpi);
+void draw_prompt_panel(HDC dc, const RECT& panel, const PromptBadge& badge, const PromptText& text, int dpi,
+                       const Palette& palette);
 
 }  // namespace tw::app::ui

@@ -70,7 +70,7 @@ int measure_status_height(const WindowView& view, const std::wstring& text)
     if (!dc)
         return minimum_height;
     const SelectionScope font(dc.get(), view.resources.fonts.body);
-    RECT bounds{0, 0, MulDiv(512, view.dpi, 96), 0};
+    RECT bounds{0, 0, MulDiv(content_width_units, view.dpi, 96), 0};
     const std::wstring line = shown(text);
     DrawTextW(dc.get(), line.c_str(), static_cast<int>(line.size()), &bounds,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | reading_order());

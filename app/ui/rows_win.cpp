@@ -7,27 +7,44 @@
 #include <algorithm>
 
 namespace tw::app::ui {
+namespace {
 
-RECT draw_row_background(HDC dc, const RECT& row, bool selected, int dpi, const Palette& palette)
+// In units. A row's rounded content inside its slot, the selected row's marker at its start,
+// and the margins its texts keep.
+constexpr int row_inset_x = 4;
+constexpr int row_inset_y = 2;
+constexpr int row_radius = 4;
+constexpr int marker_width = 2;
+constexpr int text_margin = 16;
+constexpr int chevron_room = 40;  // the product name stops short of the chevron
+constexpr int badge_padding_x = 16;
+constexpr int badge_padding_y = 4;
+constexpr int badge_gap = 10;
+constexpr int hairline = 1;
+
+}  // namespace
+
+RECT draw_row_background(const RowCanvas& canvas)
 {
+    const auto& [dc, row, selected, dpi, palette] = canvas;
     fill_rect(dc, row, palette.list);
-    const RECT content = shrink(row, scale_to_dpi(4, dpi), scale_to_dpi(2, dpi));
+    const RECT content = shrink(row, scale_to_dpi(row_inset_x, dpi), scale_to_dpi(row_inset_y, dpi));
     if (selected) {
-        fill_round_rect(dc, content, scale_to_dpi(4, dpi), palette.selected_row.fill);
-        const RECT bar{content.left, content.top, content.left + scale_to_dpi(2, dpi), content.bottom};
+        fill_round_rect(dc, content, scale_to_dpi(row_radius, dpi), palette.selected_row.fill);
+        const RECT bar{content.left, content.top, content.left + scale_to_dpi(marker_width, dpi), content.bottom};
         fill_rect(dc, bar, palette.selected_row.marker);
     }
     return content;
 }
 
-void draw_product_row(HDC dc, const RECT& row, std::wstring_view name, bool selected, const Fonts& fonts, int dpi,
-                      const Palette& palette)
+void draw_product_row(const RowCanvas& canvas, std::wstring_view name, const Fonts& fonts)
 {
+    const auto& [dc, row, selected, dpi, palette] = canvas;
     const RowLook& look = selected ? palette.selected_row : palette.row;
-    const RECT c = draw_row_background(dc, row, selected, dpi, palette);
-    const int margin = scale_to_dpi(16, dpi);
+    const RECT c = draw_row_background(canvas);
+    const int margin = scale_to_dpi(text_margin, dpi);
 
-    const RECT name_rect{c.left + margin, c.top, c.right - scale_to_dpi(40, dpi), c.bottom};
+    const RECT name_rect{c.left + margin, c.top, c.right - scale_to_dpi(chevron_room, dpi), c.bottom};
     draw_text(dc, name, name_rect, fonts.row_title, look.text,
               DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
 
@@ -36,12 +53,13 @@ void draw_product_row(HDC dc, const RECT& row, std::wstring_view name, bool sele
               DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
 }
 
-void draw_version_row(HDC dc, const RECT& row, std::wstring_view version, std::wstring_view size, bool latest,
-                      bool selected, const Fonts& fonts, int dpi, const Palette& palette)
+void draw_version_row(const RowCanvas& canvas, const VersionRowText& content, const Fonts& fonts)
 {
+    const auto& [dc, row, selected, dpi, palette] = canvas;
+    const auto [version, size, latest] = content;
     const RowLook& look = selected ? palette.selected_row : palette.row;
-    const RECT c = draw_row_background(dc, row, selected, dpi, palette);
-    const int margin = scale_to_dpi(16, dpi);
+    const RECT c = draw_row_background(canvas);
+    const int margin = scale_to_dpi(text_margin, dpi);
 
     const SIZE version_size = measure_text(dc, version, fonts.row_title);
     const int version_left = c.left + margin;
@@ -52,14 +70,14 @@ void draw_version_row(HDC dc, const RECT& row, std::wstring_view version, std::w
     if (latest) {
         const std::wstring badge = shown(text::latest_badge);
         const SIZE text = measure_text(dc, badge, fonts.badge);
-        const int pill_width = text.cx + scale_to_dpi(16, dpi);
-        const int pill_height = text.cy + scale_to_dpi(4, dpi);
-        const int left = version_rect.right + scale_to_dpi(10, dpi);
+        const int pill_width = text.cx + scale_to_dpi(badge_padding_x, dpi);
+        const int pill_height = text.cy + scale_to_dpi(badge_padding_y, dpi);
+        const int left = version_rect.right + scale_to_dpi(badge_gap, dpi);
         const int top = c.top + (height_of(c) - pill_height) / 2;
         const RECT pill{left, top, left + pill_width, top + pill_height};
         fill_round_rect(dc, pill, pill_height / 2, look.badge_fill);
         if (look.badge_outline)
-            stroke_round_rect(dc, pill, pill_height / 2, static_cast<float>(std::max(scale_to_dpi(1, dpi), 1)),
+            stroke_round_rect(dc, pill, pill_height / 2, static_cast<float>(std::max(scale_to_dpi(hairline, dpi), 1)),
                               *look.badge_outline);
         draw_text(dc, badge, pill, fonts.badge, look.badge_text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }

@@ -33,9 +33,10 @@ void apply(HWND control, const Placement& pixels)
 PromptControls place_prompt(const WindowModel& model, const WindowView& view, bool waiting)
 {
     const client::platform::WindowDc dc(view.window);
-    const PromptGeometry geometry =
-        measure_prompt(dc.get(), view.areas.list_rect, shown(beta_prompt_message(model)), view.resources.fonts.subtitle,
-                       view.resources.body_font_px, view.areas.prompt_extra, view.dpi);
+    const std::wstring message = shown(beta_prompt_message(model));
+    const PromptGeometry geometry = measure_prompt(
+        dc.get(), view.areas.list_rect,
+        {message, view.resources.fonts.subtitle, view.resources.body_font_px, view.areas.prompt_extra}, view.dpi);
     return place_prompt_controls(from_rect(geometry.extra), waiting, view.dpi, view.label_widths);
 }
 

@@ -115,33 +115,26 @@ void StepWaiter::begin()
     context_.error = 0;
 }
 
-std::string StepWaiter::wait(const char* step, BOOL started)
+StepResult StepWaiter::wait(const char* step, BOOL started)
 {
     failure_ = 0;
     if (!started) {
-        const DWORD error = GetLastError();
-        failure_ = error;
-        return waited_step_failure_text(step, error, deadline_spent());
+        failure_ = GetLastError();
+        return {StepEnd::failed, waited_step_failure_text(step, failure_, deadline_spent())};
     }
     std::unique_lock lock(context_.mutex);
     while (!context_.done) {
         if (cancelled())
-            return cancelled_step;
+            return {StepEnd::cancelled, cancelled_words};
         const milliseconds remaining = remaining_ms();
         if (remaining.count() < 1)
-            return "deadline exceeded";
+            return {StepEnd::deadline, "deadline exceeded"};
         context_.changed.wait_for(lock, std::min(remaining, wait_slice));
     }
     failure_ = context_.error;
     if (context_.error != 0)
-        return waited_step_failure_text(step, context_.error, deadline_spent());
-    return {};
-}
-
-std::uint32_t StepWaiter::bytes()
-{
-    const std::lock_guard lock(context_.mutex);
-    return context_.bytes;
+        return {StepEnd::failed, waited_step_failure_text(step, context_.error, deadline_spent())};
+    return {StepEnd::done, {}, context_.bytes};
 }
 
 milliseconds StepWaiter::remaining_ms() const

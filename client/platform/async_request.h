@@ -66,6 +66,20 @@ std::uint32_t response_status(HINTERNET request);
 // context of WinHttpSendRequest, or 0 (last error set) when it could not be attached.
 DWORD_PTR attach_context(HINTERNET request, const std::shared_ptr<RequestContext>& context);
 
+// How a waited step ended.
+enum class StepEnd : std::uint8_t { done, cancelled, deadline, failed };
+
+struct StepResult {
+    StepEnd end = StepEnd::done;
+    std::string error;        // empty when done: "cancelled", "deadline exceeded" or the step's failure
+    std::uint32_t bytes = 0;  // what a step that is done reported as available or read
+
+    bool done() const { return end == StepEnd::done; }
+};
+
+// The words a cancelled step or exchange ends in, as the transport's error text.
+inline constexpr char cancelled_words[] = "cancelled";
+
 // Starts nothing itself: each asynchronous WinHTTP call is made by the caller between `begin`
 // and `wait`, so only one is ever outstanding.
 class StepWaiter {
@@ -77,11 +91,8 @@ public:
 
     void begin();
 
-    // Empty when the step completed without error; "cancelled", "deadline exceeded" or the
-    // failure text otherwise.
-    std::string wait(const char* step, BOOL started);
+    StepResult wait(const char* step, BOOL started);
 
-    std::uint32_t bytes();
     // The Win32 or WinHTTP error of the last step that failed with one; 0 otherwise.
     std::uint32_t failure() const { return failure_; }
     bool cancelled() const { return cancel_ && cancel_->load(); }
@@ -95,7 +106,5 @@ private:
     const std::atomic<bool>* cancel_;
     std::uint32_t failure_ = 0;
 };
-
-inline constexpr char cancelled_step[] = "cancelled";
 
 }  // namespace tw::client::platform

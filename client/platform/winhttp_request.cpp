@@ -127,7 +127,7 @@ bool WinHttpRequest::fetch(const Ask& ask)
             return fail(RequestFailure::address, target.error);
         close_hop();
         if (rules_.cancel && rules_.cancel->load())
-            return fail(RequestFailure::cancelled, cancelled_step);
+            return fail(RequestFailure::cancelled, cancelled_words);
         const std::string host = narrow(target.host);
         current_url_ = current;
         connection_.reset(WinHttpConnect(session_.get(), target.host.c_str(), target.port, 0));
@@ -213,18 +213,19 @@ bool WinHttpRequest::exchange(const std::string& body)
     const auto length = static_cast<DWORD>(context_->body.size());
     ++requests_;
     waiter_->begin();
-    std::string error = waiter_->wait(
+    StepResult step = waiter_->wait(
         "WinHttpSendRequest",
         WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                            context_->body.empty() ? WINHTTP_NO_REQUEST_DATA : context_->body.data(), length, length,
                            context_value_));
-    if (error.empty()) {
+    if (step.done()) {
         waiter_->begin();
-        error = waiter_->wait("WinHttpReceiveResponse", WinHttpReceiveResponse(request, nullptr));
+        step = waiter_->wait("WinHttpReceiveResponse", WinHttpReceiveResponse(request, nullptr));
     }
-    if (error.empty())
+    if (step.done())
         return true;
-    return fail(error == cancelled_step ? RequestFailure::cancelled : RequestFailure::unreachable, std::move(error));
+    return fail(step.end == StepEnd::cancelled ? RequestFailure::cancelled : RequestFailure::unreachable,
+                std::move(step.error));
 }
 
 std::wstring WinHttpRequest::header(DWORD info_level) const
@@ -261,22 +262,19 @@ std::wstring WinHttpRequest::raw_headers(std::string& error) const
     return raw;
 }
 
-std::string WinHttpRequest::available(DWORD& bytes)
+StepResult WinHttpRequest::available()
 {
     waiter_->begin();
-    const std::string error =
-        waiter_->wait("WinHttpQueryDataAvailable", WinHttpQueryDataAvailable(request_.get(), nullptr));
-    bytes = error.empty() ? waiter_->bytes() : 0;
-    return error;
+    return waiter_->wait("WinHttpQueryDataAvailable", WinHttpQueryDataAvailable(request_.get(), nullptr));
 }
 
-std::string WinHttpRequest::read(std::size_t offset, DWORD wanted, DWORD& bytes)
+StepResult WinHttpRequest::read(std::size_t offset, DWORD wanted)
 {
     char* into = context_->buffer.data() + offset;
     waiter_->begin();
-    const std::string error = waiter_->wait("WinHttpReadData", WinHttpReadData(request_.get(), into, wanted, nullptr));
-    bytes = error.empty() ? std::min<DWORD>(waiter_->bytes(), wanted) : 0;
-    return error;
+    StepResult step = waiter_->wait("WinHttpReadData", WinHttpReadData(request_.get(), into, wanted, nullptr));
+    step.bytes = std::min<DWORD>(step.bytes, wanted);
+    return step;
 }
 
 void WinHttpRequest::close_hop()

@@ -97,10 +97,10 @@ public:
     // The answer's header block as WINHTTP_QUERY_RAW_HEADERS_CRLF gives it; empty `error` on success.
     std::wstring raw_headers(std::string& error) const;
 
-    // Bytes ready to read without waiting; 0 at the end of the body. Empty on success.
-    std::string available(DWORD& bytes);
-    // Reads up to `wanted` bytes into buffer() at `offset`. Empty on success.
-    std::string read(std::size_t offset, DWORD wanted, DWORD& bytes);
+    // The bytes ready to read without waiting; 0 at the end of the body.
+    StepResult available();
+    // Reads up to `wanted` bytes into buffer() at `offset`; the bytes read.
+    StepResult read(std::size_t offset, DWORD wanted);
     const std::vector<char>& buffer() const { return context_->buffer; }
 
     // Lets go of the current hop's request and connection; the session stays for another fetch.

@@ -47,17 +47,15 @@ WideHeaders widen_headers(const HeaderList& headers)
 std::string read_body(WinHttpRequest& request, std::string& body)
 {
     while (body.size() < response_body_cap) {
-        DWORD available = 0;
-        std::string error = request.available(available);
-        if (!error.empty() || available == 0)
-            return error;
+        StepResult available = request.available();
+        if (!available.done() || available.bytes == 0)
+            return std::move(available.error);
         const auto wanted = static_cast<DWORD>(
-            std::min<std::size_t>({available, request.buffer().size(), response_body_cap - body.size()}));
-        DWORD read = 0;
-        error = request.read(0, wanted, read);
-        if (!error.empty() || read == 0)
-            return error;
-        body.append(request.buffer().data(), read);
+            std::min<std::size_t>({available.bytes, request.buffer().size(), response_body_cap - body.size()}));
+        StepResult read = request.read(0, wanted);
+        if (!read.done() || read.bytes == 0)
+            return std::move(read.error);
+        body.append(request.buffer().data(), read.bytes);
     }
     return {};
 }

@@ -123,9 +123,9 @@ private:
 
     // A step that ended because of the cancel is not a fault of the network; one that failed on
     // a dropped, reset or stalled line is worth another try.
-    bool step_failed(const std::string& error, const wchar_t* text)
+    bool step_failed(client::platform::StepEnd end, const wchar_t* text)
     {
-        if (error == client::platform::cancelled_step)
+        if (end == client::platform::StepEnd::cancelled)
             return stop_cancelled();
         broken_ = is_passing_network_error(winhttp_.win32_failure());
         return fail(text);
@@ -143,9 +143,9 @@ private:
         return TryEnd::failed;
     }
 
-    TryEnd try_stopped(const std::string& error, const wchar_t* text)
+    TryEnd try_stopped(client::platform::StepEnd end, const wchar_t* text)
     {
-        step_failed(error, text);
+        step_failed(end, text);
         return broken_ ? TryEnd::broken : TryEnd::failed;
     }
 
@@ -208,7 +208,7 @@ private:
         case RequestFailure::cancelled:
             return stop_cancelled();
         case RequestFailure::unreachable:
-            return step_failed(winhttp_.error(), site_unreachable);
+            return step_failed(client::platform::StepEnd::failed, site_unreachable);
         case RequestFailure::foreign_hop:
             return fail(foreign_address);
         case RequestFailure::no_location:
@@ -225,12 +225,13 @@ private:
     {
         std::string body;
         while (body.size() < error_body_limit) {
-            DWORD ready = 0;
-            DWORD got = 0;
-            if (!winhttp_.available(ready).empty() || ready == 0 ||
-                !winhttp_.read(0, std::min<DWORD>(ready, error_body_chunk), got).empty() || got == 0)
+            const client::platform::StepResult ready = winhttp_.available();
+            if (!ready.done() || ready.bytes == 0)
                 break;
-            body.append(winhttp_.buffer().data(), got);
+            const client::platform::StepResult got = winhttp_.read(0, std::min<DWORD>(ready.bytes, error_body_chunk));
+            if (!got.done() || got.bytes == 0)
+                break;
+            body.append(winhttp_.buffer().data(), got.bytes);
         }
         result_.error_code = error_code_of(body);
         result_.message = L"The site answered " + std::to_wstring(result_.status) + L".";
@@ -397,10 +398,10 @@ private:
             // Never past the body's bound: whatever a server sends beyond it is not the file.
             const DWORD room = room_left(buffer.size());
             DWORD filled = 0;
-            std::string error;
-            const bool last = !fill(room, filled, expected, error);
-            if (!error.empty())
-                return try_stopped(error, stopped_part_way);
+            client::platform::StepEnd end = client::platform::StepEnd::done;
+            const bool last = !fill(room, filled, expected, end);
+            if (end != client::platform::StepEnd::done)
+                return try_stopped(end, stopped_part_way);
             if (bound_.past_limit_fails && written_ + filled > bound_.limit) {
                 too_long_failure();
                 return TryEnd::failed;
@@ -436,15 +437,16 @@ private:
     // Fills up to `room` bytes of the request's buffer, one read at a time, telling progress
     // after every read so that the bar moves on a slow line and for a file smaller than the
     // buffer, not only once a buffer is full. False once the body ended, a read failed or the
-    // cancel came; `error` then says which of the last two.
-    bool fill(DWORD room, DWORD& filled, std::int64_t expected, std::string& error)
+    // cancel came; `end` then says which of the last two.
+    bool fill(DWORD room, DWORD& filled, std::int64_t expected, client::platform::StepEnd& end)
     {
         while (filled < room) {
             const DWORD wanted = std::min(read_size_, room - filled);
             const ULONGLONG start = GetTickCount64();
-            DWORD got = 0;
-            error = winhttp_.read(filled, wanted, got);
-            if (!error.empty() || got == 0)
+            const client::platform::StepResult step = winhttp_.read(filled, wanted);
+            end = step.end;
+            const DWORD got = step.bytes;
+            if (!step.done() || got == 0)
                 return false;
             read_size_ = next_read_size(wanted < read_size_ ? read_size_ : wanted, got,
                                         static_cast<std::int64_t>(GetTickCount64() - start));
@@ -457,7 +459,7 @@ private:
             if (progress_)
                 progress_(written_ + filled, expected);
             if (cancelled()) {
-                error = client::platform::cancelled_step;
+                end = client::platform::StepEnd::cancelled;
                 return false;
             }
         }

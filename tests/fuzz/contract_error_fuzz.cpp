@@ -102,35 +102,35 @@ void check_display_text(std::string_view text, std::size_t max_chars)
         require(shown == text);
 }
 
-void check_contract_error(const ContractError& error)
+void check_contract_error(const std::optional<ContractError>& error)
 {
-    require(error.retry_after_seconds >= 0);
-    require(error.has_retry_after || error.retry_after_seconds == 0);
-    if (!error.valid)
-        require(error.code.empty() && error.message.empty() && !error.has_retry_after);
+    if (!error)
+        return;
+    require(error->retry_after_seconds.value_or(0) >= 0);
     // Every string the JSON reader accepted is UTF-8 already.
-    require(utf8_characters(error.code) >= 0 && utf8_characters(error.message) >= 0);
+    require(utf8_characters(error->code) >= 0 && utf8_characters(error->message) >= 0);
 }
 
-void check_failed_status(const ServiceOutcome& outcome, const ContractError& error)
+void check_failed_status(const ServiceOutcome& outcome, const std::optional<ContractError>& error)
 {
     require(outcome.code != ContractErrorCode::NONE);
-    require(outcome.has_contract_body == error.valid);
-    if (error.valid) {
+    require((outcome.answer == ServiceAnswer::contract_error) == error.has_value());
+    require((outcome.answer == ServiceAnswer::plain_error) == !error.has_value());
+    if (error) {
         const bool recognised = outcome.code != ContractErrorCode::UNRECOGNIZED;
-        require(recognised == (std::find(std::begin(service_codes), std::end(service_codes), error.code) !=
+        require(recognised == (std::find(std::begin(service_codes), std::end(service_codes), error->code) !=
                                std::end(service_codes)));
-        require(!recognised || display_name(outcome.code) == error.code);
-        if (error.has_retry_after)
-            require(outcome.has_retry_after && outcome.retry_after_seconds == error.retry_after_seconds);
+        require(!recognised || display_name(outcome.code) == error->code);
+        if (error->retry_after_seconds)
+            require(outcome.retry_after_seconds == error->retry_after_seconds);
     } else if (outcome.status >= 500) {
         require(outcome.code == ContractErrorCode::SERVER_ERROR);
     } else {
         require(outcome.code == (outcome.status == 429 ? ContractErrorCode::RATE_LIMITED
                                                        : ContractErrorCode::NO_CONTRACT_BODY));
     }
-    if (outcome.has_retry_after) {
-        const std::string tail = ", retry after " + std::to_string(outcome.retry_after_seconds) + " s";
+    if (outcome.retry_after_seconds) {
+        const std::string tail = ", retry after " + std::to_string(*outcome.retry_after_seconds) + " s";
         require(outcome.description.ends_with(tail));
     }
 }
@@ -142,19 +142,18 @@ void check_outcome(const ServiceOutcome& outcome, const HttpResponse& response)
     require(outcome.body == response.body);
     require(outcome.description.starts_with(head));
     require(is_one_clean_line(outcome.description));
-    require(outcome.retry_after_seconds >= 0);
-    require(outcome.has_retry_after || outcome.retry_after_seconds == 0);
+    require(outcome.retry_after_seconds.value_or(0) >= 0);
     require(!(is_success(outcome) && is_retryable(outcome)));
     if (response.status <= 0) {
-        require(outcome.transport_failed == 1 && is_retryable(outcome));
-        require(outcome.code == ContractErrorCode::NONE && !outcome.has_retry_after);
+        require(outcome.answer == ServiceAnswer::none && is_retryable(outcome));
+        require(outcome.code == ContractErrorCode::NONE && !outcome.retry_after_seconds);
         require(outcome.description.starts_with(head + "transport failure ("));
     } else if (response.status >= 200 && response.status <= 299) {
-        require(outcome.transport_failed == 0 && is_success(outcome));
-        require(outcome.code == ContractErrorCode::NONE && !outcome.has_retry_after);
+        require(outcome.answer == ServiceAnswer::success && is_success(outcome));
+        require(outcome.code == ContractErrorCode::NONE && !outcome.retry_after_seconds);
         require(outcome.description == head + std::to_string(response.status));
     } else {
-        require(outcome.transport_failed == 0 && !is_success(outcome));
+        require(!is_success(outcome));
         check_failed_status(outcome, parse_contract_error(response.body));
     }
 }

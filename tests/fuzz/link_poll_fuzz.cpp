@@ -135,13 +135,13 @@ void check_parse(std::string_view body)
         require(is_default(pass));
 }
 
-LinkPollKind expected_failure_kind(std::int32_t status, const ContractError& contract)
+LinkPollKind expected_failure_kind(std::int32_t status, const std::optional<ContractError>& contract)
 {
-    if (!contract.valid)
+    if (!contract)
         return status == 429 ? LinkPollKind::rate_limited : LinkPollKind::retry;
-    if (contract.code == "INVALID_TOKEN")
+    if (contract->code == "INVALID_TOKEN")
         return LinkPollKind::token_rejected;
-    if (contract.code == "RATE_LIMITED")
+    if (contract->code == "RATE_LIMITED")
         return LinkPollKind::rate_limited;
     return status >= 500 ? LinkPollKind::retry : LinkPollKind::failed;
 }
@@ -195,10 +195,10 @@ void check_exchange(std::int32_t status, const std::string& body)
                                       (expected.error.empty() ? "" : " - " + expected.error));
         return;
     }
-    const ContractError contract = parse_contract_error(body);
+    const std::optional<ContractError> contract = parse_contract_error(body);
     require(result.kind == expected_failure_kind(status, contract));
-    if (contract.valid && contract.has_retry_after)
-        require(result.outcome.has_retry_after && result.outcome.retry_after_seconds == contract.retry_after_seconds);
+    if (contract && contract->retry_after_seconds)
+        require(result.outcome.retry_after_seconds == contract->retry_after_seconds);
 }
 
 }  // namespace

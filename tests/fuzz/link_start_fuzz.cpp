@@ -152,12 +152,12 @@ void check_exchange(std::int32_t status, std::string_view body)
         require(result.message == head + std::to_string(status) + (error.empty() ? "" : " - " + error));
         return;
     }
-    const ContractError contract = parse_contract_error(body);
-    const bool newer_schema = contract.valid && contract.code == "SCHEMA_UNSUPPORTED";
+    const std::optional<ContractError> contract = parse_contract_error(body);
+    const bool newer_schema = contract && contract->code == "SCHEMA_UNSUPPORTED";
     require(result.kind == (newer_schema ? LinkStartKind::update_required : LinkStartKind::failed));
     require(is_default(result.response));
     require(result.message == result.outcome.description);
-    if (status == 429 && !contract.valid)
+    if (status == 429 && !contract)
         require(result.outcome.code == ContractErrorCode::RATE_LIMITED);
 }
 

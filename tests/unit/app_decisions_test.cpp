@@ -66,6 +66,7 @@ TEST(Progress, PostedWhenTheBarMovesAtMostEvery30Ms)
     EXPECT_TRUE(progress_worth_posting(998, 1000, 0));   // the end is never held back
 }
 
+using Code = tw::client::ContractErrorCode;
 constexpr auto not_enough_space = tw::download::DownloadFailureKind::not_enough_space;
 constexpr auto unsafe_staging = tw::download::DownloadFailureKind::unsafe_staging;
 constexpr wchar_t staging_unsafe_sentence[] =
@@ -84,22 +85,22 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
         std::wstring message;
         bool pass_ended;
     } cases[] = {
-        {{true, "RATE_LIMITED", 429}, true, L"", false},  // a cancel says nothing, whatever came before
-        {{false, "RATE_LIMITED", 429}, true, rate_limited, false},
-        {{false, "AGREEMENT_REQUIRED", 403}, true,
+        {{true, Code::RATE_LIMITED, 429}, true, L"", false},  // a cancel says nothing, whatever came before
+        {{false, Code::RATE_LIMITED, 429}, true, rate_limited, false},
+        {{false, Code::AGREEMENT_REQUIRED, 403}, true,
          L"Accept the new beta tester agreement on tarnwick.test, then try again.", false},
-        {{false, "INVALID_TOKEN", 401}, true, L"Your beta sign-in has ended. Sign in again for beta builds.", true},
-        {{false, "", 401}, false, unfinished_download, false},
-        {{false, "rate_limited", 429}, false, unfinished_download, false},
-        {{false, "", 0}, false, unfinished_download, false},
-        {{false, "", 407}, true, unfinished_download, false},  // no proxy: the site's own 407
-        {{false, "", 0, too_long}, true, L"This download didn't pass its check, so it wasn't run. Tell us at "
+        {{false, Code::INVALID_TOKEN, 401}, true, L"Your beta sign-in has ended. Sign in again for beta builds.", true},
+        {{false, Code::NONE, 401}, false, unfinished_download, false},
+        {{false, Code::UNRECOGNIZED, 429}, false, unfinished_download, false},
+        {{false, Code::NONE, 0}, false, unfinished_download, false},
+        {{false, Code::NONE, 407}, true, unfinished_download, false},  // no proxy: the site's own 407
+        {{false, Code::NONE, 0, too_long}, true, L"This download didn't pass its check, so it wasn't run. Tell us at "
                                        L"tarnwick.test/contact.", false},
-        {{false, "", 407, other, {}, 0, true}, true, L"Your network's proxy wants a sign-in that the Installer can't give. "
+        {{false, Code::NONE, 407, other, {}, 0, true}, true, L"Your network's proxy wants a sign-in that the Installer can't give. "
                                  L"Ask whoever runs your network to let this address through.", false},
-        {{false, "RATE_LIMITED", 429, not_enough_space, L"C:\\", std::int64_t{1} << 50}, true, no_space_on_c, false},
-        {{false, "", 200, unsafe_staging}, true, staging_unsafe_sentence, false},
-        {{true, "", 200, unsafe_staging}, true, L"", false},
+        {{false, Code::RATE_LIMITED, 429, not_enough_space, L"C:\\", std::int64_t{1} << 50}, true, no_space_on_c, false},
+        {{false, Code::NONE, 200, unsafe_staging}, true, staging_unsafe_sentence, false},
+        {{true, Code::NONE, 200, unsafe_staging}, true, L"", false},
     };
     for (const auto& c : cases) {
         const WorkOutcome outcome = install_download_failure(c.failure, c.pass_sent, host);
@@ -110,14 +111,14 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
 
 TEST(Outcomes, DownloadFailuresOfASelfUpdate)
 {
-    EXPECT_EQ(self_update_download_failure({true, "RATE_LIMITED", 429}, host), L"");
-    EXPECT_EQ(self_update_download_failure({false, "RATE_LIMITED", 429}, host), rate_limited);
-    EXPECT_EQ(self_update_download_failure({false, "AGREEMENT_REQUIRED", 403}, host), unfinished_download);
-    EXPECT_EQ(self_update_download_failure({false, "", 401}, host), unfinished_download);
-    EXPECT_EQ(self_update_download_failure({false, "", 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}, host),
+    EXPECT_EQ(self_update_download_failure({true, Code::RATE_LIMITED, 429}, host), L"");
+    EXPECT_EQ(self_update_download_failure({false, Code::RATE_LIMITED, 429}, host), rate_limited);
+    EXPECT_EQ(self_update_download_failure({false, Code::AGREEMENT_REQUIRED, 403}, host), unfinished_download);
+    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 401}, host), unfinished_download);
+    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}, host),
               no_space_on_c);
-    EXPECT_EQ(self_update_download_failure({false, "", 200, unsafe_staging}, host), staging_unsafe_sentence);
-    EXPECT_EQ(self_update_download_failure({false, "", 200, too_long}, host),
+    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 200, unsafe_staging}, host), staging_unsafe_sentence);
+    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 200, too_long}, host),
               L"This download didn't pass its check, so it wasn't run. Tell us at tarnwick.test/contact.");
 }
 
@@ -171,15 +172,14 @@ TEST(Outcomes, OnlyAnInstalledSentenceIsASuccess)
 TEST(Outcomes, SignInEndings)
 {
     using client::SignInOutcome;
-    const auto posted = [](SignInOutcome outcome) { return static_cast<std::uint32_t>(outcome); };
-    EXPECT_EQ(sign_in_message(posted(SignInOutcome::approved), host), L"");
-    EXPECT_EQ(sign_in_message(posted(SignInOutcome::cancelled), host), L"");
-    EXPECT_EQ(sign_in_message(posted(SignInOutcome::update_required), host),
+    EXPECT_EQ(sign_in_message(SignInOutcome::approved, host), L"");
+    EXPECT_EQ(sign_in_message(SignInOutcome::cancelled, host), L"");
+    EXPECT_EQ(sign_in_message(SignInOutcome::update_required, host),
               L"This Installer is out of date. Download the new one from tarnwick.test.");
-    EXPECT_EQ(sign_in_message(posted(SignInOutcome::offline), host),
+    EXPECT_EQ(sign_in_message(SignInOutcome::offline, host),
               L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
-    EXPECT_EQ(sign_in_message(99, host), L"Sign-in didn't work. Try again.");
-    EXPECT_EQ(sign_in_message(posted(SignInOutcome::proxy_refused), host),
+    EXPECT_EQ(sign_in_message(static_cast<SignInOutcome>(99), host), L"Sign-in didn't work. Try again.");
+    EXPECT_EQ(sign_in_message(SignInOutcome::proxy_refused, host),
               L"Your network's proxy wants a sign-in that the Installer can't give. "
               L"Ask whoever runs your network to let this address through.");
 }

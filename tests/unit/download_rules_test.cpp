@@ -1,4 +1,5 @@
 // Staged file names and the downloader's decisions that need no network.
+#include "client/contract_error.h"
 #include "download/download_rules.h"
 #include "download/file_names.h"
 #include "download/resume_rules.h"
@@ -138,6 +139,26 @@ TEST(ErrorBody, OnlyAStringCodeInsideAnErrorObjectCounts)
     };
     for (const auto& c : cases)
         EXPECT_EQ(error_code_of(c.body), c.code) << c.body;
+}
+
+TEST(DownloadErrorBody, OnlyTheExactNamesTheFlowsActOnAreKnown)
+{
+    using tw::client::ContractErrorCode;
+    const struct {
+        const char* name;
+        ContractErrorCode code;
+    } cases[] = {
+        {"RATE_LIMITED", ContractErrorCode::RATE_LIMITED},
+        {"AGREEMENT_REQUIRED", ContractErrorCode::AGREEMENT_REQUIRED},
+        {"INVALID_TOKEN", ContractErrorCode::INVALID_TOKEN},
+        {"", ContractErrorCode::NONE},
+        {"rate_limited", ContractErrorCode::UNRECOGNIZED},
+        {"AGREEMENT_REQUIRED ", ContractErrorCode::UNRECOGNIZED},
+        {"NO_CONTRACT_BODY", ContractErrorCode::UNRECOGNIZED},  // this side's own names
+        {"SOMETHING_NEW", ContractErrorCode::UNRECOGNIZED},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(tw::client::download_code_named(c.name), c.code) << c.name;
 }
 
 TEST(SignerRule, OnlyTheWholeExactNameIsThePublisher)

@@ -214,7 +214,7 @@ TEST(LinkPoll, ClassifiesEachAnswer)
         HttpResponse reply;
         LinkPollKind kind;
         std::string message;
-        std::int64_t retry_after = 0;
+        std::optional<std::int64_t> retry_after{};
     };
     const Case cases[] = {
         {answer(200, R"({"status":"pending"})"), LinkPollKind::pending, "I-2 link/poll: 200"},

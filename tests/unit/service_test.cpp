@@ -80,10 +80,9 @@ TEST(ClassifyResponse, FailedStatusesBecomeACodeAndOneLine)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.description);
         const ServiceOutcome outcome = classify_response(answer(c.status, c.body, c.headers), label);
-        EXPECT_EQ(outcome.transport_failed, 0u);
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_EQ(outcome.code, c.code);
-        EXPECT_EQ(outcome.has_contract_body, c.contract);
+        EXPECT_EQ(outcome.answer, c.contract ? ServiceAnswer::contract_error : ServiceAnswer::plain_error);
         EXPECT_EQ(outcome.body, c.body);
         EXPECT_EQ(outcome.description, c.description);
     }
@@ -109,8 +108,7 @@ TEST(ClassifyResponse, OnlyAPlainNonNegativeIntegerInTheBodyOutranksTheHeader)
         SCOPED_TRACE(c.retry_after_sec);
         const std::string body = error_body(std::string(R"("code":"RATE_LIMITED","retryAfterSec":)") + c.retry_after_sec);
         const ServiceOutcome outcome = classify_response(answer(429, body, {{"retry-after", "30"}}), label);
-        EXPECT_TRUE(outcome.has_contract_body);
-        EXPECT_TRUE(outcome.has_retry_after);
+        EXPECT_EQ(outcome.answer, ServiceAnswer::contract_error);
         EXPECT_EQ(outcome.retry_after_seconds, c.hint);
         EXPECT_EQ(outcome.description, "I-2 link/poll: 429 RATE_LIMITED, retry after " + std::to_string(c.hint) + " s");
     }
@@ -136,8 +134,7 @@ TEST(ClassifyResponse, HeaderHintIsPlainSecondsThatFitSixtyFourBits)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.headers.front().second);
         const ServiceOutcome outcome = classify_response(answer(503, "", c.headers), label);
-        EXPECT_EQ(outcome.has_retry_after, c.hint.has_value());
-        EXPECT_EQ(outcome.retry_after_seconds, c.hint.value_or(0));
+        EXPECT_EQ(outcome.retry_after_seconds, c.hint);
     }
 }
 
@@ -146,8 +143,8 @@ TEST(ClassifyResponse, SuccessAndTransportFailureReadNeitherHintNorErrorBody)
     const HeaderList retry = {{"retry-after", "30"}};
     const ServiceOutcome ok = classify_response(answer(204, error_body(R"("code":"RATE_LIMITED")"), retry), label);
     EXPECT_EQ(ok.code, Code::NONE);
-    EXPECT_FALSE(ok.has_contract_body);
-    EXPECT_FALSE(ok.has_retry_after);
+    EXPECT_EQ(ok.answer, ServiceAnswer::success);
+    EXPECT_EQ(ok.retry_after_seconds, std::nullopt);
     EXPECT_EQ(ok.description, "I-2 link/poll: 204");
 
     struct Case {
@@ -167,9 +164,9 @@ TEST(ClassifyResponse, SuccessAndTransportFailureReadNeitherHintNorErrorBody)
         HttpResponse response = answer(c.status, "", retry);
         response.error = c.error;
         const ServiceOutcome outcome = classify_response(response, label);
-        EXPECT_EQ(outcome.transport_failed, 1u);
+        EXPECT_EQ(outcome.answer, ServiceAnswer::none);
         EXPECT_EQ(outcome.code, Code::NONE);
-        EXPECT_FALSE(outcome.has_retry_after);
+        EXPECT_EQ(outcome.retry_after_seconds, std::nullopt);
         EXPECT_EQ(outcome.description, c.description);
     }
 }
@@ -182,10 +179,10 @@ TEST(ClassifyResponse, LabelIsOneLineOfAtMostSixtyFourCharacters)
 
 // ---- judging outcomes ------------------------------------------------------------------------
 
-ServiceOutcome outcome_of(std::uint32_t transport_failed, std::int32_t status, Code code)
+ServiceOutcome outcome_of(ServiceAnswer kind, std::int32_t status, Code code)
 {
     ServiceOutcome outcome;
-    outcome.transport_failed = transport_failed;
+    outcome.answer = kind;
     outcome.status = status;
     outcome.code = code;
     return outcome;
@@ -194,43 +191,42 @@ ServiceOutcome outcome_of(std::uint32_t transport_failed, std::int32_t status, C
 TEST(ServiceOutcome, SuccessIsAnAnswerFrom200To299)
 {
     struct Case {
-        std::uint32_t transport_failed;
         std::int32_t status;
         bool success;
     };
-    for (const Case& c : {Case{0, 199, false}, Case{0, 200, true}, Case{0, 299, true}, Case{0, 300, false},
-                          Case{1, 200, false}, Case{1, 0, false}}) {
+    for (const Case& c : {Case{199, false}, Case{200, true}, Case{299, true}, Case{300, false}, Case{0, false}}) {
         SCOPED_TRACE(c.status);
-        EXPECT_EQ(is_success(outcome_of(c.transport_failed, c.status, Code::NONE)), c.success);
+        EXPECT_EQ(is_success(classify_response(answer(c.status, ""), label)), c.success);
     }
 }
 
 TEST(ServiceOutcome, RetryableAreNoAnswerServerFailuresRateLimitsAndForeignAnswers)
 {
+    using enum ServiceAnswer;
     struct Case {
-        std::uint32_t transport_failed;
+        ServiceAnswer kind;
         std::int32_t status;
         Code code;
         bool retryable;
     };
     std::vector<Case> cases = {
-        {1, 0, Code::NONE, true},
-        {0, 500, Code::SERVER_ERROR, true},
-        {0, 503, Code::UNRECOGNIZED, true},
-        {0, 599, Code::INVALID_TOKEN, true},
-        {0, 429, Code::RATE_LIMITED, true},
-        {0, 404, Code::NO_CONTRACT_BODY, true},
-        {0, 200, Code::NONE, false},
-        {0, 418, Code::UNRECOGNIZED, false},
-        {0, 400, Code::SERVER_ERROR, false},
+        {none, 0, Code::NONE, true},
+        {plain_error, 500, Code::SERVER_ERROR, true},
+        {contract_error, 503, Code::UNRECOGNIZED, true},
+        {contract_error, 599, Code::INVALID_TOKEN, true},
+        {plain_error, 429, Code::RATE_LIMITED, true},
+        {plain_error, 404, Code::NO_CONTRACT_BODY, true},
+        {success, 200, Code::NONE, false},
+        {contract_error, 418, Code::UNRECOGNIZED, false},
+        {contract_error, 400, Code::SERVER_ERROR, false},
     };
     for (const Code code : {Code::MALFORMED_REQUEST, Code::INVALID_TOKEN, Code::TOKEN_REVOKED, Code::TELEMETRY_DISABLED,
                             Code::CONSENT_REQUIRED, Code::UNKNOWN_RESOURCE, Code::UNKNOWN_PRODUCT,
                             Code::PAYLOAD_TOO_LARGE, Code::SCHEMA_UNSUPPORTED})
-        cases.push_back({0, 400, code, false});
+        cases.push_back({contract_error, 400, code, false});
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.status) + " " + std::string(display_name(c.code)));
-        EXPECT_EQ(is_retryable(outcome_of(c.transport_failed, c.status, c.code)), c.retryable);
+        EXPECT_EQ(is_retryable(outcome_of(c.kind, c.status, c.code)), c.retryable);
     }
 }
 
@@ -337,7 +333,7 @@ TEST(CallService, ATransportThatThrowsIsATransportFailure)
 {
     ThrowingTransport transport;
     const ServiceOutcome outcome = call_service(transport, HttpRequest{}, label);
-    EXPECT_EQ(outcome.transport_failed, 1u);
+    EXPECT_EQ(outcome.answer, ServiceAnswer::none);
     EXPECT_EQ(outcome.description, "I-2 link/poll: transport failure (transport failed (internal error))");
 }
 

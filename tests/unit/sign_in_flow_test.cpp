@@ -124,7 +124,9 @@ struct Bench {
                 during_wait();
             return waits.size() < 1000;  // a runaway loop fails the test instead of hanging it
         };
-        return make_download_sign_in_options(site, "1.0.0", "", 15000, &sink, hook, transport, clock, browser);
+        return make_download_sign_in_options(
+            {.site = site, .installer_version = "1.0.0", .log_sink = &sink, .wait_hook = hook}, transport, clock,
+            browser);
     }
 
     SignInResult run(std::string_view site = "https://tarnwick.example/")
@@ -181,8 +183,10 @@ TEST(SignInOptions, SiteLosesTrailingSlashesAndTheAgentDefaultsToTheInstallers)
     EXPECT_EQ(made.site, "https://tarnwick.example");
     EXPECT_EQ(made.user_agent, "tarnwick-installer/1.0.0 (windows; release)");
     const DownloadSignInOptions own = make_download_sign_in_options(
-        "https://x", "2.0", "probe/1", 7000, nullptr, {}, bench.transport, bench.clock, bench.browser);
+        {.site = "https://x", .installer_version = "2.0", .user_agent = "probe/1", .request_timeout_ms = 7000},
+        bench.transport, bench.clock, bench.browser);
     EXPECT_EQ(own.user_agent, "probe/1");
+    EXPECT_EQ(own.request_timeout_ms, 7000);
 }
 
 TEST(SignInOutcome, NamesAreTheLogWords)
@@ -364,7 +368,7 @@ TEST(WaitBeforePoll, RealWaitStopsWhenAnotherThreadCancels)
 {
     Bench bench;
     const DownloadSignInOptions options = make_download_sign_in_options(
-        "https://x", "1.0.0", "", 15000, nullptr, {}, bench.transport, bench.clock, bench.browser);
+        {.site = "https://x", .installer_version = "1.0.0"}, bench.transport, bench.clock, bench.browser);
     std::thread canceller([&bench] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         bench.cancel = true;

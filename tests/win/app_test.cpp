@@ -1,5 +1,6 @@
 // The real main window, created in this process with no site set, driven by its own messages.
 #include "app/main_window_win.h"
+#include "tests/win/main_window_probe.h"
 #include "app/messages_win.h"
 #include "app/texts.h"
 #include "app/workers_win.h"
@@ -59,7 +60,7 @@ protected:
 
     void report_and_pump(WorkerReport report)
     {
-        hand_report({window, main->site().reports}, std::move(report));
+        hand_report({window, MainWindowProbe::site(*main).reports}, std::move(report));
         pump_messages();
     }
 
@@ -72,7 +73,7 @@ protected:
         report_and_pump(std::move(reply));
     }
 
-    WindowModel& model() { return main->model(); }
+    WindowModel& model() { return MainWindowProbe::model(*main); }
     const ui::Controls& controls() const { return main->view().controls; }
 
     HWND window = nullptr;
@@ -173,12 +174,12 @@ TEST_F(MainWindowTest, ClosingWithNothingRunningDestroysTheWindow)
 TEST_F(MainWindowTest, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
 {
     model().busy = true;
-    main->work().download = std::make_shared<DownloadJobState>();
-    main->work().download->gate.store(SetupGate::running);
+    MainWindowProbe::work(*main).download = std::make_shared<DownloadJobState>();
+    MainWindowProbe::work(*main).download->gate.store(SetupGate::running);
     SendMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(model().close_requested);
-    EXPECT_FALSE(main->work().download->cancel.load());
+    EXPECT_FALSE(MainWindowProbe::work(*main).download->cancel.load());
     EXPECT_EQ(model().status.text, L"Finish the installer's own window first.");
     EXPECT_EQ(model().status.kind, StatusKind::attention);
 }
@@ -188,7 +189,7 @@ TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroy
     ShowWindow(window, SW_SHOW);
     model().busy = true;
     const auto job = std::make_shared<DownloadJobState>();
-    main->work().download = job;
+    MainWindowProbe::work(*main).download = job;
     model().status = {L"Downloading\u2026", StatusKind::information};
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
@@ -205,7 +206,7 @@ TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroy
 TEST_F(MainWindowTest, AClosedWindowGoesWithinItsDeadlineWhenTheWorkNeverReports)
 {
     model().busy = true;
-    main->work().download = std::make_shared<DownloadJobState>();
+    MainWindowProbe::work(*main).download = std::make_shared<DownloadJobState>();
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
     const ULONGLONG closed = GetTickCount64();
@@ -222,7 +223,7 @@ TEST_F(MainWindowTest, ClosingDuringASignInWaitsForItsCancelledResult)
 {
     model().signing_in = true;
     const auto sign_in = std::make_shared<SignInJobState>();
-    main->work().sign_in = sign_in;
+    MainWindowProbe::work(*main).sign_in = sign_in;
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_TRUE(sign_in->cancel.load());
@@ -238,7 +239,7 @@ TEST_F(MainWindowTest, ClosingWithTwoWorkersWaitsForBoth)
         if (!IsWindow(window))
             SetUp();
         model().busy = true;
-        main->work().download = std::make_shared<DownloadJobState>();
+        MainWindowProbe::work(*main).download = std::make_shared<DownloadJobState>();
         model().signing_in = true;
         SendMessageW(window, WM_CLOSE, 0, 0);
         if (download_first)
@@ -260,7 +261,7 @@ TEST_F(MainWindowTest, ClosingWithTwoWorkersWaitsForBoth)
 // the window no longer shares; the report goes with that last holder.
 TEST_F(MainWindowTest, AReportToAWindowThatIsGoneStaysWithTheQueue)
 {
-    const auto reports = main->site().reports;
+    const auto reports = MainWindowProbe::site(*main).reports;
     DestroyWindow(window);
     pump_messages();
     EXPECT_EQ(reports.use_count(), 1);
@@ -284,7 +285,7 @@ TEST_F(MainWindowTest, ProgressIsHandedInThousandthsOnlyForAKnownTotal)
 TEST_F(MainWindowTest, AThreadThatCannotBeCreatedEndsInAMessage)
 {
     set_thread_launcher([](ThreadEntry, void*) { return false; });
-    main->site().origin = "https://localhost:1";
+    MainWindowProbe::site(*main).origin = "https://localhost:1";
     main->load_catalog();
     EXPECT_EQ(model().status.text, text::worker_failed);
     EXPECT_EQ(model().status.kind, StatusKind::attention);
@@ -300,7 +301,7 @@ TEST_F(MainWindowTest, PressingSignInTwiceStartsOneSignIn)
         entry(argument);
         return true;
     });
-    main->site().transport = client::platform::make_winhttp_transport();
+    MainWindowProbe::site(*main).transport = client::platform::make_winhttp_transport();
     model().approval_url = "https://localhost/installer/approve?code=OLD0-CODE";
     main->start_sign_in();
     EXPECT_EQ(model().approval_url, "");  // "Open the browser again" waits for the new code
@@ -441,8 +442,8 @@ protected:
             return true;
         });
         auto transport = std::make_shared<RecordingTransport>();
-        main->site().transport = transport;
-        main->site().origin = "https://localhost:1";
+        MainWindowProbe::site(*main).transport = transport;
+        MainWindowProbe::site(*main).origin = "https://localhost:1";
         model().pass = {"twdp_pass", GetTickCount64() + 60'000};
         return transport;
     }
@@ -455,7 +456,7 @@ TEST_F(CatalogLoads, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
     auto reply = std::make_unique<catalog::CatalogReply>();
     reply->status = 401;
     reply->pass_sent = true;
-    main->site().reports->hand_in(std::move(*reply));
+    MainWindowProbe::site(*main).reports->hand_in(std::move(*reply));
     SendMessageW(window, msg_reports_waiting, 0, 0);
 
     EXPECT_TRUE(model().pass.token.empty());

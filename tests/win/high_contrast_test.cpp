@@ -1,6 +1,7 @@
 // The real window in high contrast. Wine cannot turn the mode on, so the system colours are set
 // for real and only the mode's flag comes through the test reader.
 #include "app/main_window_win.h"
+#include "tests/win/main_window_probe.h"
 #include "app/messages_win.h"
 #include "app/ui/system_look_win.h"
 #include "app/workers_win.h"
@@ -51,7 +52,7 @@ protected:
         ASSERT_NE(window, nullptr);
         main = MainWindow::of(window);
         ShowWindow(window, SW_SHOW);
-        hand_report({window, main->site().reports}, catalog::CatalogReply{200, two_products()});
+        hand_report({window, MainWindowProbe::site(*main).reports}, catalog::CatalogReply{200, two_products()});
         pump_messages();
     }
 
@@ -123,12 +124,12 @@ TEST_P(HighContrastTest, EveryScreenDrawsWithTheSystemColours)
     // The worker is never run, so its payload is left behind: the window is what is looked at.
     set_thread_launcher([](ThreadEntry, void*) { return true; });
     main->start_install();
-    hand_report({window, main->site().reports}, ProgressReport{400});
+    hand_report({window, MainWindowProbe::site(*main).reports}, ProgressReport{400});
     const auto download = shoot("download");
     const RECT& bar = main->view().areas.progress_rect;
     EXPECT_EQ(download.at(bar.left + (bar.right - bar.left) / 5, (bar.top + bar.bottom) / 2), GetSysColor(COLOR_HIGHLIGHT));
 
-    hand_report({window, main->site().reports},
+    hand_report({window, MainWindowProbe::site(*main).reports},
                 WorkResult{Status{L"Studio Pro 2.1.0 is installed.", StatusKind::success}});
     EXPECT_EQ(background(shoot("outcome")), GetSysColor(COLOR_WINDOW));
 }
