@@ -1,6 +1,7 @@
 #pragma once
 // Which sentence each way of ending an install, a self-update or a sign-in gets.
 
+#include "app/sentence.h"
 #include "app/ui_state.h"
 #include "download/download_rules.h"
 
@@ -21,14 +22,14 @@ struct DownloadFailure {
 };
 
 struct WorkOutcome {
-    std::wstring message;     // empty: nothing to show
+    Sentence message;         // empty: nothing to show
     bool pass_ended = false;  // the site no longer takes the download pass
 };
 
 WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host);
 
 // A self-update sends no pass, so it tells no ended pass or missing agreement apart.
-std::wstring self_update_download_failure(const DownloadFailure& failure, std::wstring_view host);
+Sentence self_update_download_failure(const DownloadFailure& failure, std::wstring_view host);
 
 // Only an exact, non-empty match lets a download be run.
 bool hash_matches(std::string_view computed, std::string_view expected);
@@ -45,6 +46,6 @@ Status install_run_message(const RunReport& run, std::wstring_view label, std::w
 
 // `outcome` is a client::SignInOutcome as the worker posts it. Empty for an approval and a
 // cancellation: the window says what they mean by itself.
-std::wstring sign_in_message(std::uint32_t outcome, std::wstring_view host);
+Sentence sign_in_message(std::uint32_t outcome, std::wstring_view host);
 
 }  // namespace tw::app
