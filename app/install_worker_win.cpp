@@ -85,7 +85,7 @@ bool passes_checks(const DownloadJob& job, const download::DownloadResult& downl
     return download::staging_folder_holds_only(download.path);
 }
 
-Status attention(std::wstring text)
+Status attention(Sentence text)
 {
     return {std::move(text), StatusKind::attention};
 }
@@ -133,7 +133,7 @@ std::optional<WorkResult> replace_installer(const SelfUpdateJob& job)
     WorkResult result;
     download::DownloadResult download = fetch(job);
     if (!download.ok) {
-        if (std::wstring message = self_update_download_failure(failure_of(download), widen(job.site_host));
+        if (Sentence message = self_update_download_failure(failure_of(download), widen(job.site_host));
             !message.empty())
             result.status = attention(std::move(message));
         return result;

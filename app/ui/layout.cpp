@@ -91,16 +91,20 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
         plan.prompt_waiting = waiting;
         plan.prompt_extra = waiting ? 88 : 44;
     } else if (facts.betas_need_sign_in && facts.beta_builds > 0) {
+        // A note of more than one line pushes the sign-in area down by its extra lines, on
+        // both channels, as the area's room does not change with the channel either.
+        const int more = std::max(facts.beta_note_height - beta_note_line_units, 0);
         if (needed || waiting) {
-            plan.beta_note = place(content_left, y, content_width, 22);
-            plan.sign_in_button = place(20, sign_in_y, fit(228, labels.sign_in), button_height, needed);
-            plan.cancel_sign_in_button = place_from_right(540, sign_in_y, 92, labels.cancel_sign_in, waiting);
-            plan.reopen_browser_button = place_from_right(plan.cancel_sign_in_button.x, sign_in_y, 224,
+            plan.beta_note = place(content_left, y, content_width, beta_note_line_units + more);
+            const int buttons_y = sign_in_y + more;
+            plan.sign_in_button = place(20, buttons_y, fit(228, labels.sign_in), button_height, needed);
+            plan.cancel_sign_in_button = place_from_right(540, buttons_y, 92, labels.cancel_sign_in, waiting);
+            plan.reopen_browser_button = place_from_right(plan.cancel_sign_in_button.x, buttons_y, 224,
                                                           labels.reopen_browser, waiting);
-            plan.code_rect = {content_left, 266 + d + h, 220, 302 + d + h};
+            plan.code_rect = {content_left, 266 + d + h + more, 220, 302 + d + h + more};
         }
         // The sign-in area keeps its room on both channels so that the window does not jump.
-        y = 314 + d + h;
+        y = 314 + d + h + more;
     }
 
     plan.content_bottom = place_status_and_buttons(plan, y, facts.status_height, labels);

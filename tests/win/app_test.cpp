@@ -2,6 +2,7 @@
 #include "app/main_window_win.h"
 #include "app/messages_win.h"
 #include "app/texts.h"
+#include "app/translation.h"
 #include "app/workers_win.h"
 #include "client/http.h"
 #include "client/platform/scoped_win.h"
@@ -118,7 +119,7 @@ TEST_F(MainWindowTest, HasItsClassAndTitleAndTabReachesEveryShownControl)
 
 TEST_F(MainWindowTest, WithoutASiteSaysSoAndStartsNoLoad)
 {
-    EXPECT_EQ(model().status.text, L"No site is set. A development build needs TWI_SITE, such as https://localhost:7180.");
+    EXPECT_EQ(in_english(model().status.text), L"No site is set. A development build needs TWI_SITE, such as https://localhost:7180.");
     EXPECT_EQ(model().status.kind, StatusKind::attention);
     EXPECT_FALSE(model().catalog.has_value());
 }
@@ -185,7 +186,7 @@ TEST_F(MainWindowTest, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(model().close_requested);
     EXPECT_FALSE(main->work().download->cancel.load());
-    EXPECT_EQ(model().status.text, L"Finish the installer's own window first.");
+    EXPECT_EQ(in_english(model().status.text), L"Finish the installer's own window first.");
     EXPECT_EQ(model().status.kind, StatusKind::attention);
 }
 
@@ -292,7 +293,7 @@ TEST_F(MainWindowTest, AThreadThatCannotBeCreatedEndsInAMessage)
     set_thread_launcher([](ThreadEntry, void*) { return false; });
     main->site().origin = "https://localhost:1";
     main->load_catalog();
-    EXPECT_EQ(model().status.text, text::worker_failed);
+    EXPECT_EQ(model().status.text, Sentence(text::worker_failed));
     EXPECT_EQ(model().status.kind, StatusKind::attention);
 }
 
@@ -314,7 +315,7 @@ TEST_F(MainWindowTest, PressingSignInTwiceStartsOneSignIn)
     EXPECT_EQ(launches, 1);
     pump_messages();
     EXPECT_FALSE(model().signing_in);
-    EXPECT_EQ(model().status.text, text::sign_in_failed);
+    EXPECT_EQ(model().status.text, Sentence(text::sign_in_failed));
     main->start_sign_in();
     EXPECT_EQ(launches, 2);
     pump_messages();
@@ -391,13 +392,13 @@ std::string two_products_document() { return two_products; }
 TEST_F(MainWindowTest, RepliesThatCarryNoCatalogLeaveAnAttentionMessage)
 {
     deliver_catalog(0, "");
-    EXPECT_EQ(model().status.text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
     deliver_catalog(503, R"({"error":{"code":"UNAVAILABLE"}})");
-    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     deliver_catalog(200, "{not json");
-    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     deliver_catalog(401, "", false);
-    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     EXPECT_EQ(model().status.kind, StatusKind::attention);
     EXPECT_FALSE(model().catalog.has_value());
 }
@@ -465,12 +466,12 @@ TEST_F(CatalogLoads, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
     SendMessageW(window, msg_reports_waiting, 0, 0);
 
     EXPECT_TRUE(model().pass.token.empty());
-    EXPECT_EQ(model().status.text, L"Your beta sign-in has ended. Sign in again for beta builds.");
+    EXPECT_EQ(in_english(model().status.text), L"Your beta sign-in has ended. Sign in again for beta builds.");
     ASSERT_EQ(transport->requests.size(), 1u);
     EXPECT_FALSE(has_header(transport->requests[0], "Authorization"));
 
     pump_messages();
-    EXPECT_EQ(model().status.text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
 }
 
 TEST_F(CatalogLoads, ACurrentPassRidesOnTheCatalogRequest)
