@@ -196,7 +196,7 @@ TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroy
     model().busy = true;
     const auto job = std::make_shared<DownloadJobState>();
     main->work().download = job;
-    model().status = {L"Downloading\u2026", StatusKind::information};
+    model().status = {text::downloading, StatusKind::information};
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_FALSE(IsWindowVisible(window));
