@@ -95,7 +95,8 @@ std::wstring in_english(const Sentence& sentence) { return shown(sentence, engli
 
 std::wstring shown_size(std::uint64_t size_bytes, const Language& language)
 {
-    // As size_text: a negative document value wraps to a huge one and shows nothing.
+    // sizeBytes is unsigned in the catalog, but a negative document value wraps to a huge one;
+    // read as signed, such a size shows nothing.
     const auto size = static_cast<std::int64_t>(size_bytes);
     char number[32] = {};
     if (size >= 1'048'576) {

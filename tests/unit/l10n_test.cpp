@@ -173,13 +173,8 @@ TEST(Translation, SizesTakeTheLanguagesSeparatorAndUnit)
         {13'107'200, "ja", L"12.5 MB"}, {13'107'200, "ko", L"12.5MB"},   {860'000, "ru", L"840 \u041a\u0411"},
         {1, "de", L"1 KB"},             {0, "de", L""},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
         EXPECT_EQ(tw::app::shown_size(c.bytes, language(c.tag)), c.expected) << c.tag << " " << c.bytes;
-        if (std::string_view(c.tag) == "en") {
-            const std::string english = tw::app::size_text(c.bytes);
-            EXPECT_EQ(tw::app::shown_size(c.bytes, language(c.tag)), std::wstring(english.begin(), english.end()));
-        }
-    }
 }
 
 }  // namespace
