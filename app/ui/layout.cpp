@@ -52,6 +52,47 @@ int version_rows(const LayoutFacts& facts)
     return std::clamp(larger, least, 5);
 }
 
+// The beta sign-in under the version list, from `top`: its prompt inside an empty list, or the
+// note, the buttons and the code under a list; returns where the status line starts.
+int place_sign_in(const LayoutFacts& facts, int top, LayoutPlan& plan)
+{
+    const bool beta = facts.channel == Channel::beta;
+    const bool needed = beta && facts.beta_gate == BetaGate::sign_in_needed;
+    const bool waiting = beta && facts.beta_gate == BetaGate::waiting;
+
+    // Hidden controls keep a zero placement; only `shown` matters for them.
+    plan.beta_note = {};
+    plan.sign_in_button = {};
+    plan.reopen_browser_button = {};
+    plan.cancel_sign_in_button = {};
+    plan.code_rect = {};
+    plan.prompt_extra = 0;
+
+    if ((needed || waiting) && facts.shown_build_count == 0) {
+        plan.prompt_in_list = true;
+        plan.prompt_waiting = waiting;
+        plan.prompt_extra = waiting ? 88 : 44;
+        return top;
+    }
+    if (!facts.betas_need_sign_in || facts.beta_builds == 0)
+        return top;
+    // A note of more than one line pushes the rest down by its extra lines, on both channels, as
+    // the area's room does not change with the channel either.
+    const int more = std::max(facts.beta_note_height - beta_note_line_units, 0);
+    if (needed || waiting) {
+        const LabelWidths& labels = facts.labels;
+        const int buttons_y = top + 22 + more;
+        plan.beta_note = place(content_left, top, content_width, beta_note_line_units + more);
+        plan.sign_in_button = place(20, buttons_y, fit(228, labels.sign_in), button_height, needed);
+        plan.cancel_sign_in_button = place_from_right(540, buttons_y, 92, labels.cancel_sign_in, waiting);
+        plan.reopen_browser_button = place_from_right(plan.cancel_sign_in_button.x, buttons_y, 224,
+                                                      labels.reopen_browser, waiting);
+        plan.code_rect = {content_left, buttons_y + 4, 220, buttons_y + 40};
+    }
+    // The sign-in area keeps its room on both channels so that the window does not jump.
+    return top + 74 + more;
+}
+
 void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
 {
     // Without the back button everything moves up by its row.
@@ -71,42 +112,7 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
     plan.version_list = place(list_left, 218 + d, list_width, h, facts.shown_build_count > 0);
     plan.product_list = {};
 
-    int y = 240 + d + h;
-
-    const bool beta = facts.channel == Channel::beta;
-    const bool needed = beta && facts.beta_gate == BetaGate::sign_in_needed;
-    const bool waiting = beta && facts.beta_gate == BetaGate::waiting;
-    const int sign_in_y = 262 + d + h;
-
-    // Hidden controls keep a zero placement; only `shown` matters for them.
-    plan.beta_note = {};
-    plan.sign_in_button = {};
-    plan.reopen_browser_button = {};
-    plan.cancel_sign_in_button = {};
-    plan.code_rect = {};
-    plan.prompt_extra = 0;
-
-    if ((needed || waiting) && facts.shown_build_count == 0) {
-        plan.prompt_in_list = true;
-        plan.prompt_waiting = waiting;
-        plan.prompt_extra = waiting ? 88 : 44;
-    } else if (facts.betas_need_sign_in && facts.beta_builds > 0) {
-        // A note of more than one line pushes the sign-in area down by its extra lines, on
-        // both channels, as the area's room does not change with the channel either.
-        const int more = std::max(facts.beta_note_height - beta_note_line_units, 0);
-        if (needed || waiting) {
-            plan.beta_note = place(content_left, y, content_width, beta_note_line_units + more);
-            const int buttons_y = sign_in_y + more;
-            plan.sign_in_button = place(20, buttons_y, fit(228, labels.sign_in), button_height, needed);
-            plan.cancel_sign_in_button = place_from_right(540, buttons_y, 92, labels.cancel_sign_in, waiting);
-            plan.reopen_browser_button = place_from_right(plan.cancel_sign_in_button.x, buttons_y, 224,
-                                                          labels.reopen_browser, waiting);
-            plan.code_rect = {content_left, 266 + d + h + more, 220, 302 + d + h + more};
-        }
-        // The sign-in area keeps its room on both channels so that the window does not jump.
-        y = 314 + d + h + more;
-    }
-
+    const int y = place_sign_in(facts, 240 + d + h, plan);
     plan.content_bottom = place_status_and_buttons(plan, y, facts.status_height, labels);
 }
 

@@ -60,31 +60,28 @@ void show_text(HWND control, const Sentence& text, Sentence& rendered)
     rendered = text;
 }
 
-int measure_status_height(const WindowView& view, const Sentence& text)
+// Units a label's sentence takes wrapped in the body font, `padding` added, never under `minimum`.
+int measure_label_height(const WindowView& view, HWND label, const Sentence& text, int padding, int minimum)
 {
-    constexpr int minimum_height = 24;
-    HWND label = view.controls.status_label;
     if (text.empty() || !label)
-        return minimum_height;
+        return minimum;
     const client::platform::WindowDc dc(label);
     if (!dc)
-        return minimum_height;
-    return std::max(wrapped_height_units(dc.get(), shown(text), view.resources.fonts.body, view.dpi) + 4,
-                    minimum_height);
+        return minimum;
+    return std::max(wrapped_height_units(dc.get(), shown(text), view.resources.fonts.body, view.dpi) + padding,
+                    minimum);
+}
+
+int measure_status_height(const WindowView& view, const Sentence& text)
+{
+    return measure_label_height(view, view.controls.status_label, text, 4, 24);
 }
 
 // A host as long as the field allows wraps "Open {host}/installer/approve and enter this code:",
 // which a one-line note clipped at its end, where the instruction is.
 int measure_beta_note_height(const WindowView& view, const Sentence& text)
 {
-    HWND label = view.controls.beta_note;
-    if (text.empty() || !label)
-        return beta_note_line_units;
-    const client::platform::WindowDc dc(label);
-    if (!dc)
-        return beta_note_line_units;
-    return std::max(wrapped_height_units(dc.get(), shown(text), view.resources.fonts.body, view.dpi),
-                    beta_note_line_units);
+    return measure_label_height(view, view.controls.beta_note, text, 0, beta_note_line_units);
 }
 
 void show_beta_note(const WindowModel& model, WindowView& view)
