@@ -560,7 +560,8 @@ void MainWindow::begin_download(std::shared_ptr<DownloadJobState> state, const s
 void MainWindow::finish_logged(const Status& before, const Effects& effects)
 {
     if (model_.status != before && !model_.status.text.empty())
-        client::platform::log_step(client::support_log::OutcomeStep{client::platform::narrow(in_english(model_.status.text))});
+        client::platform::log_step(
+            client::support_log::OutcomeStep{client::platform::narrow(in_english(model_.status.text))});
     finish(effects);
 }
 
