@@ -88,32 +88,6 @@ TEST(LanguageChoice, MirroredLanguages)
     }
 }
 
-// The English the support log writes and the end-to-end tests read, byte for byte, for each way
-// a sentence is made: its values land in the places the English names.
-TEST(Translation, EnglishOfEachSentence)
-{
-    namespace text = tw::app::text;
-    const struct {
-        tw::app::Sentence sentence;
-        std::wstring english;
-    } cases[] = {
-        {text::looking_up, L"Looking up what's available\u2026"},
-        {text::install_already_running, L"Another installation is running. Wait for it to finish, then try again."},
-        {text::installed(L"Studio 2.1.0"), L"Studio 2.1.0 is installed."},
-        {text::installed_restart_needed(L"Studio 2.1.0"), L"Studio 2.1.0 is installed. Restart Windows to finish."},
-        {text::installed_restarting(L"Studio 2.1.0"), L"Studio 2.1.0 is installed. Windows is restarting to finish."},
-        {text::install_unfinished(1603, L"localhost"), L"The install didn't finish (code 1603). Tell us at localhost/contact."},
-        {text::not_enough_space(L"C:\\", 13'107'200),
-         L"There isn't enough free space on C:\\ for this download (12.5 MB). Free up space and try again."},
-        {text::staging_unsafe(L"localhost"), L"The Installer couldn't keep the download safe in this computer's temporary "
-                                             L"folder, so it wasn't run. Tell us at localhost/contact."},
-        {text::approve_on_site(L"localhost"), L"Open localhost/installer/approve and enter this code:"},
-        {{}, L""},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(tw::app::in_english(c.sentence), c.english);
-}
-
 // A sentence is looked up by its id and filled in the translation's order; nothing in a value is
 // read as words, so a name or host that looks like a sentence or a size stays as it is.
 TEST(Translation, SentencesKeepTheirValuesInTheLanguagesOrder)
