@@ -5,7 +5,6 @@
 #include "app/version_order.h"
 #include "client/proxy_rules.h"
 
-#include <cstdio>
 
 namespace tw::app {
 
@@ -61,19 +60,6 @@ Channel initial_channel(const catalog::CatalogProduct& product)
             return Channel::official;
     }
     return product.beta_available ? Channel::beta : Channel::official;
-}
-
-std::string size_text(std::uint64_t size_bytes)
-{
-    // sizeBytes is unsigned in the catalog, but a negative document value wraps to a huge one;
-    // the row reads it as signed, so such a size shows nothing.
-    const auto size = static_cast<std::int64_t>(size_bytes);
-    char text[32] = {};
-    if (size >= 1'048'576)
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(size) / 1'048'576.0);
-    else if (size >= 1)
-        std::snprintf(text, sizeof text, "%lld KB", static_cast<long long>((size + 1023) / 1024));
-    return text;
 }
 
 }  // namespace tw::app

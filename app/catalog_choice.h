@@ -31,7 +31,4 @@ int product_to_open(const catalog::Catalog& catalog, std::string_view remembered
 // The channel a freshly opened product shows first.
 Channel initial_channel(const catalog::CatalogProduct& product);
 
-// "12.3 MB", "1024 KB", or empty for no size.
-std::string size_text(std::uint64_t size_bytes);
-
 }  // namespace tw::app

@@ -13,12 +13,12 @@ namespace support_log = client::support_log;
 using download::DownloadOutcome;
 using download::RunOutcome;
 
-Status attention(std::wstring text)
+Status attention(Sentence text)
 {
     return {std::move(text), StatusKind::attention};
 }
 
-WorkResult saying(std::wstring text)
+WorkResult saying(Sentence text)
 {
     WorkResult result;
     if (!text.empty())

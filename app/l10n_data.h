@@ -2,7 +2,7 @@
 // The text tables cmake/l10n_tables.py compiles from l10n/: one catalogue a language, each with
 // every text in the template's order, English first.
 
-#include "app/l10n_counts.h"
+#include "app/text_ids.h"
 
 namespace tw::app::l10n {
 

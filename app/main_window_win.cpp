@@ -218,7 +218,7 @@ void MainWindow::create_controls()
 {
     HWND window = view_.window;
     ui::Controls& c = view_.controls;
-    const auto button = [this, window](const wchar_t* label, int id) {
+    const auto button = [this, window](TextId label, int id) {
         HWND created = create_child(window, L"BUTTON", shown(label).c_str(), button_style, id);
         ui::install_hover_tracking(created, view_);
         return created;
@@ -423,7 +423,7 @@ void MainWindow::on_report(WorkerReport& report)
                        finish({});
                    },
                    [&](WorkerNote& note) {
-                       status_changed(model_, {std::wstring(note_text(note)), StatusKind::information});
+                       status_changed(model_, {note_text(note), StatusKind::information});
                        finish({});
                    },
                    [&](WorkResult& result) {
@@ -562,7 +562,8 @@ void MainWindow::begin_download(std::shared_ptr<DownloadJobState> state, const s
 void MainWindow::finish_logged(const Status& before, const Effects& effects)
 {
     if (model_.status != before && !model_.status.text.empty())
-        client::platform::log_step(client::support_log::OutcomeStep{client::platform::narrow(model_.status.text)});
+        client::platform::log_step(
+            client::support_log::OutcomeStep{client::platform::narrow(in_english(model_.status.text))});
     finish(effects);
 }
 

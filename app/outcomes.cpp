@@ -2,7 +2,6 @@
 
 #include "client/proxy_rules.h"
 
-#include "app/catalog_choice.h"
 #include "app/texts.h"
 #include "client/download_sign_in.h"
 
@@ -15,11 +14,9 @@ constexpr std::uint32_t reboot_required_code = 3010;
 constexpr std::uint32_t reboot_initiated_code = 1641;
 constexpr std::uint32_t install_running_code = 1618;
 
-// The size as the version rows show it; the text is ASCII.
-std::wstring space_message(const DownloadFailure& failure)
+Sentence space_message(const DownloadFailure& failure)
 {
-    const std::string size = size_text(static_cast<std::uint64_t>(failure.needed_bytes));
-    return text::not_enough_space(failure.volume, std::wstring(size.begin(), size.end()));
+    return text::not_enough_space(failure.volume, static_cast<std::uint64_t>(failure.needed_bytes));
 }
 
 bool lacks_space(const DownloadFailure& failure)
@@ -56,7 +53,7 @@ WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_s
     return {text::download_unfinished};
 }
 
-std::wstring self_update_download_failure(const DownloadFailure& failure, std::wstring_view host)
+Sentence self_update_download_failure(const DownloadFailure& failure, std::wstring_view host)
 {
     if (failure.cancelled)
         return {};
@@ -83,15 +80,15 @@ Status install_run_message(const RunReport& run, std::wstring_view label, std::w
         return {text::installer_not_started(host), StatusKind::attention};
     switch (run.exit_code) {
     case 0:
-        return {std::wstring(label) + text::installed_suffix, StatusKind::success};
+        return {text::installed(label), StatusKind::success};
     case 8:
         return {text::restart_needed, StatusKind::attention};
     // MSI setups and bundles return Windows' own codes: installed, yet attention, as the user
     // still has a restart to do or to expect.
     case reboot_required_code:
-        return {std::wstring(label) + text::installed_restart_suffix, StatusKind::attention};
+        return {text::installed_restart_needed(label), StatusKind::attention};
     case reboot_initiated_code:
-        return {std::wstring(label) + text::installed_restarting_suffix, StatusKind::attention};
+        return {text::installed_restarting(label), StatusKind::attention};
     case install_running_code:
         return {text::install_already_running, StatusKind::attention};
     case 2:
@@ -102,7 +99,7 @@ Status install_run_message(const RunReport& run, std::wstring_view label, std::w
     }
 }
 
-std::wstring sign_in_message(client::SignInOutcome outcome, std::wstring_view host)
+Sentence sign_in_message(client::SignInOutcome outcome, std::wstring_view host)
 {
     using client::SignInOutcome;
     switch (outcome) {

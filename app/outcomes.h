@@ -1,6 +1,7 @@
 #pragma once
 // Which sentence each way of ending an install, a self-update or a sign-in gets.
 
+#include "app/sentence.h"
 #include "app/ui_state.h"
 #include "client/contract_error.h"
 #include "client/download_sign_in.h"
@@ -23,14 +24,14 @@ struct DownloadFailure {
 };
 
 struct WorkOutcome {
-    std::wstring message;     // empty: nothing to show
+    Sentence message;         // empty: nothing to show
     bool pass_ended = false;  // the site no longer takes the download pass
 };
 
 WorkOutcome install_download_failure(const DownloadFailure& failure, bool pass_sent, std::wstring_view host);
 
 // A self-update sends no pass, so it tells no ended pass or missing agreement apart.
-std::wstring self_update_download_failure(const DownloadFailure& failure, std::wstring_view host);
+Sentence self_update_download_failure(const DownloadFailure& failure, std::wstring_view host);
 
 // Only an exact, non-empty match lets a download be run.
 bool hash_matches(std::string_view computed, std::string_view expected);
@@ -47,6 +48,6 @@ Status install_run_message(const RunReport& run, std::wstring_view label, std::w
 
 // Empty for an approval and a cancellation: the window says what they mean by itself. A value
 // outside the table is a failed sign-in.
-std::wstring sign_in_message(client::SignInOutcome outcome, std::wstring_view host);
+Sentence sign_in_message(client::SignInOutcome outcome, std::wstring_view host);
 
 }  // namespace tw::app

@@ -4,78 +4,9 @@
 
 #include <atomic>
 #include <cstdio>
-#include <map>
-#include <optional>
-#include <vector>
 
 namespace tw::app {
 namespace {
-
-// A text split at its placeholders: literals[0] name[0] literals[1] ... literals[n].
-struct Pattern {
-    std::vector<std::wstring_view> literals;
-    std::vector<std::wstring_view> names;
-    std::size_t literal_length = 0;
-};
-
-Pattern split(std::wstring_view text)
-{
-    Pattern pattern;
-    std::size_t start = 0;
-    for (std::size_t open = text.find(L'{'); open != std::wstring_view::npos; open = text.find(L'{', start)) {
-        const std::size_t close = text.find(L'}', open);
-        if (close == std::wstring_view::npos)
-            break;
-        pattern.literals.push_back(text.substr(start, open - start));
-        pattern.names.push_back(text.substr(open, close + 1 - open));
-        start = close + 1;
-    }
-    pattern.literals.push_back(text.substr(start));
-    for (const std::wstring_view literal : pattern.literals)
-        pattern.literal_length += literal.size();
-    return pattern;
-}
-
-const std::vector<Pattern>& english_patterns()
-{
-    static const std::vector<Pattern> patterns = [] {
-        std::vector<Pattern> all;
-        for (std::size_t i = 0; i < l10n::text_count; ++i) {
-            // A unit is no sentence: "{size} MB" would take any line that ends in " MB".
-            const bool unit = std::string_view(l10n::text_ids[i]).starts_with("size_");
-            all.push_back(unit ? Pattern{{L"\x1f"}, {}, 0} : split(l10n::catalogues[0].texts[i]));
-        }
-        return all;
-    }();
-    return patterns;
-}
-
-using Values = std::map<std::wstring_view, std::wstring>;
-
-std::optional<Values> match(const Pattern& pattern, std::wstring_view sentence)
-{
-    if (pattern.names.empty())
-        return pattern.literals.front() == sentence ? std::optional<Values>(Values{}) : std::nullopt;
-    const std::wstring_view first = pattern.literals.front();
-    const std::wstring_view last = pattern.literals.back();
-    if (sentence.size() < first.size() + last.size() || sentence.substr(0, first.size()) != first ||
-        sentence.substr(sentence.size() - last.size()) != last)
-        return std::nullopt;
-    const std::size_t end = sentence.size() - last.size();
-    std::size_t at = first.size();
-    Values values;
-    for (std::size_t i = 0; i < pattern.names.size(); ++i) {
-        std::size_t next = end;
-        if (i + 1 < pattern.names.size()) {
-            next = sentence.find(pattern.literals[i + 1], at);
-            if (next == std::wstring_view::npos || next > end)
-                return std::nullopt;
-        }
-        values[pattern.names[i]] = std::wstring(sentence.substr(at, next - at));
-        at = next + pattern.literals[i + 1].size();
-    }
-    return values;
-}
 
 std::size_t catalogue_index(const Language& language)
 {
@@ -86,45 +17,54 @@ std::size_t catalogue_index(const Language& language)
     return 0;
 }
 
-std::wstring fill(std::wstring_view translation, const Values& values)
+std::wstring_view translation(TextId id, const Language& language)
 {
-    const Pattern pattern = split(translation);
-    std::wstring out(pattern.literals.front());
-    for (std::size_t i = 0; i < pattern.names.size(); ++i) {
-        const auto value = values.find(pattern.names[i]);
-        out += value == values.end() ? std::wstring(pattern.names[i]) : value->second;
-        out += pattern.literals[i + 1];
+    return l10n::catalogues[catalogue_index(language)].texts[static_cast<std::size_t>(id)];
+}
+
+std::wstring value_of(std::wstring_view placeholder, const SentenceValues& values, const Language& language)
+{
+    if (placeholder == L"{host}")
+        return values.host;
+    if (placeholder == L"{label}")
+        return values.label;
+    if (placeholder == L"{volume}")
+        return values.volume;
+    if (placeholder == L"{size}")
+        return shown_size(values.size_bytes, language);
+    if (placeholder == L"{code}")
+        return std::to_wstring(values.code);
+    // The build lets no other name into a template, so this is never shown.
+    return std::wstring(placeholder);
+}
+
+// Each {name} of the text in turn gets its value; a value's own braces are never read again.
+std::wstring fill(std::wstring_view text, const SentenceValues& values, const Language& language)
+{
+    std::wstring out;
+    std::size_t start = 0;
+    for (std::size_t open = text.find(L'{'); open != std::wstring_view::npos; open = text.find(L'{', start)) {
+        const std::size_t close = text.find(L'}', open);
+        if (close == std::wstring_view::npos)
+            break;
+        out += text.substr(start, open - start);
+        out += value_of(text.substr(open, close + 1 - open), values, language);
+        start = close + 1;
     }
+    out += text.substr(start);
     return out;
 }
 
-std::size_t index_of(std::string_view id)
+std::wstring in_unit(const char* number, TextId unit, const Language& language)
 {
-    for (std::size_t i = 0; i < l10n::text_count; ++i) {
-        if (id == l10n::text_ids[i])
-            return i;
-    }
-    return 0;
-}
-
-std::wstring in_unit(std::wstring number, std::string_view unit_id, const Language& language)
-{
-    for (wchar_t& c : number) {
+    std::wstring digits(number, number + std::char_traits<char>::length(number));
+    for (wchar_t& c : digits) {
         if (c == L'.')
             c = language.decimal_separator;
     }
-    return fill(catalogue_text(language, index_of(unit_id)), {{L"{size}", number}});
-}
-
-// A size the English sentence holds as size_text wrote it ("12.5 MB", "840 KB"), in the language.
-std::wstring shown_size_value(const std::wstring& english_size, const Language& language)
-{
-    for (const auto& [unit, id] : {std::pair{std::wstring_view(L" MB"), "size_megabytes"},
-                                   std::pair{std::wstring_view(L" KB"), "size_kilobytes"}}) {
-        if (english_size.size() > unit.size() && english_size.ends_with(unit))
-            return in_unit(english_size.substr(0, english_size.size() - unit.size()), id, language);
-    }
-    return english_size;
+    const std::wstring_view text = translation(unit, language);
+    const std::size_t at = text.find(L"{size}");
+    return std::wstring(text.substr(0, at)) + digits + std::wstring(text.substr(at + 6));
 }
 
 std::atomic<const Language*> active{nullptr};
@@ -144,45 +84,28 @@ const Language& shown_language()
     return language ? *language : english();
 }
 
-std::wstring shown(std::wstring_view english_text, const Language& language)
+std::wstring shown(const Sentence& sentence, const Language& language)
 {
-    const std::size_t catalogue = catalogue_index(language);
-    if (catalogue == 0)
-        return std::wstring(english_text);
-    const std::vector<Pattern>& patterns = english_patterns();
-    // The match that explains most of the sentence wins: "X is installed. Restart Windows to
-    // finish." is not "{label} is installed." with a longer label.
-    std::optional<std::size_t> best;
-    Values best_values;
-    for (std::size_t i = 0; i < patterns.size(); ++i) {
-        if (best && patterns[i].literal_length <= patterns[*best].literal_length)
-            continue;
-        if (auto values = match(patterns[i], english_text)) {
-            best = i;
-            best_values = std::move(*values);
-        }
-    }
-    if (!best)
-        return std::wstring(english_text);
-    if (const auto size = best_values.find(L"{size}"); size != best_values.end())
-        size->second = shown_size_value(size->second, language);
-    return fill(l10n::catalogues[catalogue].texts[*best], best_values);
+    if (sentence.empty())
+        return {};
+    return fill(translation(*sentence.id, language), sentence.values, language);
 }
+
+std::wstring in_english(const Sentence& sentence) { return shown(sentence, english()); }
 
 std::wstring shown_size(std::uint64_t size_bytes, const Language& language)
 {
-    // As size_text: a negative document value wraps to a huge one and shows nothing.
+    // sizeBytes is unsigned in the catalog, but a negative document value wraps to a huge one;
+    // read as signed, such a size shows nothing.
     const auto size = static_cast<std::int64_t>(size_bytes);
     char number[32] = {};
     if (size >= 1'048'576) {
         std::snprintf(number, sizeof number, "%.1f", static_cast<double>(size) / 1'048'576.0);
-        return in_unit(std::wstring(number, number + std::char_traits<char>::length(number)), "size_megabytes",
-                       language);
+        return in_unit(number, TextId::size_megabytes, language);
     }
     if (size >= 1) {
         std::snprintf(number, sizeof number, "%lld", static_cast<long long>((size + 1023) / 1024));
-        return in_unit(std::wstring(number, number + std::char_traits<char>::length(number)), "size_kilobytes",
-                       language);
+        return in_unit(number, TextId::size_kilobytes, language);
     }
     return {};
 }

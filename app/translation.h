@@ -1,11 +1,11 @@
 #pragma once
-// The window's words in the user's language. The model, the workers and the support log keep the
-// English of app/texts.h; the window shows each sentence through `shown`, which looks the English
-// up as gettext does (the English is the msgid) and puts the sentence's values, such as a host or
-// a product's name and version, into the translation's own order. A sentence that no catalogue
-// knows, such as one the site wrote, is shown as it came.
+// The window's words in the user's language. The model, the workers and the support log hold
+// sentences (app/sentence.h); the window shows each through `shown`, which takes the text's
+// translation by its id and puts the sentence's values into the translation's own order. A size
+// is written in the language's unit and decimal separator as it is shown.
 
 #include "app/languages.h"
+#include "app/sentence.h"
 
 #include <cstdint>
 #include <string>
@@ -17,8 +17,10 @@ namespace tw::app {
 void use_language(const Language& language);
 const Language& shown_language();
 
-std::wstring shown(std::wstring_view english, const Language& language);
-inline std::wstring shown(std::wstring_view english) { return shown(english, shown_language()); }
+std::wstring shown(const Sentence& sentence, const Language& language);
+inline std::wstring shown(const Sentence& sentence) { return shown(sentence, shown_language()); }
+// What the support log writes: support reads English.
+std::wstring in_english(const Sentence& sentence);
 
 // A download's size in the language's unit and decimal separator ("12.5 MB", "12,5 Mo").
 std::wstring shown_size(std::uint64_t size_bytes, const Language& language);

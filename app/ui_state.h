@@ -1,7 +1,7 @@
 #pragma once
 // The window's control ids and the small enumerations its screens are described by.
 
-#include <string>
+#include "app/sentence.h"
 
 namespace tw::app {
 
@@ -27,7 +27,7 @@ enum class StatusKind { information, attention, success };
 // A sentence for the status line with its kind, which decides its colour; the kind travels with
 // the sentence and is never read back from its words.
 struct Status {
-    std::wstring text;
+    Sentence text;
     StatusKind kind = StatusKind::information;
     friend bool operator==(const Status&, const Status&) = default;
 };

@@ -29,7 +29,7 @@ bool pass_is_current(const WindowModel& model, std::uint64_t now_ms)
     return !model.pass.token.empty() && now_ms < model.pass.usable_until_ms;
 }
 
-void say(WindowModel& model, std::wstring text, StatusKind kind)
+void say(WindowModel& model, Sentence text, StatusKind kind)
 {
     model.status = {std::move(text), kind};
 }
@@ -110,9 +110,9 @@ bool idle(const WindowModel& model)
     return !model.busy && !model.signing_in;
 }
 
-std::wstring beta_prompt_message(const WindowModel& model)
+Sentence beta_prompt_message(const WindowModel& model)
 {
-    return model.beta_gate == BetaGate::waiting ? model.beta_note : std::wstring(text::beta_sign_in_needed);
+    return model.beta_gate == BetaGate::waiting ? model.beta_note : Sentence(text::beta_sign_in_needed);
 }
 
 Effects window_opened(WindowModel& model, bool site_known, bool catalog_asked)
@@ -230,7 +230,7 @@ Effects channel_switched(WindowModel& model, Channel channel, std::uint64_t now_
     }
     fill_versions(model);
     if (!model.busy) {
-        std::wstring message;
+        Sentence message;
         if (!model.shown_builds.empty())
             message = model.beta_gate == BetaGate::signed_in ? text::signed_in : text::choose_version;
         say(model, std::move(message), StatusKind::information);
@@ -333,7 +333,7 @@ void sign_in_code_arrived(WindowModel& model, std::wstring code, std::string app
 {
     model.approval_url = std::move(approval_url);
     model.sign_in_code = std::move(code);
-    model.beta_note = browser_opened ? std::wstring(text::approve_in_browser) : text::approve_on_site(around.site_host);
+    model.beta_note = browser_opened ? Sentence(text::approve_in_browser) : text::approve_on_site(around.site_host);
 }
 
 Effects sign_in_finished(WindowModel& model, const SignInEnd& end, const Surroundings& around, std::uint64_t now_ms)
@@ -349,7 +349,7 @@ Effects sign_in_finished(WindowModel& model, const SignInEnd& end, const Surroun
     } else if (model.screen == Screen::versions) {
         channel_switched(model, model.channel, now_ms);
     }
-    if (std::wstring message = sign_in_message(end.outcome, around.site_host); !message.empty())
+    if (Sentence message = sign_in_message(end.outcome, around.site_host); !message.empty())
         say(model, std::move(message), StatusKind::attention);
     effects += close_when_idle(model);
     return effects;

@@ -48,7 +48,7 @@ struct WindowModel {
     HeldPass pass;
     std::wstring sign_in_code;              // shown while a sign-in waits
     std::string approval_url;               // what "Open the browser again" opens
-    std::wstring beta_note = text::beta_sign_in_needed;  // the line above the sign-in's buttons
+    Sentence beta_note = text::beta_sign_in_needed;  // the line above the sign-in's buttons
 
     double progress = 0.0;                  // 0 to 1
     Status status;
@@ -76,7 +76,7 @@ const catalog::CatalogBuild* highlighted_build(const WindowModel& model);
 std::string current_pass(const WindowModel& model, std::uint64_t now_ms);
 bool idle(const WindowModel& model);
 // The message of the sign-in prompt in the empty Beta list: the beta note while a sign-in waits.
-std::wstring beta_prompt_message(const WindowModel& model);
+Sentence beta_prompt_message(const WindowModel& model);
 
 // The window before its first catalog: with or without a site to ask.
 Effects window_opened(WindowModel& model, bool site_known, bool catalog_asked);

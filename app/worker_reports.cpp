@@ -6,7 +6,7 @@
 
 namespace tw::app {
 
-std::wstring_view note_text(WorkerNote note)
+Sentence note_text(WorkerNote note)
 {
     switch (note) {
     case WorkerNote::downloading:

@@ -29,7 +29,7 @@ struct ProgressReport {
 // The status lines a download worker shows while it runs.
 enum class WorkerNote { downloading, connection_lost, checking, installer_open };
 
-std::wstring_view note_text(WorkerNote note);
+Sentence note_text(WorkerNote note);
 
 struct SelfUpdateLaunched {};
 

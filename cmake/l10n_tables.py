@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Compiles the translation files into the Installer's text tables.
 
-    l10n_tables.py TEMPLATE.pot LINGUAS PO_DIR OUT.cpp
+    l10n_tables.py TEMPLATE.pot LINGUAS PO_DIR OUT.cpp OUT_IDS.h
 
 Fails, naming the file and the text, when a language misses a text, holds one the template does
-not, keeps a stale English source, is marked fuzzy, or changes a {placeholder}. English is the
-template's msgids as they are; qps-ploc and qps-plocm are made from them here, so that nobody
-keeps them by hand and they never lag behind.
+not, keeps a stale English source, is marked fuzzy, or changes a {placeholder}, and when the
+template names a value no sentence carries. English is the template's msgids as they are; it is
+written nowhere else. qps-ploc and qps-plocm are made from them here, so that nobody keeps them
+by hand and they never lag behind. OUT_IDS.h names every text (TextId, the template's msgctxt)
+and gives each text without values its constant in tw::app::text.
 """
 
 import math
@@ -14,6 +16,8 @@ import re
 import sys
 
 PLACEHOLDER = re.compile(r"\{[a-z_]+\}")
+# The values a sentence carries (app/sentence.h); a template naming another would show it raw.
+VALUES = {"{host}", "{label}", "{volume}", "{size}", "{code}"}
 
 
 class PoError(Exception):
@@ -174,14 +178,31 @@ def emit(out_path, template, languages):
               "static_assert(sizeof text_ids / sizeof *text_ids == text_count);",
               "static_assert(sizeof catalogues / sizeof *catalogues == catalogue_count);", "",
               "}  // namespace tw::app::l10n", ""]
-    header_counts = (len(template), len(languages))
     with open(out_path, "w", encoding="ascii") as f:
         f.write("\n".join(lines))
-    return header_counts
+
+
+def emit_ids(out_path, template, catalogue_count):
+    contexts = [context for context, _, _, _ in template]
+    plain = [context for context, msgid, _, _ in template if not placeholders(msgid)]
+    lines = ["#pragma once", "// Made by cmake/l10n_tables.py from l10n/texts.pot; edit the template, not this.",
+             "#include <cstddef>", "#include <cstdint>", "", "namespace tw::app {", "",
+             "enum class TextId : std::uint16_t {"]
+    lines += ["    %s," % context for context in contexts]
+    lines += ["};", "", "namespace l10n {",
+              "inline constexpr std::size_t text_count = %d;" % len(contexts),
+              "inline constexpr std::size_t catalogue_count = %d;" % catalogue_count,
+              "}  // namespace l10n", "",
+              "// The texts that carry no values; app/texts.h makes the others from their values.",
+              "namespace text {"]
+    lines += ["inline constexpr TextId %s = TextId::%s;" % (context, context) for context in plain]
+    lines += ["}  // namespace text", "", "}  // namespace tw::app", ""]
+    with open(out_path, "w", encoding="ascii") as f:
+        f.write("\n".join(lines))
 
 
 def main(argv):
-    template_path, linguas_path, po_dir, out_path, counts_path = argv[1:6]
+    template_path, linguas_path, po_dir, out_path, ids_path = argv[1:6]
     try:
         template = read_po(template_path)
         if not template:
@@ -189,6 +210,9 @@ def main(argv):
         for context, msgid, _, _ in template:
             if not re.fullmatch(r"[a-z_]+", context):
                 raise PoError("%s: %r is not a text name" % (template_path, context))
+            unknown = sorted(set(placeholders(msgid)) - VALUES)
+            if unknown:
+                raise PoError("%s: %s has %s, which no sentence carries" % (template_path, context, ", ".join(unknown)))
         english = [msgid for _, msgid, _, _ in template]
         languages = [("en", english)]
         with open(linguas_path, encoding="utf-8") as f:
@@ -198,11 +222,8 @@ def main(argv):
             languages.append((tag, check_language(tag, path, template, read_po(path))))
         languages.append(("qps-ploc", [pseudo(text) for text in english]))
         languages.append(("qps-plocm", [pseudo(text) for text in english]))
-        text_count, catalogue_count = emit(out_path, template, languages)
-        with open(counts_path, "w", encoding="ascii") as f:
-            f.write("#pragma once\n// Made by cmake/l10n_tables.py.\n#include <cstddef>\n"
-                    "namespace tw::app::l10n {\ninline constexpr std::size_t text_count = %d;\n"
-                    "inline constexpr std::size_t catalogue_count = %d;\n}\n" % (text_count, catalogue_count))
+        emit(out_path, template, languages)
+        emit_ids(ids_path, template, len(languages))
     except (PoError, OSError) as e:
         print("l10n: %s" % e, file=sys.stderr)
         return 1

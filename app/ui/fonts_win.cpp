@@ -66,9 +66,9 @@ constexpr int button_padding = 24;
 constexpr int segment_padding = 24;
 constexpr int link_padding = 16;
 
-int label_units(HDC dc, const wchar_t* english, HFONT font, int padding, int dpi)
+int label_units(HDC dc, TextId label, HFONT font, int padding, int dpi)
 {
-    const SIZE size = measure_text(dc, shown(english), font);
+    const SIZE size = measure_text(dc, shown(label), font);
     return (size.cx * 96 + dpi - 1) / dpi + padding;
 }
 

@@ -60,7 +60,6 @@ constexpr int list_panel_top = divider_top + panel_gap;
 constexpr int panel_to_status = 16;
 constexpr int fewest_version_rows = 3;
 constexpr int most_version_rows = 5;
-constexpr int beta_note_height = 22;
 constexpr int sign_in_left = 20;
 constexpr int code_inset = 4;  // the code's box starts this far under the sign-in row's top
 constexpr int code_right = 220;
@@ -140,7 +139,6 @@ int place_sign_in(const LayoutFacts& facts, LayoutPlan& plan, int y)
     const bool beta = facts.channel == Channel::beta;
     const bool needed = beta && facts.beta_gate == BetaGate::sign_in_needed;
     const bool waiting = beta && facts.beta_gate == BetaGate::waiting;
-    const int sign_in_y = y + beta_note_height;
     const LabelWidths& labels = facts.labels;
 
     // Hidden controls keep a zero placement; only `shown` matters for them.
@@ -159,8 +157,12 @@ int place_sign_in(const LayoutFacts& facts, LayoutPlan& plan, int y)
     }
     if (!facts.betas_need_sign_in || facts.beta_builds == 0)
         return y;
+    // A note of more than one line pushes the rest down by its extra lines, on both channels, as
+    // the area's room does not change with the channel either.
+    const int note_height = std::max(facts.beta_note_height, beta_note_line_units);
+    const int sign_in_y = y + note_height;
     if (needed || waiting) {
-        plan.beta_note = place(content_left, y, content_width, beta_note_height);
+        plan.beta_note = place(content_left, y, content_width, note_height);
         plan.sign_in_button = place(sign_in_left, sign_in_y, fit(sign_in_width, labels.sign_in), button_height, needed);
         plan.cancel_sign_in_button = place_from_right(button_row_right, sign_in_y, cancel_sign_in_width,
                                                       labels.cancel_sign_in, waiting);

@@ -32,6 +32,9 @@ struct Placement {
 
 // The width, in units, each button's label takes in the window's font and language, padding
 // included; a button is never narrower than its design, and grows to hold a longer label.
+// The note above the sign-in buttons as one line of the body font; a longer one grows.
+inline constexpr int beta_note_line_units = 22;
+
 struct LabelWidths {
     int back = 0;
     int official = 0;
@@ -60,6 +63,7 @@ struct LayoutFacts {
     BetaGate beta_gate = BetaGate::none;
     int shown_build_count = 0;
     int status_height = 24;         // units
+    int beta_note_height = beta_note_line_units;  // units the note above the sign-in buttons takes
     LabelWidths labels;
     friend bool operator==(const LayoutFacts&, const LayoutFacts&) = default;
 };

@@ -2,7 +2,8 @@
 
 namespace tw::app::ui {
 
-LayoutFacts layout_facts(const WindowModel& model, int status_height, const LabelWidths& labels)
+LayoutFacts layout_facts(const WindowModel& model, int status_height, const LabelWidths& labels,
+                         int beta_note_height)
 {
     LayoutFacts facts;
     facts.screen = model.screen;
@@ -19,6 +20,7 @@ LayoutFacts layout_facts(const WindowModel& model, int status_height, const Labe
     facts.beta_gate = model.beta_gate;
     facts.shown_build_count = static_cast<int>(model.shown_builds.size());
     facts.status_height = status_height;
+    facts.beta_note_height = beta_note_height;
     facts.labels = labels;
     return facts;
 }

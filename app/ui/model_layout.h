@@ -7,6 +7,8 @@
 namespace tw::app::ui {
 
 // `status_height`: units the status text takes, as the window measured it in its font.
-LayoutFacts layout_facts(const WindowModel& model, int status_height, const LabelWidths& labels = {});
+// `beta_note_height`: the same for the note above the sign-in buttons.
+LayoutFacts layout_facts(const WindowModel& model, int status_height, const LabelWidths& labels = {},
+                         int beta_note_height = beta_note_line_units);
 
 }  // namespace tw::app::ui

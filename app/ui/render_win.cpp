@@ -51,8 +51,8 @@ bool show_rows(HWND list, const std::vector<std::wstring>& rows, std::vector<std
     return true;
 }
 
-// `rendered` keeps the English, which is what the model holds.
-void show_text(HWND control, const std::wstring& text, std::wstring& rendered)
+// `rendered` keeps the sentence, which is what the model holds.
+void show_text(HWND control, const Sentence& text, Sentence& rendered)
 {
     if (text == rendered)
         return;
@@ -60,21 +60,36 @@ void show_text(HWND control, const std::wstring& text, std::wstring& rendered)
     rendered = text;
 }
 
-int measure_status_height(const WindowView& view, const std::wstring& text)
+// Units a label's sentence takes wrapped in the body font, `padding` added, never under `minimum`.
+int measure_label_height(const WindowView& view, HWND label, const Sentence& text, int padding, int minimum)
 {
-    constexpr int minimum_height = 24;
-    HWND label = view.controls.status_label;
     if (text.empty() || !label)
-        return minimum_height;
+        return minimum;
     const client::platform::WindowDc dc(label);
     if (!dc)
-        return minimum_height;
-    const SelectionScope font(dc.get(), view.resources.fonts.body);
-    RECT bounds{0, 0, MulDiv(content_width_units, view.dpi, 96), 0};
-    const std::wstring line = shown(text);
-    DrawTextW(dc.get(), line.c_str(), static_cast<int>(line.size()), &bounds,
-              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | reading_order());
-    return std::max(MulDiv(bounds.bottom - bounds.top, 96, view.dpi) + 4, minimum_height);
+        return minimum;
+    return std::max(wrapped_height_units(dc.get(), shown(text), view.resources.fonts.body, view.dpi) + padding,
+                    minimum);
+}
+
+int measure_status_height(const WindowView& view, const Sentence& text)
+{
+    return measure_label_height(view, view.controls.status_label, text, 4, 24);
+}
+
+// A host as long as the field allows wraps "Open {host}/installer/approve and enter this code:",
+// which a one-line note clipped at its end, where the instruction is.
+int measure_beta_note_height(const WindowView& view, const Sentence& text)
+{
+    return measure_label_height(view, view.controls.beta_note, text, 0, beta_note_line_units);
+}
+
+void show_beta_note(const WindowModel& model, WindowView& view)
+{
+    if (model.beta_note == view.rendered.beta_note)
+        return;
+    view.beta_note_height = measure_beta_note_height(view, model.beta_note);
+    show_text(view.controls.beta_note, model.beta_note, view.rendered.beta_note);
 }
 
 void show_status(const WindowModel& model, WindowView& view)
@@ -152,13 +167,13 @@ void render(const WindowModel& model, WindowView& view)
         SendMessageW(c.product_list, LB_SETCURSEL, 0, 0);
     show_rows(c.version_list, version_rows(model), rendered.version_rows);
     select_row(c.version_list, model.highlighted_build);
-    show_text(c.beta_note, model.beta_note, rendered.beta_note);
+    show_beta_note(model, view);
     show_text(c.install_button, model.self_update_offered ? text::get_new_installer : text::install,
               rendered.install_label);
     show_status(model, view);
     keep_progress_bar(model, view);
 
-    const LayoutFacts facts = layout_facts(model, view.status_height, view.label_widths);
+    const LayoutFacts facts = layout_facts(model, view.status_height, view.label_widths, view.beta_note_height);
     const PaintedFacts painted = painted_facts(model);
     if (!rendered.laid_out || facts != rendered.facts || painted != rendered.painted) {
         rendered.facts = facts;
@@ -177,6 +192,17 @@ void remeasure_status(const WindowModel& model, WindowView& view)
 {
     view.status_height = measure_status_height(view, model.status.text);
     view.rendered.facts.status_height = view.status_height;
+    view.beta_note_height = measure_beta_note_height(view, model.beta_note);
+    view.rendered.facts.beta_note_height = view.beta_note_height;
+}
+
+int wrapped_height_units(HDC dc, std::wstring_view text, HFONT font, int dpi)
+{
+    const SelectionScope selected(dc, font);
+    RECT bounds{0, 0, MulDiv(text_width_units, dpi, 96), 0};
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &bounds,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | reading_order());
+    return MulDiv(bounds.bottom - bounds.top, 96, dpi);
 }
 
 }  // namespace tw::app::ui

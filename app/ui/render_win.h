@@ -5,11 +5,20 @@
 #include "app/ui/window_view_win.h"
 #include "app/window_model.h"
 
+#include <windows.h>
+
+#include <string_view>
+
 namespace tw::app::ui {
 
 void render(const WindowModel& model, WindowView& view);
 
-// Measures the status text again, as after a change of font.
+// Measures the status text and the beta note again, as after a change of font.
 void remeasure_status(const WindowModel& model, WindowView& view);
+
+// The width the status line and the beta note wrap at.
+inline constexpr int text_width_units = 512;
+// Units `text` takes in `font` wrapped at text_width_units, as the window measures its labels.
+int wrapped_height_units(HDC dc, std::wstring_view text, HFONT font, int dpi);
 
 }  // namespace tw::app::ui

@@ -62,7 +62,7 @@ void fit_window_height(WindowView& view, int content_bottom)
 
 void layout(const WindowModel& model, WindowView& view)
 {
-    const LayoutPlan plan = plan_layout(layout_facts(model, view.status_height, view.label_widths));
+    const LayoutPlan plan = plan_layout(layout_facts(model, view.status_height, view.label_widths, view.beta_note_height));
     const int dpi = view.dpi;
     PaintAreas& areas = view.areas;
 

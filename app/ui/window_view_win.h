@@ -94,7 +94,7 @@ struct PaintAreas {
 
 // What the painter shows of the model besides the layout's facts.
 struct PaintedFacts {
-    std::wstring prompt;
+    Sentence prompt;
     std::wstring sign_in_code;
     int selected_product = -1;
     bool busy = false;
@@ -106,9 +106,9 @@ struct PaintedFacts {
 struct Rendered {
     std::vector<std::wstring> product_rows;
     std::vector<std::wstring> version_rows;
-    std::wstring beta_note;
-    std::wstring install_label;
-    std::wstring status_text;
+    Sentence beta_note;
+    Sentence install_label;
+    Sentence status_text;
     StatusKind status_kind = StatusKind::information;
     LayoutFacts facts;
     PaintedFacts painted;
@@ -130,6 +130,7 @@ struct WindowView {
     HWND hovered_button = nullptr;
     HWND focused_list = nullptr;
     int status_height = 24;  // units: the measured status text
+    int beta_note_height = beta_note_line_units;  // units: the measured beta note
     LabelWidths label_widths;  // the buttons' labels in the fonts and language, measured with them
     Rendered rendered;
 };

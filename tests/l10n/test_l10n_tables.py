@@ -31,19 +31,20 @@ msgstr "Schreiben Sie uns unter {host}/contact."
 '''
 
 
-def compile_with(german):
+def compile_with(german, template=TEMPLATE):
     with tempfile.TemporaryDirectory() as folder:
-        for name, text in (("texts.pot", TEMPLATE), ("de.po", german), ("LINGUAS", "de\n")):
+        for name, text in (("texts.pot", template), ("de.po", german), ("LINGUAS", "de\n")):
             with open(os.path.join(folder, name), "w", encoding="utf-8") as f:
                 f.write(text)
         out = os.path.join(folder, "tables.cpp")
         run = subprocess.run([sys.executable, COMPILER, os.path.join(folder, "texts.pot"),
-                              os.path.join(folder, "LINGUAS"), folder, out, os.path.join(folder, "counts.h")],
+                              os.path.join(folder, "LINGUAS"), folder, out, os.path.join(folder, "ids.h")],
                              capture_output=True, text=True, timeout=60)
         tables = ""
         if run.returncode == 0:
-            with open(out, encoding="ascii") as f:
-                tables = f.read()
+            for path in (out, os.path.join(folder, "ids.h")):
+                with open(path, encoding="ascii") as f:
+                    tables += f.read()
         return run.returncode, run.stderr, tables
 
 
@@ -58,9 +59,12 @@ class Compiler(unittest.TestCase):
             ("an empty translation", GOOD.replace('"Schließen"', '""'), "no translation"),
             ("a text the Installer lacks", GOOD + '\nmsgctxt "gone"\nmsgid "Gone"\nmsgstr "Weg"\n', "not a text"),
         ]
-        for what, german, reason in cases:
+        # A template that names a value no sentence carries would show the name itself.
+        site = (TEMPLATE.replace("{host}", "{site}"), GOOD.replace("{host}", "{site}"))
+        for what, german, reason, template in [c + (TEMPLATE,) for c in cases] + [
+                ("a value no sentence carries", site[1], "which no sentence carries", site[0])]:
             with self.subTest(what):
-                code, error, _ = compile_with(german)
+                code, error, _ = compile_with(german, template)
                 self.assertEqual(code, 1)
                 self.assertIn(reason, error)
 
@@ -71,6 +75,9 @@ class Compiler(unittest.TestCase):
         # qps-ploc keeps the placeholder, accents the rest and brackets the whole.
         self.assertIn('{host}/\\u00e7\\u00f6\\u00f1\\u0163\\u00e5\\u00e7\\u0163.', tables)
         self.assertIn('{"qps-plocm", texts_qps_plocm}', tables)
+        # Only a text without values gets a constant; the others are made from their values.
+        self.assertIn("inline constexpr TextId close = TextId::close;", tables)
+        self.assertNotIn("TextId check_failed =", tables)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 #include "app/product_hint.h"
 #include "app/progress.h"
 #include "app/site.h"
+#include "app/translation.h"
 #include "app/version_order.h"
 
 #include <gtest/gtest.h>
@@ -205,23 +206,23 @@ TEST(VersionRow, SizeText)
 {
     struct Case {
         std::uint64_t bytes;
-        const char* text;
+        const wchar_t* text;
     };
     const Case cases[] = {
-        {1'048'576, "1.0 MB"},
-        {1'048'575, "1024 KB"},
-        {1, "1 KB"},
-        {0, ""},
-        {1024, "1 KB"},
-        {1025, "2 KB"},
-        {1'572'864, "1.5 MB"},
-        {73'400'320, "70.0 MB"},
-        {5'368'709'120, "5120.0 MB"},
-        {std::numeric_limits<std::uint64_t>::max(), ""},  // a negative size in the document
+        {1'048'576, L"1.0 MB"},
+        {1'048'575, L"1024 KB"},
+        {1, L"1 KB"},
+        {0, L""},
+        {1024, L"1 KB"},
+        {1025, L"2 KB"},
+        {1'572'864, L"1.5 MB"},
+        {73'400'320, L"70.0 MB"},
+        {5'368'709'120, L"5120.0 MB"},
+        {std::numeric_limits<std::uint64_t>::max(), L""},  // a negative size in the document
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
-        EXPECT_EQ(tw::app::size_text(c.bytes), c.text);
+        EXPECT_EQ(tw::app::shown_size(c.bytes, tw::app::english()), c.text);
     }
 }
 

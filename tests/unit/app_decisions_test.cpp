@@ -4,6 +4,7 @@
 #include "app/outcomes.h"
 #include "app/progress.h"
 #include "app/setup_gate.h"
+#include "app/translation.h"
 #include "client/download_sign_in.h"
 
 #include <gtest/gtest.h>
@@ -104,21 +105,21 @@ TEST(Outcomes, DownloadFailuresOfAnInstall)
     };
     for (const auto& c : cases) {
         const WorkOutcome outcome = install_download_failure(c.failure, c.pass_sent, host);
-        EXPECT_EQ(outcome.message, c.message);
+        EXPECT_EQ(in_english(outcome.message), c.message);
         EXPECT_EQ(outcome.pass_ended, c.pass_ended);
     }
 }
 
 TEST(Outcomes, DownloadFailuresOfASelfUpdate)
 {
-    EXPECT_EQ(self_update_download_failure({true, Code::RATE_LIMITED, 429}, host), L"");
-    EXPECT_EQ(self_update_download_failure({false, Code::RATE_LIMITED, 429}, host), rate_limited);
-    EXPECT_EQ(self_update_download_failure({false, Code::AGREEMENT_REQUIRED, 403}, host), unfinished_download);
-    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 401}, host), unfinished_download);
-    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}, host),
+    EXPECT_EQ(in_english(self_update_download_failure({true, Code::RATE_LIMITED, 429}, host)), L"");
+    EXPECT_EQ(in_english(self_update_download_failure({false, Code::RATE_LIMITED, 429}, host)), rate_limited);
+    EXPECT_EQ(in_english(self_update_download_failure({false, Code::AGREEMENT_REQUIRED, 403}, host)), unfinished_download);
+    EXPECT_EQ(in_english(self_update_download_failure({false, Code::NONE, 401}, host)), unfinished_download);
+    EXPECT_EQ(in_english(self_update_download_failure({false, Code::NONE, 200, not_enough_space, L"C:\\", std::int64_t{1} << 50}, host)),
               no_space_on_c);
-    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 200, unsafe_staging}, host), staging_unsafe_sentence);
-    EXPECT_EQ(self_update_download_failure({false, Code::NONE, 200, too_long}, host),
+    EXPECT_EQ(in_english(self_update_download_failure({false, Code::NONE, 200, unsafe_staging}, host)), staging_unsafe_sentence);
+    EXPECT_EQ(in_english(self_update_download_failure({false, Code::NONE, 200, too_long}, host)),
               L"This download didn't pass its check, so it wasn't run. Tell us at tarnwick.test/contact.");
 }
 
@@ -156,7 +157,7 @@ TEST(Outcomes, RunsAndTheirSentences)
     };
     for (const auto& c : cases) {
         const Status status = install_run_message(c.run, L"Studio 2.1.0", host);
-        EXPECT_EQ(status.text, c.message) << c.run.exit_code;
+        EXPECT_EQ(in_english(status.text), c.message) << c.run.exit_code;
         EXPECT_EQ(status.kind, c.kind) << c.run.exit_code;
     }
 }
@@ -172,14 +173,14 @@ TEST(Outcomes, OnlyAnInstalledSentenceIsASuccess)
 TEST(Outcomes, SignInEndings)
 {
     using client::SignInOutcome;
-    EXPECT_EQ(sign_in_message(SignInOutcome::approved, host), L"");
-    EXPECT_EQ(sign_in_message(SignInOutcome::cancelled, host), L"");
-    EXPECT_EQ(sign_in_message(SignInOutcome::update_required, host),
+    EXPECT_EQ(in_english(sign_in_message(SignInOutcome::approved, host)), L"");
+    EXPECT_EQ(in_english(sign_in_message(SignInOutcome::cancelled, host)), L"");
+    EXPECT_EQ(in_english(sign_in_message(SignInOutcome::update_required, host)),
               L"This Installer is out of date. Download the new one from tarnwick.test.");
-    EXPECT_EQ(sign_in_message(SignInOutcome::offline, host),
+    EXPECT_EQ(in_english(sign_in_message(SignInOutcome::offline, host)),
               L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
-    EXPECT_EQ(sign_in_message(static_cast<SignInOutcome>(99), host), L"Sign-in didn't work. Try again.");
-    EXPECT_EQ(sign_in_message(SignInOutcome::proxy_refused, host),
+    EXPECT_EQ(in_english(sign_in_message(static_cast<SignInOutcome>(99), host)), L"Sign-in didn't work. Try again.");
+    EXPECT_EQ(in_english(sign_in_message(SignInOutcome::proxy_refused, host)),
               L"Your network's proxy wants a sign-in that the Installer can't give. "
               L"Ask whoever runs your network to let this address through.");
 }

@@ -26,7 +26,7 @@ struct Fake {
     Seal seal{SealEnd::sealed, sealed_path};
     download::RunResult run{RunOutcome::started, 0, {}};
     std::string ran;                   // the steps, then what the report says beside its sentence
-    std::optional<std::wstring> said;  // the report's sentence
+    std::optional<Sentence> said;  // the report's sentence
     FlowSteps steps;
 
     void step(const char* name) { ran.append(ran.empty() ? "" : " ").append(name); }
@@ -57,7 +57,7 @@ struct Fake {
 
 TEST(InstallFlow, EachStepsAnswerDecidesWhatRunsNextAndHowTheJobEnds)
 {
-    const std::wstring check_failed = text::check_failed(host);
+    const Sentence check_failed = text::check_failed(host);
     const std::string sealed = "download hash signer seal";
     const std::string checked = sealed + " gate";
     const std::string ran = checked + " run discard ended";
@@ -65,11 +65,11 @@ TEST(InstallFlow, EachStepsAnswerDecidesWhatRunsNextAndHowTheJobEnds)
         const char* name;
         void (*change)(Fake&);
         std::string ran;
-        std::optional<std::wstring> said;  // none: a report without a sentence
+        std::optional<Sentence> said;  // none: a report without a sentence
     } cases[] = {
-        {"installed", [](Fake&) {}, ran, label + std::wstring(text::installed_suffix)},
+        {"installed", [](Fake&) {}, ran, text::installed(label)},
         {"exit code", [](Fake& f) { f.run.exit_code = 3010; }, ran,
-         label + std::wstring(text::installed_restart_suffix)},
+         text::installed_restart_needed(label)},
         {"declined", [](Fake& f) { f.run.outcome = RunOutcome::declined; }, ran,
          text::install_cancelled},
         {"pass ended", [](Fake& f) { f.refuse_download(); }, "download pass ended", text::pass_ended},

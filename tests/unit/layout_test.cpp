@@ -38,7 +38,7 @@ LayoutFacts product_screen(int products)
 
 // Every screen the window can show: catalogs of several sizes with and without a self-update
 // offer, products with every mix of builds, sign-in need, channel and sign-in state; each with
-// a one-line and a three-line status.
+// a one-line and a three-line status, and a beta note of one line and of two.
 std::vector<LayoutFacts> every_screen()
 {
     std::vector<LayoutFacts> all;
@@ -61,9 +61,11 @@ std::vector<LayoutFacts> every_screen()
                         facts.shown_build_count = channel == Channel::beta ? beta : official;
                     }
     const std::size_t one_line = all.size();
-    all.reserve(2 * one_line);
+    all.reserve(4 * one_line);
     for (std::size_t i = 0; i < one_line; ++i)
         all.emplace_back(all[i]).status_height = 4 + 3 * 20;
+    for (std::size_t i = 0; i < 2 * one_line; ++i)
+        all.emplace_back(all[i]).beta_note_height = 2 * 20;
     return all;
 }
 
@@ -72,7 +74,7 @@ std::vector<LayoutFacts> every_screen()
     return ::testing::Message() << "screen " << int(f.screen) << ", products " << f.product_count << ", offer "
                                 << f.self_update_offered << ", builds " << f.official_builds << '/' << f.beta_builds
                                 << ", sign-in " << f.betas_need_sign_in << ", channel " << int(f.channel) << ", gate "
-                                << int(f.beta_gate) << ", status " << f.status_height;
+                                << int(f.beta_gate) << ", status " << f.status_height << ", note " << f.beta_note_height;
 }
 
 std::array<const Placement*, 12> controls(const LayoutPlan& p)
@@ -126,6 +128,7 @@ TEST(LayoutTable, ShownControlsStayInsideTheClientAndNeverOverlap)
         SCOPED_TRACE(describe(facts));
         const LayoutPlan plan = plan_layout(facts);
         expect_inside_client(plan);
+        EXPECT_TRUE(!plan.beta_note.shown || plan.beta_note.height >= facts.beta_note_height);
         EXPECT_EQ(plan.close_button.x, first.close_button.x);
         const auto margin = [](const LayoutPlan& p) { return p.content_bottom - box(p.close_button).bottom; };
         EXPECT_EQ(margin(plan), margin(first));

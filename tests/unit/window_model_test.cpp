@@ -3,6 +3,7 @@
 #include "app/ui/layout.h"
 #include "app/ui/model_layout.h"
 #include "app/window_model.h"
+#include "app/translation.h"
 
 #include <gtest/gtest.h>
 
@@ -93,10 +94,13 @@ TEST(WindowModel, CatalogRepliesAndWhatTheyShow)
          Focus::install_button},
         {"a catalog whose signature is refused keeps the one shown", loaded,
          reply(200, document(two_products), false, catalog::TrustVerdict::refused), Screen::products,
-         text::unexpected_answer, StatusKind::attention, false, Focus::unchanged},
+         L"Tarnwick didn't answer as expected. Try again in a few minutes.", StatusKind::attention, false,
+         Focus::unchanged},
         {"an expired catalog", [] { return WindowModel{}; },
          reply(200, document(two_products), true, catalog::TrustVerdict::expired), Screen::products,
-         text::catalog_expired, StatusKind::attention, false, Focus::unchanged},
+         L"Tarnwick's list of software has expired. Check that this computer's date and time are right, then "
+         L"reopen the Installer.",
+         StatusKind::attention, false, Focus::unchanged},
         {"out of date without one", loaded, reply(200, document(R"({"publisher":"P","minimumInstallerVersion":"2.0.0","products":[]})")),
          Screen::products, L"This Installer is out of date. Download the new one from tarnwick.test.",
          StatusKind::attention, false, Focus::close_button},
@@ -106,7 +110,8 @@ TEST(WindowModel, CatalogRepliesAndWhatTheyShow)
         WindowModel model = c.start();
         const Effects effects = catalog_arrived(model, c.reply, around, now);
         EXPECT_EQ(model.screen, c.screen);
-        EXPECT_EQ(model.status, (Status{c.status, c.kind}));
+        EXPECT_EQ(in_english(model.status.text), c.status);
+        EXPECT_EQ(model.status.kind, c.kind);
         EXPECT_EQ(effects.fetch_catalog, c.fetch);
         EXPECT_EQ(effects.focus, c.focus);
     }
@@ -153,7 +158,7 @@ TEST(WindowModel, ChannelsGatesAndTheRowsTheyShow)
         EXPECT_EQ(model.beta_gate, c.gate);
         EXPECT_EQ(model.shown_builds.size(), c.rows);
         EXPECT_EQ(model.highlighted_build, c.rows ? 0 : -1);
-        EXPECT_EQ(model.status.text, c.status);
+        EXPECT_EQ(in_english(model.status.text), c.status);
     }
 }
 
@@ -208,15 +213,15 @@ TEST(WindowModel, WorkSignInAndCloseEndings)
         WindowModel model = loaded();
         model.busy = c.busy;
         model.signing_in = c.signing_in;
-        model.status = {L"Downloading\u2026", StatusKind::information};
+        model.status = {text::downloading, StatusKind::information};
         const Effects effects = c.event(model);
         EXPECT_EQ(effects.destroy_window, c.destroy);
         EXPECT_EQ(effects.hide_window, c.hide);
         EXPECT_EQ(effects.cancel_work, c.cancel);
         if (c.setup_open)
-            EXPECT_EQ(model.status.text, L"Finish the installer's own window first.");
+            EXPECT_EQ(in_english(model.status.text), L"Finish the installer's own window first.");
         else
-            EXPECT_EQ(model.status.text, L"Downloading\u2026");  // a cancelled worker says nothing
+            EXPECT_EQ(in_english(model.status.text), L"Downloading\u2026");  // a cancelled worker says nothing
     }
 }
 
@@ -227,17 +232,17 @@ TEST(WindowModel, InstallAndItsResult)
     channel_switched(model, Channel::official, now);
     ASSERT_TRUE(install_started(model));
     EXPECT_FALSE(install_started(model));  // one at a time
-    EXPECT_EQ(model.status.text, L"Downloading\u2026");
+    EXPECT_EQ(in_english(model.status.text), L"Downloading\u2026");
 
     progress_moved(model, 0.5);
-    work_finished(model, {Status{L"Notes 1.0.0 is installed.", StatusKind::success}, false}, now);
+    work_finished(model, {Status{text::installed(L"Notes 1.0.0"), StatusKind::success}, false}, now);
     EXPECT_FALSE(model.busy);
     EXPECT_EQ(model.progress, 0.0);
     EXPECT_EQ(model.status.kind, StatusKind::success);
 
     channel_switched(model, Channel::beta, now);
     model.busy = true;
-    work_finished(model, {Status{L"Your beta sign-in has ended. Sign in again for beta builds.", StatusKind::attention}, true}, now);
+    work_finished(model, {Status{text::pass_ended, StatusKind::attention}, true}, now);
     EXPECT_EQ(current_pass(model, now), "");
     EXPECT_EQ(model.beta_gate, BetaGate::sign_in_needed);
 }
@@ -253,7 +258,7 @@ TEST(WindowModel, SignInFromStartToPass)
     EXPECT_EQ(model.beta_gate, BetaGate::waiting);
 
     sign_in_code_arrived(model, L"ABCD-EFGH", "https://localhost/approve", false, around);
-    EXPECT_EQ(model.beta_note, L"Open tarnwick.test/installer/approve and enter this code:");
+    EXPECT_EQ(in_english(model.beta_note), L"Open tarnwick.test/installer/approve and enter this code:");
 
     const Effects effects = sign_in_finished(model, {client::SignInOutcome::approved, "twdp_new", 3600}, around, now);
     EXPECT_TRUE(effects.fetch_catalog);
@@ -264,8 +269,8 @@ TEST(WindowModel, SignInFromStartToPass)
 
     ASSERT_TRUE(sign_in_started(model, now));
     sign_in_finished(model, {client::SignInOutcome::denied, "", 0}, around, now);
-    EXPECT_EQ(model.status, (Status{L"Beta builds weren't unlocked. Public releases are still available.",
-                                    StatusKind::attention}));
+    EXPECT_EQ(in_english(model.status.text), L"Beta builds weren't unlocked. Public releases are still available.");
+    EXPECT_EQ(model.status.kind, StatusKind::attention);
 }
 
 }  // namespace

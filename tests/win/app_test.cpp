@@ -3,6 +3,7 @@
 #include "tests/win/main_window_probe.h"
 #include "app/messages_win.h"
 #include "app/texts.h"
+#include "app/translation.h"
 #include "app/workers_win.h"
 #include "client/http.h"
 #include "client/platform/scoped_win.h"
@@ -113,7 +114,7 @@ TEST_F(MainWindowTest, HasItsClassAndTitleAndTabReachesEveryShownControl)
 
 TEST_F(MainWindowTest, WithoutASiteSaysSoAndStartsNoLoad)
 {
-    EXPECT_EQ(model().status.text, L"No site is set. A development build needs TWI_SITE, such as https://localhost:7180.");
+    EXPECT_EQ(in_english(model().status.text), L"No site is set. A development build needs TWI_SITE, such as https://localhost:7180.");
     EXPECT_EQ(model().status.kind, StatusKind::attention);
     EXPECT_FALSE(model().catalog.has_value());
 }
@@ -180,7 +181,7 @@ TEST_F(MainWindowTest, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(model().close_requested);
     EXPECT_FALSE(MainWindowProbe::work(*main).download->cancel.load());
-    EXPECT_EQ(model().status.text, L"Finish the installer's own window first.");
+    EXPECT_EQ(in_english(model().status.text), L"Finish the installer's own window first.");
     EXPECT_EQ(model().status.kind, StatusKind::attention);
 }
 
@@ -190,7 +191,7 @@ TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroy
     model().busy = true;
     const auto job = std::make_shared<DownloadJobState>();
     MainWindowProbe::work(*main).download = job;
-    model().status = {L"Downloading\u2026", StatusKind::information};
+    model().status = {text::downloading, StatusKind::information};
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
     EXPECT_FALSE(IsWindowVisible(window));
@@ -287,7 +288,7 @@ TEST_F(MainWindowTest, AThreadThatCannotBeCreatedEndsInAMessage)
     set_thread_launcher([](ThreadEntry, void*) { return false; });
     MainWindowProbe::site(*main).origin = "https://localhost:1";
     main->load_catalog();
-    EXPECT_EQ(model().status.text, text::worker_failed);
+    EXPECT_EQ(model().status.text, Sentence(text::worker_failed));
     EXPECT_EQ(model().status.kind, StatusKind::attention);
 }
 
@@ -309,7 +310,7 @@ TEST_F(MainWindowTest, PressingSignInTwiceStartsOneSignIn)
     EXPECT_EQ(launches, 1);
     pump_messages();
     EXPECT_FALSE(model().signing_in);
-    EXPECT_EQ(model().status.text, text::sign_in_failed);
+    EXPECT_EQ(model().status.text, Sentence(text::sign_in_failed));
     main->start_sign_in();
     EXPECT_EQ(launches, 2);
     pump_messages();
@@ -386,13 +387,13 @@ std::string two_products_document() { return two_products; }
 TEST_F(MainWindowTest, RepliesThatCarryNoCatalogLeaveAnAttentionMessage)
 {
     deliver_catalog(0, "");
-    EXPECT_EQ(model().status.text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
     deliver_catalog(503, R"({"error":{"code":"UNAVAILABLE"}})");
-    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     deliver_catalog(200, "{not json");
-    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     deliver_catalog(401, "", false);
-    EXPECT_EQ(model().status.text, L"Tarnwick didn't answer as expected. Try again in a few minutes.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick didn't answer as expected. Try again in a few minutes.");
     EXPECT_EQ(model().status.kind, StatusKind::attention);
     EXPECT_FALSE(model().catalog.has_value());
 }
@@ -460,12 +461,12 @@ TEST_F(CatalogLoads, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
     SendMessageW(window, msg_reports_waiting, 0, 0);
 
     EXPECT_TRUE(model().pass.token.empty());
-    EXPECT_EQ(model().status.text, L"Your beta sign-in has ended. Sign in again for beta builds.");
+    EXPECT_EQ(in_english(model().status.text), L"Your beta sign-in has ended. Sign in again for beta builds.");
     ASSERT_EQ(transport->requests.size(), 1u);
     EXPECT_FALSE(has_header(transport->requests[0], "Authorization"));
 
     pump_messages();
-    EXPECT_EQ(model().status.text, L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
+    EXPECT_EQ(in_english(model().status.text), L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
 }
 
 TEST_F(CatalogLoads, ACurrentPassRidesOnTheCatalogRequest)

@@ -7,6 +7,7 @@
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/fonts_win.h"
 #include "app/ui/layout.h"
+#include "app/ui/render_win.h"
 #include "app/ui/window_view_win.h"
 
 #include <gtest/gtest.h>
@@ -25,13 +26,12 @@ const std::set<std::string_view> button_labels = {"all_products", "official", "b
                                                   "open_browser_again", "cancel", "close", "install",
                                                   "get_new_installer"};
 // Drawn on one line: the header, the product list's title, the version row's badge and suffix,
-// the note above the sign-in buttons, the title bar and the units of a size.
+// the title bar and the units of a size.
 const std::set<std::string_view> one_line = {"window_title", "brand_suffix", "products_title", "latest_badge",
-                                             "latest_suffix", "beta_sign_in_needed", "approve_in_browser",
-                                             "size_megabytes", "size_kilobytes"};
-// approve_on_site also shows in the one-line note above the sign-in buttons, where a long host
-// clips it in English as in every other language; only its wrapped form in the empty list's
-// prompt is held to here until the note is measured as the status line is.
+                                             "latest_suffix", "size_megabytes", "size_kilobytes"};
+// The note above the sign-in buttons, which wraps and grows the sign-in area as the window
+// measures it.
+const std::set<std::string_view> beta_notes = {"beta_sign_in_needed", "approve_in_browser", "approve_on_site"};
 
 // The longest values a sentence gets in the field.
 std::wstring filled(std::wstring_view text)
@@ -115,6 +115,21 @@ void expect_buttons_fit(const LayoutPlan& plan, const LabelWidths& w, bool offer
     }
 }
 
+// The note as the window draws it: wrapped at its width, its measured lines held by its place on
+// the waiting screen, above the buttons of the sign-in.
+void expect_note_fits(HDC dc, const std::wstring& text, const WindowView& view, const std::string& what)
+{
+    EXPECT_LE(width_units(dc, text, view.resources.fonts.body, view.dpi, text_width_units), text_width_units)
+        << what << " has a clipped word";
+    Screen waiting = screens(view.label_widths).back();
+    waiting.facts.beta_note_height = std::max(wrapped_height_units(dc, text, view.resources.fonts.body, view.dpi),
+                                              beta_note_line_units);
+    const LayoutPlan plan = plan_layout(waiting.facts);
+    ASSERT_TRUE(plan.beta_note.shown) << what;
+    EXPECT_GE(plan.beta_note.height, waiting.facts.beta_note_height) << what << " is clipped";
+    EXPECT_LE(plan.beta_note.y + plan.beta_note.height, plan.reopen_browser_button.y) << what;
+}
+
 TEST(Fit, EveryTextFitsInEveryLanguageAtBothDpis)
 {
     const tw::client::platform::WindowDc screen(nullptr);
@@ -152,6 +167,8 @@ TEST(Fit, EveryTextFitsInEveryLanguageAtBothDpis)
                     EXPECT_LE(width_units(screen.get(), text, f.badge, dpi), 120) << what;
                 else if (one_line.contains(id))
                     EXPECT_LE(width_units(screen.get(), text, f.body, dpi), 512) << what;
+                else if (beta_notes.contains(id))
+                    expect_note_fits(screen.get(), text, view, what);
                 else
                     EXPECT_LE(width_units(screen.get(), text, f.body, dpi, 512), 512) << what << " has a clipped word";
             }

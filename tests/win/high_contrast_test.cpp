@@ -130,7 +130,7 @@ TEST_P(HighContrastTest, EveryScreenDrawsWithTheSystemColours)
     EXPECT_EQ(download.at(bar.left + (bar.right - bar.left) / 5, (bar.top + bar.bottom) / 2), GetSysColor(COLOR_HIGHLIGHT));
 
     hand_report({window, MainWindowProbe::site(*main).reports},
-                WorkResult{Status{L"Studio Pro 2.1.0 is installed.", StatusKind::success}});
+                WorkResult{Status{text::installed(L"Studio Pro 2.1.0"), StatusKind::success}});
     EXPECT_EQ(background(shoot("outcome")), GetSysColor(COLOR_WINDOW));
 }
 
