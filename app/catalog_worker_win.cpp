@@ -3,9 +3,9 @@
 #include "app/messages_win.h"
 #include "app/workers_win.h"
 #include "catalog/catalog_request.h"
-#include "client/platform/catalog_verifier.h"
-#include "client/platform/support_log_file.h"
-#include "client/platform/system_clock.h"
+#include "client/catalog_verifier_win.h"
+#include "client/support_log_file_win.h"
+#include "client/system_clock_win.h"
 
 namespace tw::app {
 namespace {

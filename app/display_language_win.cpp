@@ -1,6 +1,6 @@
 #include "app/display_language_win.h"
 
-#include "client/platform/text.h"
+#include "client/text_win.h"
 
 #include <windows.h>
 #include <cstdlib>

@@ -3,12 +3,12 @@
 #include "app/install_flow.h"
 #include "app/messages_win.h"
 #include "app/workers_win.h"
-#include "client/platform/support_log_file.h"
-#include "client/platform/text.h"
-#include "download/platform/checks.h"
-#include "download/platform/downloader.h"
-#include "download/platform/runners.h"
-#include "download/platform/staging.h"
+#include "client/support_log_file_win.h"
+#include "client/text_win.h"
+#include "download/checks_win.h"
+#include "download/downloader_win.h"
+#include "download/runners_win.h"
+#include "download/staging_win.h"
 
 #include <atomic>
 #include <memory>

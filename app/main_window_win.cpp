@@ -17,9 +17,9 @@
 #include "app/ui/render_win.h"
 #include "app/ui/window_layout_win.h"
 #include "app/ui/window_look_win.h"
-#include "client/platform/support_log_file.h"
-#include "client/platform/system_browser.h"
-#include "client/platform/text.h"
+#include "client/support_log_file_win.h"
+#include "client/system_browser_win.h"
+#include "client/text_win.h"
 #include "download/file_names.h"
 
 #include <commctrl.h>

@@ -4,9 +4,9 @@
 #include "app/site.h"
 #include "app/workers_win.h"
 #include "client/download_sign_in.h"
-#include "client/platform/system_browser.h"
-#include "client/platform/system_clock.h"
-#include "client/platform/text.h"
+#include "client/system_browser_win.h"
+#include "client/system_clock_win.h"
+#include "client/text_win.h"
 
 namespace tw::app {
 namespace {

@@ -7,12 +7,12 @@
 #include "app/site.h"
 #include "app/translation.h"
 #include "client/logged_transport.h"
-#include "client/platform/proxy_access.h"
-#include "client/platform/scoped_win.h"
-#include "client/platform/support_log_file.h"
-#include "client/platform/windows_version.h"
-#include "client/platform/winhttp_transport.h"
-#include "download/platform/staging.h"
+#include "client/proxy_access_win.h"
+#include "client/scoped_win.h"
+#include "client/support_log_file_win.h"
+#include "client/windows_version_win.h"
+#include "client/winhttp_transport_win.h"
+#include "download/staging_win.h"
 
 #include <commctrl.h>
 #include <gdiplus.h>

@@ -8,9 +8,9 @@
 // times the Installer until its window shows the catalog.
 #include "bench/url_argument.h"
 #include "client/http_rules.h"
-#include "client/platform/scoped_win.h"
-#include "client/platform/text.h"
-#include "download/platform/cracked_address.h"
+#include "client/scoped_win.h"
+#include "client/text_win.h"
+#include "download/cracked_address_win.h"
 
 #include <windows.h>
 #include <winhttp.h>

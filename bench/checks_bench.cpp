@@ -8,9 +8,9 @@
 // Opening the file is not timed, as the checks are handed an open handle; everything else is,
 // the algorithm provider included, because the checks open theirs on every call. Printed:
 //   MODE bytes=N seconds=S MB/s=R cpu_seconds=C (hashes: sha256=HEX; signature: ok=0|1 signer="NAME")
-#include "client/platform/scoped_win.h"
-#include "client/platform/text.h"
-#include "download/platform/checks.h"
+#include "client/scoped_win.h"
+#include "client/text_win.h"
+#include "download/checks_win.h"
 
 #include <windows.h>
 #include <bcrypt.h>

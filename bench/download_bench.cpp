@@ -8,12 +8,12 @@
 // connection, so that the timed part is the transfer and not Wine's start-up. The clock runs from
 // opening the session to the saved file being closed; deleting it afterwards is not timed.
 #include "bench/url_argument.h"
-#include "client/platform/scoped_win.h"
-#include "client/platform/text.h"
+#include "client/scoped_win.h"
+#include "client/text_win.h"
 #include "download/download_rules.h"
-#include "download/platform/cracked_address.h"
-#include "download/platform/downloader.h"
-#include "download/platform/staging.h"
+#include "download/cracked_address_win.h"
+#include "download/downloader_win.h"
+#include "download/staging_win.h"
 
 #include <windows.h>
 #include <psapi.h>

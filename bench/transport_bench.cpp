@@ -3,7 +3,7 @@
 // Each exchange opens and closes its own session, so this measures the transport's per-call cost.
 // Wine keeps idle connections in a pool shared by all sessions; "close" asks the server to end
 // each connection so that every exchange pays for its own connect and TLS handshake.
-#include "client/platform/winhttp_transport.h"
+#include "client/winhttp_transport_win.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 // A benchmark's URL argument, as the downloader cracks it.
 
-#include "download/platform/cracked_address.h"
+#include "download/cracked_address_win.h"
 
 #include <cstdio>
 #include <optional>

@@ -5,7 +5,7 @@
 #include "app/ui/buttons_win.h"
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/rows_win.h"
-#include "client/platform/text.h"
+#include "client/text_win.h"
 
 #include <algorithm>
 #include <string>

@@ -3,7 +3,7 @@
 // creates and releases what it draws with, so no painter leaves anything selected or alive.
 
 #include "app/ui/theme.h"
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 #include <gdiplus.h>

@@ -3,7 +3,7 @@
 // user moving to it. The mark is a dynamic annotation held by the accessibility runtime, so it is
 // taken off again before the control goes.
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 #include <oleacc.h>

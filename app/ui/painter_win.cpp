@@ -6,7 +6,7 @@
 #include "app/ui/draw_primitives_win.h"
 #include "app/ui/prompt_panel_win.h"
 #include "app/ui/window_view_win.h"
-#include "client/platform/text.h"
+#include "client/text_win.h"
 
 #include <algorithm>
 #include <string>

@@ -7,7 +7,7 @@
 #include "app/ui/model_layout.h"
 #include "app/ui/progress_bar_win.h"
 #include "app/ui/window_layout_win.h"
-#include "client/platform/text.h"
+#include "client/text_win.h"
 
 #include <algorithm>
 #include <string>

@@ -2,9 +2,9 @@
 //   twi-show-signer PUBLISHER FILE...
 // prints one JSON line a file: {"ok": true|false, "signer": "...", "message": "..."}.
 
-#include "client/platform/scoped_win.h"
-#include "client/platform/text.h"
-#include "download/platform/checks.h"
+#include "client/scoped_win.h"
+#include "client/text_win.h"
+#include "download/checks_win.h"
 
 #include <windows.h>
 

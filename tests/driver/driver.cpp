@@ -42,7 +42,7 @@
 #include "driver_accessibility.h"
 #include "driver_capture.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 #include <fcntl.h>

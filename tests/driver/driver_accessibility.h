@@ -2,7 +2,7 @@
 // What a screen reader in another process gets from the window: the WinEvents it raises, seen
 // through an out-of-context hook, and the accessible objects of its controls. Test tooling only.
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 #include "driver_capture.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <cstring>
 

@@ -6,10 +6,10 @@
 #include "app/translation.h"
 #include "app/workers_win.h"
 #include "client/http.h"
-#include "client/platform/scoped_win.h"
-#include "client/platform/support_log_file.h"
-#include "client/platform/system_clock.h"
-#include "client/platform/winhttp_transport.h"
+#include "client/scoped_win.h"
+#include "client/support_log_file_win.h"
+#include "client/system_clock_win.h"
+#include "client/winhttp_transport_win.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

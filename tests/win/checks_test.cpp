@@ -1,9 +1,9 @@
 // The download checks and the runners on real files: the sample setup programs (tests/samples),
 // signed with the test PKI by scripts/sign-samples into TWI_SIGNED_SAMPLES_DIR, and read through
 // a handle held the way the downloader holds it.
-#include "client/platform/scoped_win.h"
-#include "download/platform/checks.h"
-#include "download/platform/runners.h"
+#include "client/scoped_win.h"
+#include "download/checks_win.h"
+#include "download/runners_win.h"
 #include "tests/support/test_support.h"
 
 #include <windows.h>

@@ -1,10 +1,10 @@
 // The downloader against the dev site (devsite/server.py), started by
 // tests/servers/run_with_devsite.py, whose request log shows what reached the site and where.
-#include "client/platform/tls_floor.h"
-#include "client/platform/winhttp_transport.h"
+#include "client/tls_floor_win.h"
+#include "client/winhttp_transport_win.h"
 #include "download/file_names.h"
-#include "download/platform/downloader.h"
-#include "download/platform/staging.h"
+#include "download/downloader_win.h"
+#include "download/staging_win.h"
 #include "tests/support/test_support.h"
 
 #include <windows.h>

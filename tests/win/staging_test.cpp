@@ -1,11 +1,11 @@
 // Staging folders on the file system, each test under a shared folder of its own. Wine 8 keeps no
 // DACL (it turns one into Unix mode bits) and so enforces none: there the folder's DACL is checked
 // as it is built, and only on Windows as the folder reads it back.
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 #include "download/file_names.h"
-#include "download/platform/folder_tree.h"
-#include "download/platform/staging.h"
-#include "download/platform/staging_acl.h"
+#include "download/folder_tree_win.h"
+#include "download/staging_win.h"
+#include "download/staging_acl_win.h"
 #include "tests/support/test_support.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 // The WinHTTP transport against real loopback servers (tests/servers/scriptable_server.py),
 // whose ports arrive in TWI_TEST_*_PORT variables from tests/servers/run_with_server.py.
-#include "client/platform/tls_floor.h"
-#include "client/platform/winhttp_transport.h"
+#include "client/tls_floor_win.h"
+#include "client/winhttp_transport_win.h"
 #include "tests/support/test_support.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
-#include "download/platform/runners.h"
+#include "download/runners_win.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 #include "download/file_names.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 // Closing a staging folder to additions, and the DACL that does it, readable apart from setting
 // it where the file system keeps none (Wine turns a DACL into Unix mode bits).
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 

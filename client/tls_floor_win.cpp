@@ -1,4 +1,4 @@
-#include "client/platform/tls_floor.h"
+#include "client/tls_floor_win.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "client/platform/catalog_verifier.h"
+#include "client/catalog_verifier_win.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
-#include "client/platform/winhttp_transport.h"
+#include "client/winhttp_transport_win.h"
 
 #include "client/http_rules.h"
-#include "client/platform/text.h"
-#include "client/platform/winhttp_request.h"
+#include "client/text_win.h"
+#include "client/winhttp_request_win.h"
 
 #include <windows.h>
 #include <winhttp.h>

@@ -1,8 +1,8 @@
-#include "client/platform/proxy_access.h"
+#include "client/proxy_access_win.h"
 
 #include "client/http_rules.h"
-#include "client/platform/scoped_win.h"
-#include "client/platform/text.h"
+#include "client/scoped_win.h"
+#include "client/text_win.h"
 #include "client/proxy_rules.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 // Fetches one setup program from the site into a fresh staging folder and hands it back held
 // open, so that nothing can change it between the checks and the run.
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 #include "download/download_report.h"
 
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "download/platform/volume_space.h"
+#include "download/volume_space_win.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "download/platform/folder_tree.h"
+#include "download/folder_tree_win.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 #include "download/file_names.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "client/platform/windows_version.h"
+#include "client/windows_version_win.h"
 
 #include <windows.h>
 

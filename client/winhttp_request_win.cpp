@@ -1,10 +1,10 @@
-#include "client/platform/winhttp_request.h"
+#include "client/winhttp_request_win.h"
 
 #include "client/http_rules.h"
-#include "client/platform/proxy_access.h"
-#include "client/platform/proxy_auth.h"
-#include "client/platform/text.h"
-#include "client/platform/tls_floor.h"
+#include "client/proxy_access_win.h"
+#include "client/proxy_auth_win.h"
+#include "client/text_win.h"
+#include "client/tls_floor_win.h"
 #include "download/address_policy.h"
 #include "download/download_rules.h"
 

@@ -1,6 +1,6 @@
-#include "client/platform/system_browser.h"
+#include "client/system_browser_win.h"
 
-#include "client/platform/text.h"
+#include "client/text_win.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -3,7 +3,7 @@
 // and its Authenticode signature against the catalog's publisher. Both read through the handle
 // the downloader holds, so what was checked is what gets run.
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 

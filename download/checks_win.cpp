@@ -1,6 +1,6 @@
-#include "download/platform/checks.h"
+#include "download/checks_win.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 #include "download/signer_rule.h"
 
 #include <bcrypt.h>

@@ -4,7 +4,7 @@
 // synchronous call waits for its socket's own time-out, and under Wine even closing its handle
 // from another thread does not end it.
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 #include <winhttp.h>

@@ -1,6 +1,6 @@
-#include "client/platform/proxy_auth.h"
+#include "client/proxy_auth_win.h"
 
-#include "client/platform/async_request.h"
+#include "client/async_request_win.h"
 
 namespace tw::client::platform {
 namespace {

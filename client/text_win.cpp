@@ -1,4 +1,4 @@
-#include "client/platform/text.h"
+#include "client/text_win.h"
 
 #include <windows.h>
 

@@ -1,15 +1,15 @@
-#include "download/platform/downloader.h"
+#include "download/downloader_win.h"
 
 #include "client/http_rules.h"
-#include "client/platform/scoped_win.h"
-#include "client/platform/support_log_file.h"
-#include "client/platform/text.h"
-#include "client/platform/winhttp_request.h"
+#include "client/scoped_win.h"
+#include "client/support_log_file_win.h"
+#include "client/text_win.h"
+#include "client/winhttp_request_win.h"
 #include "download/download_rules.h"
 #include "download/file_names.h"
-#include "download/platform/staging.h"
-#include "download/platform/staging_acl.h"
-#include "download/platform/volume_space.h"
+#include "download/staging_win.h"
+#include "download/staging_acl_win.h"
+#include "download/volume_space_win.h"
 #include "download/resume_rules.h"
 
 #include <windows.h>

@@ -6,8 +6,8 @@
 // followed by hand, each hop judged by the download address policy before anything connects to
 // it; the pass only to the site host; a cancel seen within a moment at every stage.
 
-#include "client/platform/async_request.h"
-#include "client/platform/scoped_win.h"
+#include "client/async_request_win.h"
+#include "client/scoped_win.h"
 
 #include <windows.h>
 #include <winhttp.h>

@@ -1,8 +1,8 @@
 // The elevated setup loads DLLs from its own folder, so a DLL that any process of the user could
 // add to its staging folder would run elevated.
-#include "download/platform/staging_acl.h"
+#include "download/staging_acl_win.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 #include "download/file_names.h"
 
 #include <sddl.h>

@@ -1,4 +1,4 @@
-#include "client/platform/system_clock.h"
+#include "client/system_clock_win.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "client/platform/support_log_file.h"
+#include "client/support_log_file_win.h"
 
-#include "client/platform/scoped_win.h"
-#include "client/platform/system_clock.h"
+#include "client/scoped_win.h"
+#include "client/system_clock_win.h"
 
 #include <windows.h>
 #include <shlobj.h>

@@ -1,4 +1,4 @@
-#include "client/platform/async_request.h"
+#include "client/async_request_win.h"
 
 #include "client/http_rules.h"
 

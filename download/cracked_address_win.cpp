@@ -1,7 +1,7 @@
-#include "download/platform/cracked_address.h"
+#include "download/cracked_address_win.h"
 
 #include "client/http_rules.h"
-#include "client/platform/text.h"
+#include "client/text_win.h"
 
 namespace tw::download {
 

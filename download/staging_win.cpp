@@ -1,9 +1,9 @@
-#include "download/platform/staging.h"
+#include "download/staging_win.h"
 
-#include "client/platform/scoped_win.h"
+#include "client/scoped_win.h"
 #include "download/file_names.h"
-#include "download/platform/folder_tree.h"
-#include "download/platform/staging_acl.h"
+#include "download/folder_tree_win.h"
+#include "download/staging_acl_win.h"
 #include "download/staging_rules.h"
 
 #include <windows.h>
