@@ -156,8 +156,7 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
     case WM_TIMER:
         if (wparam != close_deadline_timer)
             break;
-        KillTimer(view_.window, close_deadline_timer);
-        DestroyWindow(view_.window);
+        on_close_deadline();
         return 0;
     case WM_ERASEBKGND:
         return 1;
@@ -173,13 +172,9 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
         // A switch to or from high contrast comes as either, depending on who made it.
         ui::follow_system_look(view_);
         break;
-    case WM_MEASUREITEM: {
-        auto& item = *reinterpret_cast<MEASUREITEMSTRUCT*>(lparam);
-        if (item.CtlType == ODT_LISTBOX)
-            item.itemHeight = static_cast<UINT>(
-                ui::scale(view_, item.CtlID == id_product_list ? ui::product_row_height : ui::version_row_height));
+    case WM_MEASUREITEM:
+        on_measure_item(*reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));
         return TRUE;
-    }
     case WM_DRAWITEM:
         ui::draw_item(model_, view_, *reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
         return TRUE;
@@ -200,6 +195,21 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam)
         break;
     }
     return DefWindowProcW(view_.window, message, wparam, lparam);
+}
+
+// A hidden window whose work has not ended by the deadline goes anyway: a worker stuck in a
+// server that never answers must not keep a closed Installer alive.
+void MainWindow::on_close_deadline()
+{
+    KillTimer(view_.window, close_deadline_timer);
+    DestroyWindow(view_.window);
+}
+
+void MainWindow::on_measure_item(MEASUREITEMSTRUCT& item) const
+{
+    if (item.CtlType == ODT_LISTBOX)
+        item.itemHeight = static_cast<UINT>(
+            ui::scale(view_, item.CtlID == id_product_list ? ui::product_row_height : ui::version_row_height));
 }
 
 LRESULT MainWindow::on_create()

@@ -73,6 +73,8 @@ private:
     LRESULT on_create();
     void create_controls();
     void on_paint();
+    void on_close_deadline();
+    void on_measure_item(MEASUREITEMSTRUCT& item) const;
     LRESULT on_ctl_colour_static(HDC dc, HWND control) const;
     LRESULT on_ctl_colour_list(HDC dc) const;
     void on_dpi_changed(WPARAM wparam, const RECT& suggested);

@@ -14,9 +14,9 @@ namespace tw::app {
 
 // The values a text's {placeholders} name; each text uses the few it names.
 struct SentenceValues {
-    std::wstring host;    // {host}: the site's host, as the window was built for it
-    std::wstring label;   // {label}: a product's name and a build's version, as the catalog wrote them
-    std::wstring volume;  // {volume}: such as "C:\\"
+    std::wstring host{};    // {host}: the site's host, as the window was built for it
+    std::wstring label{};   // {label}: a product's name and a build's version, as the catalog wrote them
+    std::wstring volume{};  // {volume}: such as "C:\\"
     std::uint64_t size_bytes = 0;  // {size}: formatted in the language's unit and separator when shown
     std::uint32_t code = 0;        // {code}: a setup's exit code
     friend bool operator==(const SentenceValues&, const SentenceValues&) = default;

@@ -14,10 +14,10 @@ inline constexpr std::string_view catalog_path = "/api/installer/v1/catalog?plat
 
 struct CatalogReply {
     std::uint32_t status = 0;  // 0 when no answer arrived
-    std::string body;
+    std::string body{};
     bool pass_sent = false;
     bool through_proxy = false;  // a proxy named for the site stood between
-    client::HeaderList headers;
+    client::HeaderList headers{};
     // Set by whoever judged the reply against the build's catalog trust; an unjudged reply is
     // believed, as in a build that asks for nothing.
     TrustVerdict trust = TrustVerdict::believed;

@@ -11,9 +11,9 @@
 #include <utility>
 
 namespace tw::client::platform {
-namespace {
 
-struct Target {
+// Where one hop goes, as WinHTTP takes it.
+struct HopTarget {
     bool secure = false;
     std::wstring host;
     INTERNET_PORT port = 0;
@@ -21,9 +21,11 @@ struct Target {
     std::string error;
 };
 
-Target crack_target(const std::string& url)
+namespace {
+
+HopTarget crack_target(const std::string& url)
 {
-    Target target;
+    HopTarget target;
     // A query straight after the host would otherwise be lost by some WinHTTP builds.
     const std::wstring wide_url = widen(with_root_path(url));
     URL_COMPONENTS parts{};
@@ -112,7 +114,7 @@ bool WinHttpRequest::fetch(const Ask& ask)
     status_ = 0;
     std::string current = ask.url;
     std::string method = ask.method;
-    Target first = crack_target(current);
+    HopTarget first = crack_target(current);
     const std::string site_host =
         rules_.site_host.empty() && first.error.empty() ? download::address_host(narrow(first.host)) : rules_.site_host;
     if (rules_.judge_first && !download::is_allowed_download_url(current, site_host))
@@ -122,7 +124,7 @@ bool WinHttpRequest::fetch(const Ask& ask)
     if (!session_ && !open_session(first.host))
         return false;
     for (int hops = 0;; ++hops) {
-        const Target target = hops == 0 ? std::move(first) : crack_target(current);
+        const HopTarget target = hops == 0 ? std::move(first) : crack_target(current);
         if (!target.error.empty())
             return fail(RequestFailure::address, target.error);
         close_hop();
@@ -130,14 +132,8 @@ bool WinHttpRequest::fetch(const Ask& ask)
             return fail(RequestFailure::cancelled, cancelled_words);
         const std::string host = narrow(target.host);
         current_url_ = current;
-        connection_.reset(WinHttpConnect(session_.get(), target.host.c_str(), target.port, 0));
-        if (!connection_)
-            return failed_step(RequestFailure::not_started, "WinHttpConnect");
-        request_.reset(WinHttpOpenRequest(connection_.get(), method == "POST" ? L"POST" : L"GET", target.path.c_str(),
-                                          nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                          target.secure ? WINHTTP_FLAG_SECURE : 0));
-        if (!request_)
-            return failed_step(RequestFailure::not_started, "WinHttpOpenRequest");
+        if (!open_hop(target, method))
+            return false;
         const bool to_site = equals_ascii_ci(download::address_host(host), site_host);
         if (!send_hop(method, ask, to_site))
             return false;
@@ -148,19 +144,38 @@ bool WinHttpRequest::fetch(const Ask& ask)
             return true;
         const download::HopJudgement hop = download::judge_hop(
             target.secure, host, target.port, narrow(header(WINHTTP_QUERY_LOCATION)), hops, site_host);
-        switch (hop.verdict) {
-        case download::HopVerdict::follow:
-            break;
-        case download::HopVerdict::no_location:
-            return fail(RequestFailure::no_location, "the redirect named no address");
-        case download::HopVerdict::too_many:
-            return fail(RequestFailure::too_many_hops, "too many redirects");
-        case download::HopVerdict::foreign:
-            return fail(RequestFailure::foreign_hop, "a redirect led away from the site");
-        }
+        if (hop.verdict != download::HopVerdict::follow)
+            return refuse_hop(hop.verdict);
         current = hop.next;
         method = method_after(status_, method);
     }
+}
+
+bool WinHttpRequest::open_hop(const HopTarget& target, const std::string& method)
+{
+    connection_.reset(WinHttpConnect(session_.get(), target.host.c_str(), target.port, 0));
+    if (!connection_)
+        return failed_step(RequestFailure::not_started, "WinHttpConnect");
+    request_.reset(WinHttpOpenRequest(connection_.get(), method == "POST" ? L"POST" : L"GET", target.path.c_str(),
+                                      nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                      target.secure ? WINHTTP_FLAG_SECURE : 0));
+    if (!request_)
+        return failed_step(RequestFailure::not_started, "WinHttpOpenRequest");
+    return true;
+}
+
+bool WinHttpRequest::refuse_hop(download::HopVerdict verdict)
+{
+    switch (verdict) {
+    case download::HopVerdict::no_location:
+        return fail(RequestFailure::no_location, "the redirect named no address");
+    case download::HopVerdict::too_many:
+        return fail(RequestFailure::too_many_hops, "too many redirects");
+    case download::HopVerdict::follow:
+    case download::HopVerdict::foreign:
+        break;
+    }
+    return fail(RequestFailure::foreign_hop, "a redirect led away from the site");
 }
 
 bool WinHttpRequest::send_hop(const std::string& method, const Ask& ask, bool to_site)
@@ -243,20 +258,20 @@ std::wstring WinHttpRequest::header(DWORD info_level) const
     return text;
 }
 
-std::wstring WinHttpRequest::raw_headers(std::string& error) const
+std::optional<std::wstring> WinHttpRequest::raw_headers()
 {
     DWORD size = 0;
     if (WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                             WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX) ||
         GetLastError() != ERROR_INSUFFICIENT_BUFFER || size < 2) {
-        error = step_failure_text("WinHttpQueryHeaders(headers)", GetLastError());
-        return {};
+        failed_step(RequestFailure::unreachable, "WinHttpQueryHeaders(headers)");
+        return std::nullopt;
     }
     std::wstring raw(size / sizeof(wchar_t) + 1, L'\0');
     if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
                              raw.data(), &size, WINHTTP_NO_HEADER_INDEX)) {
-        error = step_failure_text("WinHttpQueryHeaders(headers)", GetLastError());
-        return {};
+        failed_step(RequestFailure::unreachable, "WinHttpQueryHeaders(headers)");
+        return std::nullopt;
     }
     raw.resize(std::min<std::size_t>(size / sizeof(wchar_t), raw.size()));
     return raw;

@@ -8,6 +8,7 @@
 
 #include "client/async_request_win.h"
 #include "client/scoped_win.h"
+#include "download/download_rules.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -22,6 +23,8 @@
 #include <vector>
 
 namespace tw::client::platform {
+
+struct HopTarget;
 
 struct RequestRules {
     std::wstring agent;
@@ -94,8 +97,9 @@ public:
 
     // One header of the answer as text; empty when absent.
     std::wstring header(DWORD info_level) const;
-    // The answer's header block as WINHTTP_QUERY_RAW_HEADERS_CRLF gives it; empty `error` on success.
-    std::wstring raw_headers(std::string& error) const;
+    // The answer's header block as WINHTTP_QUERY_RAW_HEADERS_CRLF gives it; none when WinHTTP
+    // would not give it, and then error() says why.
+    std::optional<std::wstring> raw_headers();
 
     // The bytes ready to read without waiting; 0 at the end of the body.
     StepResult available();
@@ -110,6 +114,8 @@ private:
     bool fail(RequestFailure kind, std::string error);
     bool failed_step(RequestFailure kind, const char* step);
     bool open_session(const std::wstring& host);
+    bool open_hop(const HopTarget& target, const std::string& method);
+    bool refuse_hop(download::HopVerdict verdict);
     bool send_hop(const std::string& method, const Ask& ask, bool to_site);
     bool exchange(const std::string& body);
     bool add_lines(const std::vector<std::wstring>& lines);

@@ -93,16 +93,15 @@ HttpResponse exchange(const HttpRequest& request)
     if (!answered && !answer_stands(winhttp.failure()))
         return failed_exchange(winhttp.error());
 
-    std::string error;
-    const std::wstring raw = winhttp.raw_headers(error);
-    if (!error.empty())
-        return failed_exchange(std::move(error));
+    const std::optional<std::wstring> raw = winhttp.raw_headers();
+    if (!raw)
+        return failed_exchange(winhttp.error());
     HttpResponse response;
-    error = read_body(winhttp, response.body);
+    std::string error = read_body(winhttp, response.body);
     if (!error.empty())
         return failed_exchange(std::move(error));
     response.status = static_cast<std::int32_t>(winhttp.status());
-    response.headers = parse_raw_headers(narrow(raw));
+    response.headers = parse_raw_headers(narrow(*raw));
     response.through_proxy = winhttp.through_proxy();
     return response;
 }

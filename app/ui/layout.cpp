@@ -186,32 +186,27 @@ void plan_versions(const LayoutFacts& facts, LayoutPlan& plan)
     plan.content_bottom = place_status_and_buttons(plan, y, facts.status_height, facts.labels);
 }
 
-void plan_products(const LayoutFacts& facts, LayoutPlan& plan)
+// The product list's panel under the status from `y`, or nothing when there is only a new
+// Installer to offer; returns where the row under it starts.
+int place_product_list(const LayoutFacts& facts, LayoutPlan& plan, int y)
 {
-    const int s = facts.status_height;
-    plan.back_button = {};
-    plan.title_rect = {content_left, products_title_top, content_right, products_title_top + title_height};
-    plan.status_rect = {content_left, products_status_top, content_right, products_status_top + s};
-    plan.status_label = place(content_left, products_status_top, content_width, s);
-    const int y = products_status_top + s;
-
-    // The first row under the status: the bar when a new Installer is offered, else the buttons.
-    int first_row = 0;
     const bool no_products = !facts.catalog_loaded || facts.product_count == 0;
     if (no_products && facts.self_update_offered) {
         plan.list_rect = {};
         plan.product_list = {};
-        first_row = y + panel_gap;
-    } else {
-        const int h = std::clamp(facts.product_count, 1, most_product_rows) * product_row_height;
-        const int panel_top = y + panel_gap;
-        const int panel_bottom = panel_top + list_inset + h + list_inset;
-        plan.list_rect = {content_left, panel_top, content_right, panel_bottom};
-        plan.product_list = place(list_left, panel_top + list_inset, list_width, h, facts.product_count > 0);
-        first_row = panel_bottom + panel_to_buttons;
+        return y + panel_gap;
     }
-    const int under_bar = first_row + progress_height + progress_to_buttons;
+    const int h = std::clamp(facts.product_count, 1, most_product_rows) * product_row_height;
+    const int panel_top = y + panel_gap;
+    const int panel_bottom = panel_top + list_inset + h + list_inset;
+    plan.list_rect = {content_left, panel_top, content_right, panel_bottom};
+    plan.product_list = place(list_left, panel_top + list_inset, list_width, h, facts.product_count > 0);
+    return panel_bottom + panel_to_buttons;
+}
 
+// The versions screen's controls, which the products screen does not show.
+void clear_versions_controls(LayoutPlan& plan)
+{
     plan.official_button = {};
     plan.beta_button = {};
     plan.version_list = {};
@@ -223,7 +218,20 @@ void plan_products(const LayoutFacts& facts, LayoutPlan& plan)
     plan.divider_rect = {};
     plan.code_rect = {};
     plan.progress_rect = {};
+}
 
+void plan_products(const LayoutFacts& facts, LayoutPlan& plan)
+{
+    const int s = facts.status_height;
+    plan.back_button = {};
+    plan.title_rect = {content_left, products_title_top, content_right, products_title_top + title_height};
+    plan.status_rect = {content_left, products_status_top, content_right, products_status_top + s};
+    plan.status_label = place(content_left, products_status_top, content_width, s);
+    clear_versions_controls(plan);
+
+    // The first row under the list: the bar when a new Installer is offered, else the buttons.
+    const int first_row = place_product_list(facts, plan, products_status_top + s);
+    const int under_bar = first_row + progress_height + progress_to_buttons;
     int button_row = first_row;
     if (facts.self_update_offered) {
         plan.progress_rect = {content_left, first_row, content_right, first_row + progress_height};
