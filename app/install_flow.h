@@ -21,10 +21,6 @@
 
 namespace tw::app {
 
-// A self-update starts the new Installer and leaves it running from its staged file; it has
-// sentences of its own for a failed download and sends no pass.
-enum class JobKind { install, self_update };
-
 // The job's copies that the flow decides by, and the state it shares with the window.
 struct FlowJob {
     JobKind kind = JobKind::install;

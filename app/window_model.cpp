@@ -107,7 +107,7 @@ std::string current_pass(const WindowModel& model, std::uint64_t now_ms)
 
 bool idle(const WindowModel& model)
 {
-    return !model.busy && !model.signing_in;
+    return !busy(model) && !model.signing_in;
 }
 
 Sentence beta_prompt_message(const WindowModel& model)
@@ -229,7 +229,7 @@ Effects channel_switched(WindowModel& model, Channel channel, std::uint64_t now_
         model.beta_gate = BetaGate::none;
     }
     fill_versions(model);
-    if (!model.busy) {
+    if (!busy(model)) {
         Sentence message;
         if (!model.shown_builds.empty())
             message = model.beta_gate == BetaGate::signed_in ? text::signed_in : text::choose_version;
@@ -245,9 +245,9 @@ void build_highlighted(WindowModel& model, int row)
 
 namespace {
 
-void begin_download(WindowModel& model)
+void begin_download(WindowModel& model, JobKind kind)
 {
-    model.busy = true;
+    model.running = kind;
     model.progress = 0.0;
     say(model, text::downloading, StatusKind::information);
 }
@@ -256,17 +256,17 @@ void begin_download(WindowModel& model)
 
 bool install_started(WindowModel& model)
 {
-    if (model.busy || model.self_update_offered || !highlighted_build(model))
+    if (busy(model) || model.self_update_offered || !highlighted_build(model))
         return false;
-    begin_download(model);
+    begin_download(model, JobKind::install);
     return true;
 }
 
 bool self_update_started(WindowModel& model)
 {
-    if (model.busy || !model.self_update_offered || !model.catalog || !model.catalog->installer)
+    if (busy(model) || !model.self_update_offered || !model.catalog || !model.catalog->installer)
         return false;
-    begin_download(model);
+    begin_download(model, JobKind::self_update);
     return true;
 }
 
@@ -282,13 +282,13 @@ void status_changed(WindowModel& model, Status status)
 
 void download_refused(WindowModel& model)
 {
-    model.busy = false;
+    model.running.reset();
     say(model, text::worker_failed, StatusKind::attention);
 }
 
 Effects work_finished(WindowModel& model, const WorkResult& result, std::uint64_t now_ms)
 {
-    model.busy = false;
+    model.running.reset();
     model.progress = 0.0;
     if (result.pass_ended) {
         model.pass = {};
@@ -302,7 +302,7 @@ Effects work_finished(WindowModel& model, const WorkResult& result, std::uint64_
 
 Effects self_update_launched(WindowModel& model)
 {
-    model.busy = false;
+    model.running.reset();
     Effects effects;
     effects.destroy_window = true;
     return effects;

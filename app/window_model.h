@@ -34,6 +34,10 @@ enum class Focus {
     close_button,
 };
 
+// A self-update starts the new Installer and leaves it running from its staged file; it has
+// sentences of its own for a failed download and sends no pass.
+enum class JobKind { install, self_update };
+
 struct WindowModel {
     std::optional<catalog::Catalog> catalog;
     Screen screen = Screen::products;
@@ -43,7 +47,7 @@ struct WindowModel {
     std::vector<std::size_t> shown_builds;  // indices into the selected product's builds
     int highlighted_build = -1;             // the version list's row, -1 for none
 
-    bool busy = false;                      // an install or a self-update runs
+    std::optional<JobKind> running;         // the install or self-update under way
     bool signing_in = false;
     HeldPass pass;
     std::wstring sign_in_code;              // shown while a sign-in waits
@@ -55,6 +59,9 @@ struct WindowModel {
     bool self_update_offered = false;
     bool close_requested = false;
 };
+
+// Whether an install or a self-update runs: what the buttons, the bar and the status wait on.
+inline bool busy(const WindowModel& model) { return model.running.has_value(); }
 
 // What the window does for a transition, besides rendering the model.
 struct Effects {

@@ -114,7 +114,7 @@ void enable_controls(const WindowModel& model, WindowView& view)
 {
     const Controls& c = view.controls;
     const ControlStates states = plan_controls(
-        {model.busy, model.signing_in, model.self_update_offered, highlighted_build(model) != nullptr});
+        {busy(model), model.signing_in, model.self_update_offered, highlighted_build(model) != nullptr});
     if (view.rendered.controls_known && states == view.rendered.controls)
         return;
     EnableWindow(c.install_button, states.install);
@@ -133,7 +133,7 @@ void enable_controls(const WindowModel& model, WindowView& view)
 // Any change to what the painter shows repaints all, as a layout does.
 PaintedFacts painted_facts(const WindowModel& model)
 {
-    return {beta_prompt_message(model), model.sign_in_code, model.selected_product, model.busy};
+    return {beta_prompt_message(model), model.sign_in_code, model.selected_product, busy(model)};
 }
 
 void select_row(HWND list, int row)
@@ -147,12 +147,12 @@ void select_row(HWND list, int row)
 void keep_progress_bar(const WindowModel& model, WindowView& view)
 {
     HWND& bar = view.controls.progress_bar;
-    if (model.busy && !bar) {
+    if (busy(model) && !bar) {
         bar = create_progress_bar(view.window, id_progress_bar, view.palette);
         show_progress(bar, model.progress);
         view.rendered.progress = model.progress;
         view.rendered.laid_out = false;
-    } else if (!model.busy && bar) {
+    } else if (!busy(model) && bar) {
         DestroyWindow(std::exchange(bar, nullptr));
     }
 }

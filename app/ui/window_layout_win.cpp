@@ -99,7 +99,7 @@ void layout(const WindowModel& model, WindowView& view)
     apply(c.cancel_sign_in_button, cancel_sign_in);
     apply(c.install_button, to_pixels(plan.install_button, dpi));
     apply(c.close_button, to_pixels(plan.close_button, dpi));
-    apply(c.progress_bar, progress_placement(areas.progress_rect, model.busy));
+    apply(c.progress_bar, progress_placement(areas.progress_rect, busy(model)));
 
     if (view.window)
         fit_window_height(view, plan.content_bottom);

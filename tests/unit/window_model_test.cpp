@@ -211,7 +211,7 @@ TEST(WindowModel, WorkSignInAndCloseEndings)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         WindowModel model = loaded();
-        model.busy = c.busy;
+        model.running = c.busy ? std::optional(JobKind::install) : std::nullopt;
         model.signing_in = c.signing_in;
         model.status = {text::downloading, StatusKind::information};
         const Effects effects = c.event(model);
@@ -231,20 +231,36 @@ TEST(WindowModel, InstallAndItsResult)
     EXPECT_FALSE(install_started(model));  // no beta build to install
     channel_switched(model, Channel::official, now);
     ASSERT_TRUE(install_started(model));
+    EXPECT_EQ(model.running, JobKind::install);
     EXPECT_FALSE(install_started(model));  // one at a time
     EXPECT_EQ(in_english(model.status.text), L"Downloading\u2026");
 
     progress_moved(model, 0.5);
     work_finished(model, {Status{text::installed(L"Notes 1.0.0"), StatusKind::success}, false}, now);
-    EXPECT_FALSE(model.busy);
+    EXPECT_FALSE(busy(model));
     EXPECT_EQ(model.progress, 0.0);
     EXPECT_EQ(model.status.kind, StatusKind::success);
 
     channel_switched(model, Channel::beta, now);
-    model.busy = true;
+    model.running = JobKind::install;
     work_finished(model, {Status{text::pass_ended, StatusKind::attention}, true}, now);
     EXPECT_EQ(current_pass(model, now), "");
     EXPECT_EQ(model.beta_gate, BetaGate::sign_in_needed);
+}
+
+TEST(WindowModel, ASelfUpdateRunsOnlyWhenOfferedAndAlone)
+{
+    WindowModel model = loaded();
+    EXPECT_FALSE(self_update_started(model));  // nothing offered
+    model.self_update_offered = true;
+    EXPECT_FALSE(self_update_started(model));  // offered, but the catalog names no new Installer
+    model.catalog->installer = catalog::InstallerRelease{};
+    ASSERT_TRUE(self_update_started(model));
+    EXPECT_EQ(model.running, JobKind::self_update);
+    EXPECT_FALSE(self_update_started(model));
+    EXPECT_FALSE(install_started(model));
+    self_update_launched(model);
+    EXPECT_FALSE(busy(model));
 }
 
 TEST(WindowModel, SignInFromStartToPass)

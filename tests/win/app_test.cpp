@@ -174,7 +174,7 @@ TEST_F(MainWindowTest, ClosingWithNothingRunningDestroysTheWindow)
 
 TEST_F(MainWindowTest, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
 {
-    model().busy = true;
+    model().running = JobKind::install;
     MainWindowProbe::work(*main).download = std::make_shared<DownloadJobState>();
     MainWindowProbe::work(*main).download->gate.store(SetupGate::running);
     SendMessageW(window, WM_CLOSE, 0, 0);
@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, ClosingWhileTheInstallerIsOpenKeepsTheWindowAndSaysWhy)
 TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroys)
 {
     ShowWindow(window, SW_SHOW);
-    model().busy = true;
+    model().running = JobKind::install;
     const auto job = std::make_shared<DownloadJobState>();
     MainWindowProbe::work(*main).download = job;
     model().status = {text::downloading, StatusKind::information};
@@ -206,7 +206,7 @@ TEST_F(MainWindowTest, ClosingDuringADownloadHidesAndCancelsThenTheResultDestroy
 // A worker held up in a check that cannot be stopped does not hold the closed window for long.
 TEST_F(MainWindowTest, AClosedWindowGoesWithinItsDeadlineWhenTheWorkNeverReports)
 {
-    model().busy = true;
+    model().running = JobKind::install;
     MainWindowProbe::work(*main).download = std::make_shared<DownloadJobState>();
     SendMessageW(window, WM_CLOSE, 0, 0);
     ASSERT_TRUE(IsWindow(window));
@@ -239,7 +239,7 @@ TEST_F(MainWindowTest, ClosingWithTwoWorkersWaitsForBoth)
     for (const bool download_first : {true, false}) {
         if (!IsWindow(window))
             SetUp();
-        model().busy = true;
+        model().running = JobKind::install;
         MainWindowProbe::work(*main).download = std::make_shared<DownloadJobState>();
         model().signing_in = true;
         SendMessageW(window, WM_CLOSE, 0, 0);
