@@ -217,14 +217,25 @@ std::optional<LRESULT> send(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     return static_cast<LRESULT>(result);
 }
 
+// One WM_GETTEXT into room to spare, again with more room while it comes back full: the window
+// may change its text between a WM_GETTEXTLENGTH and the read, and a buffer sized by the old
+// length cut "Connection lost…" to the length of "Downloading…".
 std::wstring window_text(HWND window)
 {
     const auto length = send(window, WM_GETTEXTLENGTH, 0, 0);
-    if (!length || *length <= 0) return {};
-    std::wstring text(static_cast<std::size_t>(*length) + 1, L'\0');
-    const auto copied = send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied ? static_cast<std::size_t>(*copied) : 0);
-    return text;
+    if (!length || *length < 0) return {};
+    std::size_t room = static_cast<std::size_t>(*length) * 2 + 64;
+    for (int tries = 0; tries < 8; ++tries, room *= 2) {
+        std::wstring text(room, L'\0');
+        const auto copied = send(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+        if (!copied) return {};
+        const auto count = static_cast<std::size_t>(*copied);
+        if (count + 1 < room) {
+            text.resize(count);
+            return text;
+        }
+    }
+    return {};
 }
 
 std::wstring class_name(HWND window)
