@@ -102,6 +102,15 @@ int place_status_and_buttons(LayoutPlan& plan, int y, int status_height, const L
     return buttons_top + button_height + bottom_margin;
 }
 
+// A list `rows_height` high in its panel from `top`; returns the panel's bottom.
+int place_list_panel(LayoutPlan& plan, Placement& list, int top, int rows_height, bool shown)
+{
+    const int bottom = top + list_inset + rows_height + list_inset;
+    plan.list_rect = {content_left, top, content_right, bottom};
+    list = place(list_left, top + list_inset, list_width, rows_height, shown);
+    return bottom;
+}
+
 // The larger channel decides, so switching channels never resizes the window; a product whose
 // betas need a sign-in but has none yet keeps room for the prompt.
 int version_rows(const LayoutFacts& facts)
@@ -123,13 +132,9 @@ int place_channels_and_list(const LayoutFacts& facts, LayoutPlan& plan, int d)
         place(beta_left, channel_top + d, fit(beta_width, labels.beta), channel_height, facts.beta_available);
     plan.divider_rect = {content_left, divider_top + d, content_right, divider_top + divider_height + d};
 
-    const int h = version_rows(facts) * version_row_height;
-    const int panel_top = list_panel_top + d;
-    const int panel_bottom = panel_top + list_inset + h + list_inset;
-    plan.list_rect = {content_left, panel_top, content_right, panel_bottom};
-    plan.version_list = place(list_left, panel_top + list_inset, list_width, h, facts.shown_build_count > 0);
     plan.product_list = {};
-    return panel_bottom;
+    return place_list_panel(plan, plan.version_list, list_panel_top + d, version_rows(facts) * version_row_height,
+                            facts.shown_build_count > 0);
 }
 
 // The beta note, the sign-in buttons and the code under the list, or the prompt inside the
@@ -197,11 +202,7 @@ int place_product_list(const LayoutFacts& facts, LayoutPlan& plan, int y)
         return y + panel_gap;
     }
     const int h = std::clamp(facts.product_count, 1, most_product_rows) * product_row_height;
-    const int panel_top = y + panel_gap;
-    const int panel_bottom = panel_top + list_inset + h + list_inset;
-    plan.list_rect = {content_left, panel_top, content_right, panel_bottom};
-    plan.product_list = place(list_left, panel_top + list_inset, list_width, h, facts.product_count > 0);
-    return panel_bottom + panel_to_buttons;
+    return place_list_panel(plan, plan.product_list, y + panel_gap, h, facts.product_count > 0) + panel_to_buttons;
 }
 
 // The versions screen's controls, which the products screen does not show.

@@ -100,7 +100,7 @@ struct LayoutPlan {
 
 inline constexpr int client_width_units = 560;
 inline constexpr int first_client_height_units = 360;  // until the first layout fits the content
-inline constexpr int content_width_units = 512;        // the status text wraps at this width
+inline constexpr int content_width_units = 512;        // the status line and the beta note wrap at it
 inline constexpr int product_row_height = 48;
 inline constexpr int version_row_height = 44;
 

@@ -25,7 +25,6 @@ constexpr int monogram_size = 32;
 constexpr int monogram_radius = 4;
 constexpr int monogram_to_brand = 12;
 constexpr int brand_word_gap = 8;
-constexpr int hairline = 1;
 constexpr int list_radius = 8;
 constexpr int focus_ring_width = 2;
 constexpr int code_letter_spacing = 4;
@@ -37,7 +36,7 @@ void paint_header(const WindowView& view, HDC dc, const RECT& client)
     const Palette& palette = view.palette;
     const int band = scale(view, header_band);
     fill_rect(dc, {0, 0, client.right, band}, palette.caption);
-    fill_rect(dc, {0, band - std::max(scale(view, hairline), 1), client.right, band}, palette.caption_divider);
+    fill_rect(dc, {0, band - hairline_px(view.dpi), client.right, band}, palette.caption_divider);
 
     constexpr int monogram_right = monogram_left + monogram_size;
     draw_monogram(dc,
@@ -65,7 +64,7 @@ std::wstring page_title(const WindowModel& model)
 
 void paint_empty_state(const WindowModel& model, const WindowView& view, HDC dc)
 {
-    const int inset = scale(view, hairline);
+    const int inset = scale(view, hairline_units);
     const RECT panel = shrink(view.areas.list_rect, inset, inset);
     const int corner = scale(view, list_radius) * 2;
     const GdiOwner<HRGN> clip(CreateRoundRectRgn(panel.left, panel.top, panel.right, panel.bottom, corner, corner));
@@ -87,7 +86,7 @@ void paint_list_outline(const WindowView& view, HDC dc)
         stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(scale(view, focus_ring_width)),
                           view.palette.focus);
     else
-        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(std::max(scale(view, hairline), 1)),
+        stroke_round_rect(dc, view.areas.list_rect, radius, static_cast<float>(hairline_px(view.dpi)),
                           view.palette.list_outline);
 }
 

@@ -199,7 +199,7 @@ void remeasure_status(const WindowModel& model, WindowView& view)
 int wrapped_height_units(HDC dc, std::wstring_view text, HFONT font, int dpi)
 {
     const SelectionScope selected(dc, font);
-    RECT bounds{0, 0, MulDiv(text_width_units, dpi, 96), 0};
+    RECT bounds{0, 0, MulDiv(content_width_units, dpi, 96), 0};
     DrawTextW(dc, text.data(), static_cast<int>(text.size()), &bounds,
               DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | reading_order());
     return MulDiv(bounds.bottom - bounds.top, 96, dpi);

@@ -16,9 +16,8 @@ void render(const WindowModel& model, WindowView& view);
 // Measures the status text and the beta note again, as after a change of font.
 void remeasure_status(const WindowModel& model, WindowView& view);
 
-// The width the status line and the beta note wrap at.
-inline constexpr int text_width_units = 512;
-// Units `text` takes in `font` wrapped at text_width_units, as the window measures its labels.
+// Units `text` takes in `font` wrapped at content_width_units, the width the status line and the
+// beta note wrap at, as the window measures its labels.
 int wrapped_height_units(HDC dc, std::wstring_view text, HFONT font, int dpi);
 
 }  // namespace tw::app::ui

@@ -20,7 +20,6 @@ constexpr int chevron_room = 40;  // the product name stops short of the chevron
 constexpr int badge_padding_x = 16;
 constexpr int badge_padding_y = 4;
 constexpr int badge_gap = 10;
-constexpr int hairline = 1;
 
 }  // namespace
 
@@ -77,7 +76,7 @@ void draw_version_row(const RowCanvas& canvas, const VersionRowText& content, co
         const RECT pill{left, top, left + pill_width, top + pill_height};
         fill_round_rect(dc, pill, pill_height / 2, look.badge_fill);
         if (look.badge_outline)
-            stroke_round_rect(dc, pill, pill_height / 2, static_cast<float>(std::max(scale_to_dpi(hairline, dpi), 1)),
+            stroke_round_rect(dc, pill, pill_height / 2, static_cast<float>(hairline_px(dpi)),
                               *look.badge_outline);
         draw_text(dc, badge, pill, fonts.badge, look.badge_text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }

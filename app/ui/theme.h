@@ -2,6 +2,7 @@
 // The window's one dark look. Colours use the COLORREF layout (0x00BBGGRR) so that they pass
 // straight to GDI, but this header needs no Windows headers and is tested natively.
 
+#include <algorithm>
 #include <cstdint>
 
 namespace tw::app::ui {
@@ -51,5 +52,11 @@ constexpr int scale_to_dpi(int value, int dpi)
     const std::int64_t half = product >= 0 ? 48 : -48;
     return static_cast<int>((product + half) / 96);
 }
+
+// A line one unit thick: the hairlines of the caption's edge, the list's outline and the badge.
+inline constexpr int hairline_units = 1;
+
+// That line at `dpi`, never thinner than a pixel.
+constexpr int hairline_px(int dpi) { return std::max(scale_to_dpi(hairline_units, dpi), 1); }
 
 }  // namespace tw::app::ui

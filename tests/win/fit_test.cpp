@@ -119,7 +119,7 @@ void expect_buttons_fit(const LayoutPlan& plan, const LabelWidths& w, bool offer
 // the waiting screen, above the buttons of the sign-in.
 void expect_note_fits(HDC dc, const std::wstring& text, const WindowView& view, const std::string& what)
 {
-    EXPECT_LE(width_units(dc, text, view.resources.fonts.body, view.dpi, text_width_units), text_width_units)
+    EXPECT_LE(width_units(dc, text, view.resources.fonts.body, view.dpi, content_width_units), content_width_units)
         << what << " has a clipped word";
     Screen waiting = screens(view.label_widths).back();
     waiting.facts.beta_note_height = std::max(wrapped_height_units(dc, text, view.resources.fonts.body, view.dpi),
