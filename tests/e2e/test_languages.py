@@ -8,7 +8,6 @@ Screenshots of the product list, the version list, a download and an outcome in 
 Arabic and qps-ploc at 96 and 144 DPI land in <build>/e2e-artifacts/lang-<dpi>-<tag>-<screen>.png.
 """
 
-import importlib.util
 import json
 import os
 import shutil
@@ -20,14 +19,11 @@ import harness
 from harness import CLOSE, INSTALL, STATUS, VERSIONS, InstallerTestCase, windows_path
 from sample_site import SampleSite
 import test_look
+from support import paths  # noqa: E402
+from support.product import english, l10n_tables  # noqa: E402
 
-loader_spec = importlib.util.spec_from_file_location("l10n_tables", os.path.join(harness.SOURCE, "cmake", "l10n_tables.py"))
-l10n_tables = importlib.util.module_from_spec(loader_spec)
-loader_spec.loader.exec_module(l10n_tables)
-
-L10N = os.path.join(harness.SOURCE, "l10n")
-TEMPLATE = l10n_tables.read_po(os.path.join(L10N, "texts.pot"))
-ENGLISH = {context: msgid for context, msgid, _, _ in TEMPLATE}
+L10N = paths.L10N
+ENGLISH = english()
 OUTCOME_WAIT = 120.0
 
 

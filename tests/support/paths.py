@@ -6,4 +6,6 @@ SOURCE = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file_
 DEVSITE = os.path.join(SOURCE, "devsite")
 CATALOGS = os.path.join(DEVSITE, "catalogs")
 UI_STATE_H = os.path.join(SOURCE, "app", "ui_state.h")
-TEXTS_POT = os.path.join(SOURCE, "l10n", "texts.pot")
+L10N = os.path.join(SOURCE, "l10n")
+TEXTS_POT = os.path.join(L10N, "texts.pot")
+L10N_TABLES = os.path.join(SOURCE, "cmake", "l10n_tables.py")

@@ -2,20 +2,18 @@
 holds a copy that could drift from what the window shows.
 
 Control ids come from the ControlId enum of app/ui_state.h. Sentences come from l10n/texts.pot, the
-English the build's text tables are made from: msgctxt is the text's id, msgid its English with
-{placeholders}.
+English the build's text tables are made from, read by the build's own reader: msgctxt is the
+text's id, msgid its English with {placeholders}.
 """
 
-import ast
 import functools
+import importlib.util
 import re
 
 from support import paths
 
 ENUM = re.compile(r"enum\s+ControlId\s*:\s*int\s*\{(.*?)\};", re.S)
 ENUMERATOR = re.compile(r"\b(id_\w+)\s*=\s*([0-9]+)")
-ENTRY = re.compile(r'^msgctxt\s+("(?:[^"\\]|\\.)*")\s*\nmsgid\s+((?:"(?:[^"\\]|\\.)*"\s*\n?)+)', re.M)
-PIECE = re.compile(r'"(?:[^"\\]|\\.)*"')
 PLACEHOLDER = re.compile(r"\{([a-z_]+)\}")
 
 
@@ -41,17 +39,21 @@ def control(name):
     return ids[name]
 
 
-def _po_string(pieces):
-    # A po string is C-escaped like a Python literal of the same quotes; adjacent pieces join.
-    return "".join(ast.literal_eval(piece) for piece in PIECE.findall(pieces))
+def _load_l10n_tables():
+    spec = importlib.util.spec_from_file_location("l10n_tables", paths.L10N_TABLES)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+# The translation compiler (cmake/l10n_tables.py): its read_po and pseudo are what the build uses.
+l10n_tables = _load_l10n_tables()
 
 
 @functools.lru_cache(maxsize=None)
 def english(catalog=paths.TEXTS_POT):
     """{text id: English with its {placeholders}} of the template."""
-    with open(catalog, encoding="utf-8") as f:
-        text = f.read()
-    return {_po_string(context): _po_string(message) for context, message in ENTRY.findall(text)}
+    return {context: msgid for context, msgid, _, _ in l10n_tables.read_po(catalog)}
 
 
 def sentence(text_id, **values):

@@ -41,7 +41,7 @@ class Sentences(unittest.TestCase):
 
     def test_the_template_is_read_as_a_po_file(self):
         path = written('msgid ""\nmsgstr ""\n"Content-Type: text/plain\\n"\n\n#. a note\nmsgctxt "two_lines"\n'
-                       'msgid ""\n"Say \\"it\\" "\n"twice\\u2026"\nmsgstr ""\n\nmsgctxt "one"\nmsgid "{a} \\\\ b"\n'
+                       'msgid ""\n"Say \\"it\\" "\n"twice\u2026"\nmsgstr ""\n\nmsgctxt "one"\nmsgid "{a} \\\\ b"\n'
                        'msgstr "translated"\n', ".pot")
         self.addCleanup(os.remove, path)
         self.assertEqual(product.english(path), {"two_lines": 'Say "it" twice\u2026', "one": "{a} \\ b"})
