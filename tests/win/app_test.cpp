@@ -413,14 +413,9 @@ TEST_F(MainWindowTest, AReloadKeepsTheOpenProductAndAFailedOneKeepsTheLists)
 }
 
 // Answers every request with "no answer" and keeps what it was asked.
-class RecordingTransport : public client::Transport {
+class RecordingTransport : public client::testing::CannedTransport {
 public:
-    client::HttpResponse send(const client::HttpRequest& request) override
-    {
-        requests.push_back(request);
-        return client::failed_exchange("cannot connect");
-    }
-    std::vector<client::HttpRequest> requests;
+    RecordingTransport() : CannedTransport(client::failed_exchange("cannot connect")) {}
 };
 
 bool has_header(const client::HttpRequest& request, const std::string& name)
@@ -462,8 +457,8 @@ TEST_F(CatalogLoads, AnEndedPassIsDroppedAndTheCatalogAskedForAgainWithoutIt)
 
     EXPECT_TRUE(model().pass.token.empty());
     EXPECT_EQ(in_english(model().status.text), L"Your beta sign-in has ended. Sign in again for beta builds.");
-    ASSERT_EQ(transport->requests.size(), 1u);
-    EXPECT_FALSE(has_header(transport->requests[0], "Authorization"));
+    ASSERT_EQ(transport->sent.size(), 1u);
+    EXPECT_FALSE(has_header(transport->sent[0], "Authorization"));
 
     pump_messages();
     EXPECT_EQ(in_english(model().status.text), L"Tarnwick can't be reached. Check the connection, then reopen the Installer.");
@@ -477,10 +472,10 @@ TEST_F(CatalogLoads, ACurrentPassRidesOnTheCatalogRequest)
     main->load_catalog();
     pump_messages();
 
-    ASSERT_EQ(transport->requests.size(), 2u);
-    EXPECT_EQ(transport->requests[0].headers.back(),
+    ASSERT_EQ(transport->sent.size(), 2u);
+    EXPECT_EQ(transport->sent[0].headers.back(),
               (std::pair<std::string, std::string>("Authorization", "Bearer twdp_pass")));
-    EXPECT_FALSE(has_header(transport->requests[1], "Authorization"));
+    EXPECT_FALSE(has_header(transport->sent[1], "Authorization"));
 }
 
 }  // namespace
