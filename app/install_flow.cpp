@@ -116,7 +116,7 @@ private:
         steps_.log(support_log::SetupStep{started, declined, run.exit_code, run.reason});
         mark_setup_ended(job_.state->gate);
         WorkResult result;
-        result.status = install_run_message({started, declined, run.exit_code}, job_.label, job_.host);
+        result.status = install_run_message(run, job_.label, job_.host);
         return result;
     }
 

@@ -72,11 +72,11 @@ bool hash_matches(std::string_view computed, std::string_view expected)
     return !computed.empty() && computed == expected;
 }
 
-Status install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host)
+Status install_run_message(const download::RunResult& run, std::wstring_view label, std::wstring_view host)
 {
-    if (run.declined)
+    if (run.outcome == download::RunOutcome::declined)
         return {text::install_cancelled, StatusKind::attention};
-    if (!run.started)
+    if (run.outcome != download::RunOutcome::started)
         return {text::installer_not_started(host), StatusKind::attention};
     switch (run.exit_code) {
     case 0:

@@ -6,6 +6,7 @@
 #include "client/contract_error.h"
 #include "client/download_sign_in.h"
 #include "download/download_rules.h"
+#include "download/run_result.h"
 
 #include <cstdint>
 #include <string>
@@ -36,15 +37,9 @@ Sentence self_update_download_failure(const DownloadFailure& failure, std::wstri
 // Only an exact, non-empty match lets a download be run.
 bool hash_matches(std::string_view computed, std::string_view expected);
 
-struct RunReport {
-    bool started = false;
-    bool declined = false;
-    std::uint32_t exit_code = 0;
-};
-
 // `label` is the product's name and the build's version. Only an install that ran to its end is
 // a success.
-Status install_run_message(const RunReport& run, std::wstring_view label, std::wstring_view host);
+Status install_run_message(const download::RunResult& run, std::wstring_view label, std::wstring_view host);
 
 // Empty for an approval and a cancellation: the window says what they mean by itself. A value
 // outside the table is a failed sign-in.

@@ -13,7 +13,7 @@ enum class RunOutcome { started, declined, not_started };
 struct RunResult {
     RunOutcome outcome = RunOutcome::not_started;
     std::uint32_t exit_code = 0;  // a product installer that was started and waited for
-    std::string reason;           // not_started: the system's account of why, UTF-8
+    std::string reason{};         // not_started: the system's account of why, UTF-8
 };
 
 }  // namespace tw::download

@@ -134,29 +134,33 @@ TEST(Outcomes, OnlyAnExactHashLetsAFileRun)
 
 TEST(Outcomes, RunsAndTheirSentences)
 {
+    using enum download::RunOutcome;
     const std::wstring unfinished = L"The install didn't finish (code ";
     constexpr auto attention = StatusKind::attention;
     const struct {
-        RunReport run;
+        struct {
+            download::RunOutcome outcome;
+            std::uint32_t exit_code;
+        } run;
         std::wstring message;
         StatusKind kind;
     } cases[] = {
-        {{true, false, 0}, L"Studio 2.1.0 is installed.", StatusKind::success},
-        {{true, false, 8}, L"Windows needs a restart first. Restart, then run the Installer again.", attention},
-        {{true, false, 2}, L"The install was cancelled.", attention},
-        {{true, false, 5}, L"The install was cancelled.", attention},
-        {{false, true, 0}, L"The install was cancelled.", attention},
-        {{false, false, 0}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact.", attention},
-        {{true, false, 3010}, L"Studio 2.1.0 is installed. Restart Windows to finish.", attention},
-        {{true, false, 1641}, L"Studio 2.1.0 is installed. Windows is restarting to finish.", attention},
-        {{true, false, 1618}, L"Another installation is running. Wait for it to finish, then try again.", attention},
-        {{false, false, 3010}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact.", attention},
-        {{true, false, 3011}, unfinished + L"3011). Tell us at tarnwick.test/contact.", attention},
-        {{true, false, 0xFFFFFFFFu}, unfinished + L"4294967295). Tell us at tarnwick.test/contact.", attention},
-        {{true, false, 1}, unfinished + L"1). Tell us at tarnwick.test/contact.", attention},
+        {{started, 0}, L"Studio 2.1.0 is installed.", StatusKind::success},
+        {{started, 8}, L"Windows needs a restart first. Restart, then run the Installer again.", attention},
+        {{started, 2}, L"The install was cancelled.", attention},
+        {{started, 5}, L"The install was cancelled.", attention},
+        {{declined, 0}, L"The install was cancelled.", attention},
+        {{not_started, 0}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact.", attention},
+        {{started, 3010}, L"Studio 2.1.0 is installed. Restart Windows to finish.", attention},
+        {{started, 1641}, L"Studio 2.1.0 is installed. Windows is restarting to finish.", attention},
+        {{started, 1618}, L"Another installation is running. Wait for it to finish, then try again.", attention},
+        {{not_started, 3010}, L"Windows couldn't start the installer. Tell us at tarnwick.test/contact.", attention},
+        {{started, 3011}, unfinished + L"3011). Tell us at tarnwick.test/contact.", attention},
+        {{started, 0xFFFFFFFFu}, unfinished + L"4294967295). Tell us at tarnwick.test/contact.", attention},
+        {{started, 1}, unfinished + L"1). Tell us at tarnwick.test/contact.", attention},
     };
     for (const auto& c : cases) {
-        const Status status = install_run_message(c.run, L"Studio 2.1.0", host);
+        const Status status = install_run_message({c.run.outcome, c.run.exit_code}, L"Studio 2.1.0", host);
         EXPECT_EQ(in_english(status.text), c.message) << c.run.exit_code;
         EXPECT_EQ(status.kind, c.kind) << c.run.exit_code;
     }
@@ -164,10 +168,11 @@ TEST(Outcomes, RunsAndTheirSentences)
 
 TEST(Outcomes, OnlyAnInstalledSentenceIsASuccess)
 {
-    const auto kind = [](RunReport run, std::wstring_view label) { return install_run_message(run, label, host).kind; };
-    EXPECT_EQ(kind({true, false, 0}, L"Studio 2.1.0"), StatusKind::success);
-    EXPECT_EQ(kind({true, false, 3010}, L"Studio 2.1.0 is installed."), StatusKind::attention);
-    EXPECT_EQ(kind({false, true, 0}, L"Studio 2.1.0"), StatusKind::attention);
+    using enum download::RunOutcome;
+    const auto kind = [](download::RunResult run, std::wstring_view label) { return install_run_message(run, label, host).kind; };
+    EXPECT_EQ(kind({started, 0}, L"Studio 2.1.0"), StatusKind::success);
+    EXPECT_EQ(kind({started, 3010}, L"Studio 2.1.0 is installed."), StatusKind::attention);
+    EXPECT_EQ(kind({declined, 0}, L"Studio 2.1.0"), StatusKind::attention);
 }
 
 TEST(Outcomes, SignInEndings)
