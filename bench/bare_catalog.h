@@ -97,9 +97,8 @@ inline Fetched fetch_catalog(const tw::download::CrackedAddress& address)
     std::vector<char> buffer(tw::client::receive_buffer_size);
     for (;;) {
         DWORD read = 0;
-        if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read)) {
+        if (!WinHttpReadData(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read))
             return broke("the body broke off");
-        }
         if (read == 0) {
             fetched.complete_unix_ms = unix_ms_now();
             return fetched;

@@ -1,10 +1,10 @@
 // The least a Windows program can do to have the catalog (bench/bare_catalog.h).
 //   bench_catalog URL
-// It prints one line as soon as the body is in, before anything is closed:
+// It prints one line once the body is in:
 //   catalog status=200 bytes=N unix_ms=T created_unix_ms=C
-// T is the system clock when the body was complete and C when this process was made, both in Unix
-// milliseconds, so that a caller on the Linux side can time it from before Wine's start, as it
-// times the Installer until its window shows the catalog.
+// T is the system clock when the body was complete (before any handle was closed) and C when this
+// process was made, both in Unix milliseconds, so that a caller on the Linux side can time it from
+// before Wine's start, as it times the Installer until its window shows the catalog.
 #include "bench/bare_catalog.h"
 #include "bench/url_argument.h"
 

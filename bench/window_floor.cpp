@@ -109,16 +109,15 @@ int main(int argc, char** argv)
     std::thread worker(fetch, *address);
     floor_state.window = make_window(GetModuleHandleW(nullptr));
     SetEvent(floor_state.window_made.get());
-    int code = 1;
-    if (floor_state.window) {
+    const bool made = floor_state.window != nullptr;
+    if (made) {
         ShowWindow(floor_state.window, SW_SHOWNORMAL);
         MSG message{};
         while (GetMessageW(&message, nullptr, 0, 0) > 0) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
         }
-        code = floor_state.fetched.failure.empty() && floor_state.fetched.status == 200 ? 0 : 1;
     }
     worker.join();
-    return code;
+    return made && floor_state.fetched.failure.empty() && floor_state.fetched.status == 200 ? 0 : 1;
 }
