@@ -39,6 +39,7 @@ class Driver:
     """twi-driver under Wine (wine_run runs a Windows program), its errors into errors_path."""
 
     def __init__(self, wine_run, driver, errors_path):
+        self.errors_path = errors_path
         with open(errors_path, "wb") as errors:
             self.process = subprocess.Popen([wine_run, driver], stdin=subprocess.PIPE,
                                             stdout=subprocess.PIPE, stderr=errors)
@@ -53,11 +54,25 @@ class Driver:
             raise HarnessError("the driver is gone: %s" % e)
         answer = self.reader.read(timeout + START_TIMEOUT)
         if answer is None:
-            raise HarnessError("the driver gave no answer to %r" % line.strip())
+            raise HarnessError("the driver gave no answer to %r%s" % (line.strip(), self.ending()))
         reply = json.loads(answer)
         if not reply["ok"]:
             raise DriverError("%s: %s" % (line.strip(), reply["error"]))
         return reply["value"]
+
+    def ending(self):
+        """Why a driver that gave no answer gave none: still running, or its exit code and the last
+        of what it wrote to its errors (a driver that ended once in a full run left nothing else)."""
+        try:
+            code = self.process.wait(timeout=2)
+        except subprocess.TimeoutExpired:
+            return " (it is still running)"
+        try:
+            with open(self.errors_path, "rb") as errors:
+                said = errors.read()[-800:].decode("utf-8", "replace").strip()
+        except OSError:
+            said = ""
+        return " (it ended with exit code %d%s)" % (code, ": " + said if said else "")
 
     # Commands with a deadline in milliseconds get the same deadline here, plus slack.
     def wait_window(self, seconds=START_TIMEOUT):

@@ -11,6 +11,8 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from support import product  # noqa: E402
 from support.devsite import SiteNotStarted, wait_for_banner  # noqa: E402
+from support.driver import Driver  # noqa: E402
+from support.errors import HarnessError  # noqa: E402
 from support.processes import LineReader, stop_process  # noqa: E402
 
 
@@ -79,6 +81,21 @@ class ReadinessWait(unittest.TestCase):
                 finally:
                     stop_process(child)
                     reader.close(child.stdout)
+
+
+class DriverEnding(unittest.TestCase):
+    def test_a_driver_that_ends_instead_of_answering_is_reported_with_its_code_and_errors(self):
+        script = written("read line\necho 'wine: Unhandled page fault' >&2\nexit 3\n", ".sh")
+        errors = written("", ".err")
+        driver = Driver("/bin/sh", script, errors)
+        try:
+            with self.assertRaises(HarnessError) as raised:
+                driver.call("wait-window", 1000, timeout=1.0)
+            self.assertIn("exit code 3: wine: Unhandled page fault", str(raised.exception))
+        finally:
+            driver.stop()
+            os.remove(script)
+            os.remove(errors)
 
 
 if __name__ == "__main__":
