@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The support package's readers of the product and its bounded start of a server."""
+"""The support package: its readers of the product, its bounded start of a server and the driver
+client's word on a driver that ended."""
 
 import os
 import subprocess
