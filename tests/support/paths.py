@@ -8,4 +8,4 @@ CATALOGS = os.path.join(DEVSITE, "catalogs")
 UI_STATE_H = os.path.join(SOURCE, "app", "ui_state.h")
 L10N = os.path.join(SOURCE, "l10n")
 TEXTS_POT = os.path.join(L10N, "texts.pot")
-L10N_TABLES = os.path.join(SOURCE, "cmake", "l10n_tables.py")
+BUILD_SCRIPTS = os.path.join(SOURCE, "cmake")  # the build's Python helpers, l10n_tables.py among them

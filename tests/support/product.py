@@ -7,8 +7,8 @@ text's id, msgid its English with {placeholders}.
 """
 
 import functools
-import importlib.util
 import re
+import sys
 
 from support import paths
 
@@ -39,15 +39,10 @@ def control(name):
     return ids[name]
 
 
-def _load_l10n_tables():
-    spec = importlib.util.spec_from_file_location("l10n_tables", paths.L10N_TABLES)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
 # The translation compiler (cmake/l10n_tables.py): its read_po and pseudo are what the build uses.
-l10n_tables = _load_l10n_tables()
+if paths.BUILD_SCRIPTS not in sys.path:
+    sys.path.append(paths.BUILD_SCRIPTS)
+import l10n_tables  # noqa: E402
 
 
 @functools.lru_cache(maxsize=None)
